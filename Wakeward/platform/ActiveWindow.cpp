@@ -1,0 +1,129 @@
+#include "platform/ActiveWindow.h"
+
+#include <xcb/xcb.h>
+
+#include <poll.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace wakeward {
+
+struct ActiveWindow::Connection {
+    xcb_connection_t* xcb = nullptr;
+    xcb_window_t root = 0;
+    xcb_atom_t activeWindow = XCB_ATOM_NONE;
+    xcb_atom_t wmPid = XCB_ATOM_NONE;
+
+    ~Connection()
+    {
+        if (xcb != nullptr)
+            xcb_disconnect(xcb);
+    }
+};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Waits for one reply without letting a stuck X server hold the caller past the deadline.
+template <typename Reply>
+Reply* waitReply(xcb_connection_t* xcb, unsigned int sequence, Clock::time_point end)
+{
+    xcb_flush(xcb);
+    for (;;) {
+        void* reply = nullptr;
+        xcb_generic_error_t* error = nullptr;
+        if (xcb_poll_for_reply(xcb, sequence, &reply, &error) != 0) {
+            std::free(error);
+            return static_cast<Reply*>(reply);
+        }
+        if (xcb_connection_has_error(xcb) != 0)
+            return nullptr;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        pollfd fd{xcb_get_file_descriptor(xcb), POLLIN, 0};
+        if (left <= 0 || ::poll(&fd, 1, static_cast<int>(left)) < 0) {
+            xcb_discard_reply(xcb, sequence);
+            return nullptr;
+        }
+    }
+}
+
+xcb_atom_t internAtom(xcb_connection_t* xcb, const char* name, Clock::time_point end)
+{
+    const auto cookie = xcb_intern_atom(xcb, 1, static_cast<std::uint16_t>(std::strlen(name)), name);
+    auto* reply = waitReply<xcb_intern_atom_reply_t>(xcb, cookie.sequence, end);
+    if (reply == nullptr)
+        return XCB_ATOM_NONE;
+    const xcb_atom_t atom = reply->atom;
+    std::free(reply);
+    return atom;
+}
+
+std::optional<std::uint32_t> cardinalProperty(xcb_connection_t* xcb, xcb_window_t window, xcb_atom_t property,
+                                              xcb_atom_t type, Clock::time_point end)
+{
+    const auto cookie = xcb_get_property(xcb, 0, window, property, type, 0, 1);
+    auto* reply = waitReply<xcb_get_property_reply_t>(xcb, cookie.sequence, end);
+    if (reply == nullptr)
+        return std::nullopt;
+    std::optional<std::uint32_t> value;
+    if (reply->type == type && reply->format == 32 && xcb_get_property_value_length(reply) >= 4) {
+        std::uint32_t raw = 0;
+        std::memcpy(&raw, xcb_get_property_value(reply), sizeof raw);
+        value = raw;
+    }
+    std::free(reply);
+    return value;
+}
+
+} // namespace
+
+ActiveWindow::ActiveWindow() = default;
+ActiveWindow::~ActiveWindow() = default;
+
+bool ActiveWindow::isX11Session()
+{
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* display = std::getenv("DISPLAY");
+    return (wayland == nullptr || *wayland == '\0') && display != nullptr && *display != '\0';
+}
+
+std::optional<int> ActiveWindow::pid(std::chrono::milliseconds deadline)
+{
+    if (!isX11Session())
+        return std::nullopt;
+    const auto end = Clock::now() + deadline;
+
+    if (m_connection && xcb_connection_has_error(m_connection->xcb) != 0)
+        m_connection.reset();
+    if (!m_connection) {
+        auto connection = std::make_unique<Connection>();
+        int screenNumber = 0;
+        connection->xcb = xcb_connect(nullptr, &screenNumber);
+        if (xcb_connection_has_error(connection->xcb) != 0)
+            return std::nullopt;
+        auto it = xcb_setup_roots_iterator(xcb_get_setup(connection->xcb));
+        for (int i = 0; i < screenNumber && it.rem > 0; ++i)
+            xcb_screen_next(&it);
+        if (it.rem == 0)
+            return std::nullopt;
+        connection->root = it.data->root;
+        connection->activeWindow = internAtom(connection->xcb, "_NET_ACTIVE_WINDOW", end);
+        connection->wmPid = internAtom(connection->xcb, "_NET_WM_PID", end);
+        if (connection->activeWindow == XCB_ATOM_NONE || connection->wmPid == XCB_ATOM_NONE)
+            return std::nullopt;
+        m_connection = std::move(connection);
+    }
+
+    const auto window = cardinalProperty(m_connection->xcb, m_connection->root, m_connection->activeWindow,
+                                         XCB_ATOM_WINDOW, end);
+    if (!window || *window == 0)
+        return std::nullopt;
+    const auto pid = cardinalProperty(m_connection->xcb, *window, m_connection->wmPid, XCB_ATOM_CARDINAL, end);
+    if (!pid || *pid == 0 || *pid > 0x7fffffffU)
+        return std::nullopt;
+    return static_cast<int>(*pid);
+}
+
+} // namespace wakeward

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <variant>
+
+namespace wakeward {
+
+// A failure with a description a user can read.
+struct Error {
+    std::string description;
+    bool operator==(const Error&) const = default;
+};
+
+// The value of an operation or the reason it failed; the core never throws outward.
+template <class T>
+class [[nodiscard]] Result {
+public:
+    Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
+    Result(Error error) : m_state(std::in_place_index<1>, std::move(error)) {}
+
+    bool ok() const { return m_state.index() == 0; }
+    explicit operator bool() const { return ok(); }
+
+    const T& value() const& { return std::get<0>(m_state); }
+    T& value() & { return std::get<0>(m_state); }
+    T&& value() && { return std::get<0>(std::move(m_state)); }
+    const T& operator*() const& { return value(); }
+    const T* operator->() const { return &value(); }
+
+    const Error& error() const { return std::get<1>(m_state); }
+
+private:
+    std::variant<T, Error> m_state;
+};
+
+// Success or the reason for a failure, for operations without a value.
+template <>
+class [[nodiscard]] Result<void> {
+public:
+    Result() = default;
+    Result(Error error) : m_error(std::move(error)), m_failed(true) {}
+
+    bool ok() const { return !m_failed; }
+    explicit operator bool() const { return ok(); }
+    const Error& error() const { return m_error; }
+
+private:
+    Error m_error;
+    bool m_failed = false;
+};
+
+using Status = Result<void>;
+
+} // namespace wakeward

@@ -1,0 +1,122 @@
+#include <wakeward/Text.h>
+
+#include <memory>
+#include <unicode/brkiter.h>
+#include <unicode/locid.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+#include <unicode/utext.h>
+#include <unicode/utf8.h>
+
+namespace wakeward::Text {
+
+namespace {
+
+bool turkic(std::string_view localeName) {
+    const icu::Locale locale(std::string(localeName).c_str());
+    const std::string_view language = locale.getLanguage();
+    return language == "tr" || language == "az";
+}
+
+icu::UnicodeString folded(std::string_view text, bool turkicRules) {
+    auto unicode = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    return unicode.foldCase(turkicRules ? U_FOLD_CASE_EXCLUDE_SPECIAL_I : U_FOLD_CASE_DEFAULT);
+}
+
+bool isBlank(UChar32 c) {
+    return c == '\t' || u_charType(c) == U_SPACE_SEPARATOR;
+}
+
+struct UTextCloser {
+    void operator()(UText* text) const { utext_close(text); }
+};
+
+// Calls `visit(start, end)` with the byte range of each grapheme until it returns false.
+template <class Visit>
+void forEachGrapheme(std::string_view text, Visit visit) {
+    if (text.empty())
+        return;
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<UText, UTextCloser> utext(
+        utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status));
+    std::unique_ptr<icu::BreakIterator> breaks(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status)) {
+        visit(std::size_t{0}, text.size());
+        return;
+    }
+    breaks->setText(utext.get(), status);
+    if (U_FAILURE(status)) {
+        visit(std::size_t{0}, text.size());
+        return;
+    }
+    int32_t start = breaks->first();
+    for (int32_t end = breaks->next(); end != icu::BreakIterator::DONE; start = end, end = breaks->next())
+        if (!visit(static_cast<std::size_t>(start), static_cast<std::size_t>(end)))
+            return;
+}
+
+} // namespace
+
+bool containsIgnoringCase(std::string_view text, std::string_view part, std::string_view localeName) {
+    if (part.empty())
+        return false;
+    const bool turkicRules = turkic(localeName);
+    return folded(text, turkicRules).indexOf(folded(part, turkicRules)) >= 0;
+}
+
+bool containsIgnoringCase(std::string_view text, std::string_view part) {
+    return containsIgnoringCase(text, part, currentLocaleName());
+}
+
+std::string firstGrapheme(std::string_view text) {
+    std::string first;
+    forEachGrapheme(text, [&](std::size_t start, std::size_t end) {
+        first = std::string(text.substr(start, end - start));
+        return false;
+    });
+    return first;
+}
+
+std::size_t graphemeCount(std::string_view text) {
+    std::size_t count = 0;
+    forEachGrapheme(text, [&](std::size_t, std::size_t) {
+        ++count;
+        return true;
+    });
+    return count;
+}
+
+// ICU's UTF-8 iteration macros cast in the C style.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wold-style-cast"
+std::string_view trimBlanks(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int32_t>(text.size());
+    int32_t begin = 0;
+    while (begin < length) {
+        int32_t next = begin;
+        UChar32 c;
+        U8_NEXT(bytes, next, length, c);
+        if (!isBlank(c))
+            break;
+        begin = next;
+    }
+    int32_t end = length;
+    while (end > begin) {
+        int32_t previous = end;
+        UChar32 c;
+        U8_PREV(bytes, 0, previous, c);
+        if (!isBlank(c))
+            break;
+        end = previous;
+    }
+    return text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+}
+#pragma GCC diagnostic pop
+
+std::string currentLocaleName() {
+    return icu::Locale::getDefault().getName();
+}
+
+} // namespace wakeward::Text

@@ -1,0 +1,209 @@
+#include <wakeward/Records.h>
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+using namespace wakeward;
+
+namespace {
+
+Json profileJson() {
+    return Json::parse(R"({"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"Render",
+        "minutes":180,"display":false,"acOnly":true,"favourite":false,"extra":[1,2]})");
+}
+
+template <class T>
+std::string decodeError(const Json& json) {
+    auto result = fromJson<T>(json);
+    EXPECT_FALSE(result.ok());
+    return result.ok() ? std::string() : result.error().description;
+}
+
+} // namespace
+
+TEST(Enumerations, TitlesAreExactIdentifiers) {
+    EXPECT_EQ(fromTitle<SessionMode>("Until a time"), SessionMode::until);
+    EXPECT_EQ(fromTitle<SessionMode>("until a time"), std::nullopt);
+    EXPECT_EQ(fromTitle<SessionMode>("Until a time "), std::nullopt);
+    EXPECT_EQ(fromTitle<SignalKind>("CPU above percent"), SignalKind::cpu);
+    EXPECT_EQ(fromTitle<MatchMode>("Any condition"), MatchMode::any);
+    EXPECT_EQ(fromTitle<RuleAction>("Allow idle sleep"), RuleAction::allow);
+    const auto modes = allCases<SessionMode>();
+    ASSERT_EQ(modes.size(), 4u);
+    EXPECT_EQ(title(modes[3]), "While an app runs");
+    EXPECT_EQ(allCases<SignalKind>().back(), SignalKind::traffic);
+}
+
+TEST(Enumerations, SignalKindFlags) {
+    for (SignalKind kind : allCases<SignalKind>()) {
+        const bool isNumeric = kind == SignalKind::battery || kind == SignalKind::cpu || kind == SignalKind::traffic;
+        EXPECT_EQ(numeric(kind), isNumeric) << title(kind);
+        EXPECT_EQ(needsValue(kind), kind != SignalKind::ac && kind != SignalKind::display) << title(kind);
+    }
+}
+
+TEST(Uuid, CanonicalUpperCaseAndParsing) {
+    const Uuid id = Uuid::generate();
+    const std::string text = id.toString();
+    ASSERT_EQ(text.size(), 36u);
+    EXPECT_EQ(text[8], '-');
+    for (char c : text)
+        EXPECT_TRUE(c == '-' || std::isdigit(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'F'));
+    EXPECT_EQ(Uuid::parse(text), id);
+    EXPECT_EQ(Uuid::parse("0f8fad5b-d9cb-469f-a165-70867728950e")->toString(),
+              "0F8FAD5B-D9CB-469F-A165-70867728950E");
+    EXPECT_EQ(Uuid::parse("0F8FAD5BD9CB469FA16570867728950E"), std::nullopt);
+    EXPECT_EQ(Uuid::parse("0F8FAD5B-D9CB-469F-A165-70867728950G"), std::nullopt);
+    EXPECT_EQ(Uuid::parse(""), std::nullopt);
+    EXPECT_NE(Uuid::generate(), Uuid::generate());
+}
+
+TEST(Profile, NewProfilesAndPresets) {
+    const Profile a("Download");
+    const Profile b("Download");
+    EXPECT_NE(a.id, b.id);
+    EXPECT_NE(a, b);
+    EXPECT_TRUE(a.favourite);
+    EXPECT_EQ(a.minutes, 60);
+
+    const auto& presets = Profile::defaults();
+    ASSERT_EQ(presets.size(), 6u);
+    EXPECT_EQ(presets[2].name, "Backup");
+    EXPECT_EQ(presets[2].minutes, 120);
+    EXPECT_TRUE(presets[2].acOnly);
+    EXPECT_TRUE(presets[3].display);
+    EXPECT_EQ(presets[4].minutes, 180);
+    // Created once per process: the same identifiers every time.
+    EXPECT_EQ(Profile::defaults()[0].id, presets[0].id);
+    EXPECT_EQ(&Profile::defaults(), &presets);
+}
+
+TEST(Json, RoundTripsKeepEveryField) {
+    Profile profile("Presentation", 42.5, true, false);
+    profile.favourite = false;
+    auto text = toJsonText(profile);
+    ASSERT_TRUE(text.ok());
+    EXPECT_EQ(fromJsonText<Profile>(*text).value(), profile);
+
+    Rule rule;
+    rule.name = "Renders";
+    rule.priority = -7;
+    rule.mode = MatchMode::any;
+    rule.action = RuleAction::allow;
+    rule.conditions.push_back(Condition(SignalKind::cpu, "80"));
+    rule.grace = 2.5;
+    EXPECT_EQ(fromJsonText<Rule>(toJsonText(rule).value()).value(), rule);
+
+    Schedule schedule(Instant{800000000.25});
+    schedule.weekdays = {7, 1, 1, 9};
+    EXPECT_EQ(fromJsonText<Schedule>(toJsonText(schedule).value()).value(), schedule);
+
+    const HistoryEvent event("Ended", "Session time reached", "Battery 80%", 3600.5, Instant{1.5});
+    EXPECT_EQ(fromJsonText<HistoryEvent>(toJsonText(event).value()).value(), event);
+
+    const std::vector<Profile> list{Profile("a"), Profile("b")};
+    EXPECT_EQ(fromJsonText<std::vector<Profile>>(toJsonText(list).value()).value(), list);
+    EXPECT_EQ(toJson(SessionMode::until).value(), Json("Until a time"));
+}
+
+TEST(Json, WrittenFormUsesFieldNamesAndConventions) {
+    Profile profile("Render", 180, false, true);
+    const Json json = toJson(profile).value();
+    EXPECT_EQ(json["id"], profile.id.toString());
+    EXPECT_EQ(json["acOnly"], true);
+    EXPECT_EQ(json["favourite"], true);
+    EXPECT_EQ(json.size(), 6u);
+
+    const Schedule schedule(Instant{12.5});
+    EXPECT_EQ(toJson(schedule).value()["start"], 12.5);
+    const Json condition = toJson(Condition(SignalKind::traffic, "5")).value();
+    EXPECT_EQ(condition["kind"], "Network traffic above KB per second");
+}
+
+TEST(Json, IntegersAndFractionsBothReadAsNumbers) {
+    Json json = profileJson();
+    EXPECT_EQ(fromJson<Profile>(json).value().minutes, 180);
+    json["minutes"] = 180.0;
+    EXPECT_EQ(fromJson<Profile>(json).value().minutes, 180);
+    EXPECT_EQ(fromJson<Profile>(json).value().id.toString(), "0F8FAD5B-D9CB-469F-A165-70867728950E");
+
+    Json rule = toJson(Rule()).value();
+    rule["priority"] = 12.0;
+    EXPECT_EQ(fromJson<Rule>(rule).value().priority, 12);
+    rule["priority"] = 12.5;
+    EXPECT_NE(decodeError<Rule>(rule).find("priority"), std::string::npos);
+    rule["priority"] = 18446744073709551615ull;
+    EXPECT_NE(decodeError<Rule>(rule).find("too large"), std::string::npos);
+}
+
+TEST(Json, StrictDecodingFailsTheWholeRecord) {
+    // A missing key does not fall back to its default.
+    Json json = profileJson();
+    json.erase("favourite");
+    EXPECT_NE(decodeError<Profile>(json).find("\"favourite\" is missing"), std::string::npos);
+
+    json = profileJson();
+    json["display"] = nullptr;
+    EXPECT_NE(decodeError<Profile>(json).find("display"), std::string::npos);
+
+    json = profileJson();
+    json["minutes"] = "60";
+    EXPECT_NE(decodeError<Profile>(json).find("must be a number"), std::string::npos);
+
+    json = profileJson();
+    json["acOnly"] = 1;
+    EXPECT_NE(decodeError<Profile>(json).find("must be a boolean"), std::string::npos);
+
+    json = profileJson();
+    json["id"] = "not-a-uuid";
+    EXPECT_NE(decodeError<Profile>(json).find("not a valid UUID"), std::string::npos);
+
+    EXPECT_NE(decodeError<Profile>(Json::array()).find("must be an object"), std::string::npos);
+
+    Json rule = toJson(Rule()).value();
+    rule["conditions"][0]["kind"] = "on mains power";
+    EXPECT_NE(decodeError<Rule>(rule).find("conditions[0].kind"), std::string::npos);
+
+    rule = toJson(Rule()).value();
+    rule["mode"] = "Every condition";
+    EXPECT_NE(decodeError<Rule>(rule).find("not a known value"), std::string::npos);
+
+    Json schedule = toJson(Schedule()).value();
+    schedule["weekdays"] = Json::array({2, "3"});
+    EXPECT_NE(decodeError<Schedule>(schedule).find("weekdays[1]"), std::string::npos);
+
+    // One bad element fails the whole list, never a partial list.
+    Json list = Json::array({profileJson(), profileJson()});
+    list[1].erase("name");
+    EXPECT_NE(decodeError<std::vector<Profile>>(list).find("in \"[1]\""), std::string::npos);
+}
+
+TEST(Json, TextErrorsAndNonFiniteNumbers) {
+    EXPECT_FALSE(fromJsonText<Profile>("{").ok());
+    EXPECT_FALSE(fromJsonText<Profile>("").ok());
+    EXPECT_NE(fromJsonText<Rule>("[1,2").error().description.find("not valid JSON"), std::string::npos);
+
+    Profile profile("Broken", std::numeric_limits<double>::infinity());
+    EXPECT_FALSE(toJson(profile).ok());
+    profile.minutes = std::nan("");
+    EXPECT_FALSE(toJsonText(profile).ok());
+    EXPECT_FALSE(toJsonText(std::vector<Profile>{Profile("ok"), profile}).ok());
+    Rule rule;
+    rule.grace = -std::numeric_limits<double>::infinity();
+    EXPECT_NE(toJson(rule).error().description.find("grace"), std::string::npos);
+}
+
+TEST(Json, InvalidUtf8IsWrittenWithoutThrowing) {
+    const Profile profile(std::string("bad \xff name"));
+    auto text = toJsonText(profile);
+    ASSERT_TRUE(text.ok());
+    EXPECT_TRUE(fromJsonText<Profile>(*text).ok());
+}
+
+TEST(Json, DeeplyNestedInputFailsCleanly) {
+    const std::string deep(100000, '[');
+    EXPECT_FALSE(fromJsonText<std::vector<Profile>>(deep).ok());
+    const std::string closed = std::string(20000, '[') + std::string(20000, ']');
+    EXPECT_FALSE(fromJsonText<std::vector<Profile>>(closed).ok());
+}
