@@ -1,0 +1,53 @@
+#include "InstanceGuard.h"
+
+#include "shortcuts/RemoteClient.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace wakeward {
+
+InstanceGuard::~InstanceGuard() {
+    if (m_ownsName)
+        QDBusConnection::sessionBus().unregisterService(QString::fromLatin1(serviceName));
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
+}
+
+QString InstanceGuard::defaultLockPath(const QString& fallback) {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(QString::fromLocal8Bit(runtime)).isDir())
+        return QDir(QString::fromLocal8Bit(runtime)).filePath(QStringLiteral("wakeward.lock"));
+    return fallback;
+}
+
+InstanceGuard::Outcome InstanceGuard::acquire(const QString& lockPath) {
+    if (!lockPath.isEmpty()) {
+        QDir().mkpath(QFileInfo(lockPath).absolutePath());
+        m_lockFd = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        // The kernel drops the lock with the process, so a crash never leaves it behind.
+        if (m_lockFd >= 0 && ::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(m_lockFd);
+            m_lockFd = -1;
+            return Outcome::anotherRuns;
+        }
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() && bus.interface()) {
+        const auto reply = bus.interface()->registerService(QString::fromLatin1(serviceName),
+                                                            QDBusConnectionInterface::DontQueueService,
+                                                            QDBusConnectionInterface::DontAllowReplacement);
+        if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered)
+            return Outcome::anotherRuns;
+        m_ownsName = true;
+    }
+    return Outcome::first;
+}
+
+} // namespace wakeward

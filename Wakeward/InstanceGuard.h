@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+namespace wakeward {
+
+// Makes sure only one Wakeward runs for the user: it owns the session-bus name and holds an
+// exclusive lock file, so two instances never share the database even without a bus.
+class InstanceGuard {
+public:
+    enum class Outcome { first, anotherRuns };
+
+    InstanceGuard() = default;
+    ~InstanceGuard();
+    InstanceGuard(const InstanceGuard&) = delete;
+    InstanceGuard& operator=(const InstanceGuard&) = delete;
+
+    // Takes the lock (`lockPath`) and, when there is a session bus, the bus name.
+    Outcome acquire(const QString& lockPath);
+
+    // Whether the bus name is ours (false without a session bus).
+    bool ownsBusName() const { return m_ownsName; }
+
+    // `$XDG_RUNTIME_DIR/wakeward.lock`, or `fallback` when there is no runtime folder.
+    static QString defaultLockPath(const QString& fallback);
+
+private:
+    int m_lockFd = -1;
+    bool m_ownsName = false;
+};
+
+} // namespace wakeward

@@ -1,0 +1,49 @@
+#include "UnixSignals.h"
+
+#include <QSocketNotifier>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace wakeward {
+
+namespace {
+
+int pipeFds[2] = {-1, -1};
+
+void onSignal(int number) {
+    const unsigned char byte = static_cast<unsigned char>(number);
+    // Only async-signal-safe work here: one write to the pipe.
+    [[maybe_unused]] const auto written = ::write(pipeFds[1], &byte, 1);
+}
+
+} // namespace
+
+UnixSignals::UnixSignals(QObject* parent) : QObject(parent) {
+    if (pipeFds[0] < 0 && ::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    m_notifier = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &UnixSignals::readPipe);
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int number : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(number, &action, nullptr);
+}
+
+UnixSignals::~UnixSignals() {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    for (int number : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(number, &action, nullptr);
+}
+
+void UnixSignals::readPipe() {
+    unsigned char byte = 0;
+    while (::read(pipeFds[0], &byte, 1) == 1)
+        emit terminationRequested(byte);
+}
+
+} // namespace wakeward
