@@ -1,6 +1,7 @@
 #include "platform/ActiveWindow.h"
 
 #include <xcb/xcb.h>
+#include <xcb/xcbext.h>
 
 #include <poll.h>
 

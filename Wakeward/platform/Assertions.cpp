@@ -1,5 +1,11 @@
 #include "platform/Assertions.h"
 
+#include "platform/BusAddress.h"
+#include "platform/InhibitorReport.h"
+#include "platform/SignalReader.h"
+
+#include <unistd.h>
+
 #include <utility>
 
 namespace wakeward {
@@ -84,6 +90,15 @@ std::string Assertions::systemHolder() const
 std::string Assertions::displayHolder() const
 {
     return m_display != 0 ? m_backend->holderName(m_display) : std::string();
+}
+
+std::optional<std::vector<std::string>> Assertions::others()
+{
+    const auto inhibitors = InhibitorReport::list(BusAddress::system().toStdString());
+    if (!inhibitors)
+        return std::nullopt;
+    SignalReader reader;
+    return InhibitorReport::entries(*inhibitors, static_cast<int>(::getpid()), reader.applicationNames());
 }
 
 } // namespace wakeward

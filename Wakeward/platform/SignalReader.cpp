@@ -1,0 +1,534 @@
+#include "platform/SignalReader.h"
+
+#include "platform/ActiveWindow.h"
+#include "platform/AudioOutput.h"
+#include "platform/DesktopEntries.h"
+
+#include <QString>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+namespace fs = std::filesystem;
+
+namespace wakeward {
+namespace {
+
+// Reads up to cap bytes of a small file relative to an open folder; -1 when it cannot be read.
+ssize_t readAt(int dirFd, const char* relative, char* buffer, std::size_t cap)
+{
+    const int fd = ::openat(dirFd, relative, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    std::size_t total = 0;
+    while (total < cap) {
+        const ssize_t n = ::read(fd, buffer + total, cap - total);
+        if (n < 0) {
+            ::close(fd);
+            return -1;
+        }
+        if (n == 0)
+            break;
+        total += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    return static_cast<ssize_t>(total);
+}
+
+// A whole small file without its trailing line ends; absent when unreadable.
+std::optional<std::string> readText(const fs::path& path, std::size_t cap = 4096)
+{
+    std::string text(cap, '\0');
+    const ssize_t n = readAt(AT_FDCWD, path.c_str(), text.data(), cap);
+    if (n < 0)
+        return std::nullopt;
+    text.resize(static_cast<std::size_t>(n));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
+template <typename T>
+std::optional<T> parseNumber(std::string_view text, int base = 10)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n'))
+        text.remove_suffix(1);
+    if (base == 16 && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text.remove_prefix(2);
+    T value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty())
+        return std::nullopt;
+    return value;
+}
+
+template <typename T>
+std::optional<T> readNumber(const fs::path& path, int base = 10)
+{
+    const auto text = readText(path, 64);
+    return text ? parseNumber<T>(*text, base) : std::nullopt;
+}
+
+std::string baseName(std::string_view path)
+{
+    const auto slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+// Entries of a folder in name order; empty when it cannot be listed.
+std::vector<fs::path> sortedEntries(const fs::path& dir, bool* listed = nullptr)
+{
+    std::vector<fs::path> entries;
+    std::error_code ec;
+    fs::directory_iterator it(dir, ec);
+    if (listed != nullptr)
+        *listed = !ec;
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec))
+        entries.push_back(it->path());
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+// Field 22 of /proc/PID/stat, counted after the command name, which may itself hold spaces and parentheses.
+std::optional<std::uint64_t> startTimeOf(std::string_view stat)
+{
+    const auto close = stat.rfind(')');
+    if (close == std::string_view::npos)
+        return std::nullopt;
+    std::string_view rest = stat.substr(close + 1);
+    // Fields 3 to 21 come before the start time.
+    for (int field = 3; field <= 22; ++field) {
+        const auto start = rest.find_first_not_of(' ');
+        if (start == std::string_view::npos)
+            return std::nullopt;
+        rest.remove_prefix(start);
+        const auto end = rest.find(' ');
+        if (field == 22)
+            return parseNumber<std::uint64_t>(rest.substr(0, end));
+        if (end == std::string_view::npos)
+            return std::nullopt;
+        rest.remove_prefix(end);
+    }
+    return std::nullopt;
+}
+
+// Mount sources escape space, tab, line feed and backslash as three octal digits.
+std::string unescapeMountField(std::string_view field)
+{
+    std::string out;
+    out.reserve(field.size());
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            const std::string_view digits = field.substr(i + 1, 3);
+            if (std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '7'; })) {
+                out += static_cast<char>((digits[0] - '0') * 64 + (digits[1] - '0') * 8 + (digits[2] - '0'));
+                i += 3;
+                continue;
+            }
+        }
+        out += field[i];
+    }
+    return out;
+}
+
+fs::path resolved(const fs::path& path)
+{
+    std::error_code ec;
+    fs::path real = fs::canonical(path, ec);
+    return ec ? path.lexically_normal() : real;
+}
+
+bool isBuiltInPanel(std::string_view connectorType)
+{
+    return connectorType == "eDP" || connectorType == "LVDS" || connectorType == "DSI";
+}
+
+} // namespace
+
+SignalReader::SignalReader()
+    : SignalReader("/proc", "/sys", "/dev")
+{
+}
+
+SignalReader::SignalReader(fs::path procRoot, fs::path sysRoot, fs::path devRoot)
+    : SignalReader(std::move(procRoot), std::move(sysRoot), std::move(devRoot), Options{})
+{
+}
+
+SignalReader::SignalReader(fs::path procRoot, fs::path sysRoot, fs::path devRoot, Options options)
+    : m_proc(std::move(procRoot))
+    , m_sys(std::move(sysRoot))
+    , m_dev(std::move(devRoot))
+    , m_options(std::move(options))
+{
+    if (m_options.selfPid == 0)
+        m_options.selfPid = static_cast<int>(::getpid());
+    if (!m_options.uid)
+        m_options.uid = static_cast<unsigned>(::getuid());
+    if (!m_options.clock)
+        m_options.clock = [] { return std::chrono::steady_clock::now(); };
+}
+
+SignalReader::~SignalReader() = default;
+
+Snapshot SignalReader::read(bool expensive)
+{
+    Snapshot snapshot;
+    scanProcesses();
+    for (const auto& [pid, process] : m_processes) {
+        if (!process.identifier.empty())
+            snapshot.running.insert(process.identifier);
+    }
+    snapshot.frontmost = frontmost();
+    snapshot.externalDisplay = externalDisplay();
+    readPower(snapshot);
+    snapshot.volumes = volumes();
+    if (expensive) {
+        snapshot.usb = usbDevices();
+        snapshot.audio = audioName();
+        snapshot.cpu = cpu();
+        snapshot.traffic = traffic();
+    }
+    return snapshot;
+}
+
+void SignalReader::scanProcesses()
+{
+    DIR* dir = ::opendir(m_proc.c_str());
+    if (dir == nullptr) {
+        m_processes.clear();
+        return;
+    }
+    const int procFd = ::dirfd(dir);
+    ++m_scan;
+    char path[64];
+    char stat[1024];
+    while (const dirent* entry = ::readdir(dir)) {
+        const auto pid = parseNumber<int>(entry->d_name);
+        if (!pid || *pid <= 0)
+            continue;
+        std::snprintf(path, sizeof path, "%d/stat", *pid);
+        const ssize_t n = readAt(procFd, path, stat, sizeof stat);
+        if (n <= 0)
+            continue;
+        const auto startTime = startTimeOf(std::string_view(stat, static_cast<std::size_t>(n)));
+        if (!startTime)
+            continue;
+        auto [it, inserted] = m_processes.try_emplace(*pid);
+        Process& process = it->second;
+        // A pid reused by a new process has another start time, so its cached identifier is stale.
+        if (inserted || process.startTime != *startTime) {
+            process = Process{};
+            process.startTime = *startTime;
+            process.identifier = identify(procFd, *pid);
+        }
+        process.seen = m_scan;
+    }
+    ::closedir(dir);
+    std::erase_if(m_processes, [this](const auto& item) { return item.second.seen != m_scan; });
+}
+
+std::string SignalReader::identify(int procFd, int pid) const
+{
+    char path[64];
+    char buffer[4096];
+    std::snprintf(path, sizeof path, "%d/exe", pid);
+    const ssize_t linkLength = ::readlinkat(procFd, path, buffer, sizeof buffer);
+    if (linkLength > 0) {
+        std::string_view target(buffer, static_cast<std::size_t>(linkLength));
+        // The kernel marks an executable replaced on disk (a package upgrade) this way.
+        constexpr std::string_view deleted = " (deleted)";
+        if (target.size() > deleted.size() && target.substr(target.size() - deleted.size()) == deleted)
+            target.remove_suffix(deleted.size());
+        return baseName(target);
+    }
+
+    std::snprintf(path, sizeof path, "%d/cmdline", pid);
+    const ssize_t n = readAt(procFd, path, buffer, sizeof buffer);
+    if (n <= 0)
+        return {};
+    std::string_view cmdline(buffer, static_cast<std::size_t>(n));
+    std::string_view argv0 = cmdline.substr(0, cmdline.find('\0'));
+    const std::string_view after = argv0.size() < cmdline.size() ? cmdline.substr(argv0.size()) : std::string_view();
+    const bool singleString = after.find_first_not_of('\0') == std::string_view::npos;
+    // A process that rewrote its command line into one string (setproctitle) keeps its name before the first space.
+    if (singleString)
+        argv0 = argv0.substr(0, argv0.find(' '));
+    return baseName(argv0);
+}
+
+std::string SignalReader::identifierOf(int pid)
+{
+    if (const auto it = m_processes.find(pid); it != m_processes.end())
+        return it->second.identifier;
+    DIR* dir = ::opendir(m_proc.c_str());
+    if (dir == nullptr)
+        return {};
+    std::string identifier = identify(::dirfd(dir), pid);
+    ::closedir(dir);
+    return identifier;
+}
+
+std::optional<unsigned> SignalReader::processUid(int pid, Process& process) const
+{
+    if (process.uid)
+        return process.uid;
+    const auto status = readText(m_proc / std::to_string(pid) / "status", 16384);
+    if (!status)
+        return std::nullopt;
+    const auto line = status->find("\nUid:");
+    if (line == std::string::npos)
+        return std::nullopt;
+    const auto start = status->find_first_not_of(" \t", line + 5);
+    const auto end = status->find_first_of(" \t\n", start);
+    if (start == std::string::npos)
+        return std::nullopt;
+    process.uid = parseNumber<unsigned>(std::string_view(*status).substr(start, end - start));
+    return process.uid;
+}
+
+std::string SignalReader::frontmost()
+{
+    std::optional<int> pid;
+    if (m_options.activeWindowPid) {
+        pid = m_options.activeWindowPid();
+    } else if (ActiveWindow::isX11Session()) {
+        if (!m_activeWindow)
+            m_activeWindow = std::make_unique<ActiveWindow>();
+        pid = m_activeWindow->pid();
+    }
+    return pid && *pid > 0 ? identifierOf(*pid) : std::string();
+}
+
+void SignalReader::readPower(Snapshot& snapshot) const
+{
+    bool listed = false;
+    const auto supplies = sortedEntries(m_sys / "class" / "power_supply", &listed);
+    if (!listed)
+        return;
+    bool mainsOnline = false;
+    bool systemBattery = false;
+    std::optional<double> battery;
+    for (const auto& supply : supplies) {
+        const std::string type = readText(supply / "type").value_or("");
+        if (type == "Mains" || type.rfind("USB", 0) == 0) {
+            if (readNumber<int>(supply / "online").value_or(0) == 1)
+                mainsOnline = true;
+            continue;
+        }
+        if (type != "Battery" || readText(supply / "scope").value_or("System") == "Device")
+            continue;
+        systemBattery = true;
+        std::optional<double> percent;
+        if (const auto capacity = readNumber<int>(supply / "capacity")) {
+            percent = *capacity;
+        } else {
+            for (const auto& [now, full] : {std::pair{"energy_now", "energy_full"}, std::pair{"charge_now", "charge_full"}}) {
+                const auto nowValue = readNumber<std::uint64_t>(supply / now);
+                const auto fullValue = readNumber<std::uint64_t>(supply / full);
+                if (nowValue && fullValue && *fullValue > 0) {
+                    percent = static_cast<double>(*nowValue) / static_cast<double>(*fullValue) * 100.0;
+                    break;
+                }
+            }
+        }
+        // Worn batteries can report more than their full charge.
+        if (percent)
+            battery = std::clamp(*percent, 0.0, 100.0);
+    }
+    snapshot.ac = mainsOnline || !systemBattery;
+    snapshot.battery = battery;
+}
+
+bool SignalReader::externalDisplay() const
+{
+    for (const auto& connector : sortedEntries(m_sys / "class" / "drm")) {
+        const std::string name = connector.filename().string();
+        if (name.rfind("card", 0) != 0)
+            continue;
+        const auto firstDash = name.find('-');
+        const auto lastDash = name.rfind('-');
+        if (firstDash == std::string::npos || lastDash <= firstDash)
+            continue;
+        const std::string_view type = std::string_view(name).substr(firstDash + 1, lastDash - firstDash - 1);
+        if (isBuiltInPanel(type))
+            continue;
+        if (readText(connector / "status").value_or("") == "connected"
+            && readText(connector / "enabled").value_or("") == "enabled")
+            return true;
+    }
+    return false;
+}
+
+std::set<std::string> SignalReader::volumes() const
+{
+    std::set<std::string> uuids;
+    std::map<fs::path, std::string> byTarget;
+    for (const auto& link : sortedEntries(m_dev / "disk" / "by-uuid"))
+        byTarget.emplace(resolved(link), link.filename().string());
+    if (byTarget.empty())
+        return uuids;
+
+    const auto mountinfo = readText(m_proc / "self" / "mountinfo", 1 << 20);
+    if (!mountinfo)
+        return uuids;
+    std::string_view rest(*mountinfo);
+    while (!rest.empty()) {
+        const auto lineEnd = rest.find('\n');
+        const std::string_view line = rest.substr(0, lineEnd);
+        rest = lineEnd == std::string_view::npos ? std::string_view() : rest.substr(lineEnd + 1);
+        // After the " - " separator come the filesystem type, the mount source and the super options.
+        const auto separator = line.find(" - ");
+        if (separator == std::string_view::npos)
+            continue;
+        std::string_view tail = line.substr(separator + 3);
+        const auto typeEnd = tail.find(' ');
+        if (typeEnd == std::string_view::npos)
+            continue;
+        tail.remove_prefix(typeEnd + 1);
+        const std::string source = unescapeMountField(tail.substr(0, tail.find(' ')));
+        constexpr std::string_view devPrefix = "/dev/";
+        if (source.rfind(devPrefix, 0) != 0)
+            continue;
+        const auto found = byTarget.find(resolved(m_dev / source.substr(devPrefix.size())));
+        if (found != byTarget.end())
+            uuids.insert(found->second);
+    }
+    return uuids;
+}
+
+std::vector<std::string> SignalReader::usbDevices()
+{
+    std::vector<std::string> products;
+    for (const auto& device : sortedEntries(m_sys / "bus" / "usb" / "devices")) {
+        const std::string name = device.filename().string();
+        std::error_code ec;
+        if (name.rfind("usb", 0) == 0 || !fs::exists(device / "idVendor", ec))
+            continue;
+        if (auto product = readText(device / "product"))
+            products.push_back(std::move(*product));
+    }
+    return products;
+}
+
+std::optional<std::string> SignalReader::audioName()
+{
+    return m_options.audioSource ? m_options.audioSource() : AudioOutput::defaultSinkDescription();
+}
+
+std::optional<double> SignalReader::cpu()
+{
+    const auto stat = readText(m_proc / "stat", 8192);
+    if (!stat || stat->rfind("cpu ", 0) != 0)
+        return std::nullopt;
+    CpuSample sample{};
+    std::string_view rest = std::string_view(*stat).substr(4, stat->find('\n') - 4);
+    std::size_t count = 0;
+    for (; count < sample.size(); ++count) {
+        const auto start = rest.find_first_not_of(' ');
+        if (start == std::string_view::npos)
+            break;
+        rest.remove_prefix(start);
+        const auto end = rest.find(' ');
+        const auto value = parseNumber<std::uint64_t>(rest.substr(0, end));
+        if (!value)
+            return std::nullopt;
+        sample[count] = *value;
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
+    }
+    if (count < 4)
+        return std::nullopt;
+
+    const auto previous = std::exchange(m_lastCpu, sample);
+    if (!previous)
+        return std::nullopt;
+    std::array<double, 8> delta{};
+    for (std::size_t i = 0; i < sample.size(); ++i) {
+        // Counters can go backwards (iowait does, by design); that counts as no time, never as a wrap.
+        delta[i] = sample[i] >= (*previous)[i] ? static_cast<double>(sample[i] - (*previous)[i]) : 0.0;
+    }
+    const double busy = delta[0] + delta[1] + delta[2] + delta[5] + delta[6] + delta[7];
+    const double idle = delta[3] + delta[4];
+    const double total = busy + idle;
+    if (total <= 0)
+        return std::nullopt;
+    return busy / total * 100.0;
+}
+
+std::optional<double> SignalReader::traffic()
+{
+    bool listed = false;
+    const auto interfaces = sortedEntries(m_sys / "class" / "net", &listed);
+    if (!listed || interfaces.empty())
+        return std::nullopt;
+    std::uint64_t sum = 0;
+    for (const auto& interface : interfaces) {
+        constexpr unsigned loopback = 0x8;
+        if (readNumber<unsigned>(interface / "flags", 16).value_or(0) & loopback)
+            continue;
+        const auto rx = readNumber<std::uint64_t>(interface / "statistics" / "rx_bytes");
+        const auto tx = readNumber<std::uint64_t>(interface / "statistics" / "tx_bytes");
+        sum += rx.value_or(0) + tx.value_or(0);
+    }
+    const auto now = m_options.clock();
+    const auto lastBytes = std::exchange(m_lastBytes, sum);
+    const auto lastTime = std::exchange(m_lastTime, now);
+    // A smaller sum (a counter reset, an interface gone) starts a new baseline.
+    if (!lastBytes || !lastTime || sum < *lastBytes)
+        return std::nullopt;
+    const double seconds = std::max(std::chrono::duration<double>(now - *lastTime).count(), 0.1);
+    return static_cast<double>(sum - *lastBytes) / seconds / 1024.0;
+}
+
+std::map<int, std::string> SignalReader::applicationNames()
+{
+    scanProcesses();
+    const auto dirs = m_options.applicationDirs.empty() ? DesktopEntries::defaultDirs() : m_options.applicationDirs;
+    const auto locale = m_options.locale.empty() ? DesktopEntries::defaultLocale() : m_options.locale;
+    std::map<std::string, std::string> nameByProgram;
+    for (auto& app : DesktopEntries::load(dirs, locale))
+        nameByProgram.emplace(std::move(app.program), std::move(app.name));
+
+    std::map<int, std::string> names;
+    for (auto& [pid, process] : m_processes) {
+        if (process.identifier.empty())
+            continue;
+        const auto found = nameByProgram.find(process.identifier);
+        if (found == nameByProgram.end() || processUid(pid, process) != m_options.uid)
+            continue;
+        names.emplace(pid, found->second);
+    }
+    return names;
+}
+
+std::vector<RunningApp> SignalReader::runningApps()
+{
+    const auto names = applicationNames();
+    const std::string self = identifierOf(m_options.selfPid);
+    std::vector<RunningApp> apps;
+    std::set<std::string> taken;
+    // Pids ascend, so each application is represented by its oldest-numbered process.
+    for (const auto& [pid, name] : names) {
+        const std::string& identifier = m_processes.at(pid).identifier;
+        if (pid == m_options.selfPid || identifier == self || !taken.insert(identifier).second)
+            continue;
+        apps.push_back(RunningApp{pid, identifier, name});
+    }
+    std::sort(apps.begin(), apps.end(), [](const RunningApp& a, const RunningApp& b) {
+        const int order = QString::localeAwareCompare(QString::fromStdString(a.name), QString::fromStdString(b.name));
+        return order != 0 ? order < 0 : a.identifier < b.identifier;
+    });
+    return apps;
+}
+
+} // namespace wakeward
