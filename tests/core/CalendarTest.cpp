@@ -1,0 +1,162 @@
+#include <wakeward/Calendar.h>
+#include <wakeward/CurrentCalendar.h>
+#include <wakeward/Engine.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <gtest/gtest.h>
+#include <limits>
+#include <optional>
+#include <string>
+
+using namespace wakeward;
+
+namespace {
+
+// An instant written as UTC date and time, so that expectations do not depend on the
+// conversions under test.
+Instant utc(int year, int month, int day, int hour, int minute, int second = 0) {
+    std::tm fields{};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = second;
+    return Instant::fromUnix(static_cast<double>(timegm(&fields)));
+}
+
+Calendar zone(const char* id) {
+    auto calendar = Calendar::forZone(id);
+    EXPECT_TRUE(calendar.ok()) << id;
+    return std::move(calendar).value();
+}
+
+} // namespace
+
+TEST(Calendar, ZonesByIdentifier) {
+    EXPECT_EQ(zone("Europe/Berlin").zoneId(), "Europe/Berlin");
+    const auto unknown = Calendar::forZone("Mars/Olympus_Mons");
+    ASSERT_FALSE(unknown.ok());
+    EXPECT_NE(unknown.error().description.find("Mars/Olympus_Mons"), std::string::npos);
+    EXPECT_FALSE(Calendar::forZone("").ok());
+}
+
+// Tokyo has no daylight saving: minute of day and weekday around midnight.
+TEST(Calendar, FieldsWithoutDaylightSaving) {
+    const Calendar tokyo = zone("Asia/Tokyo");
+    const Instant sundayLate = utc(2024, 1, 7, 14, 59, 59); // Sunday 23:59:59 +09:00
+    EXPECT_EQ(tokyo.minuteOfDay(sundayLate), 1439);
+    EXPECT_EQ(tokyo.weekday(sundayLate), 1);
+    EXPECT_EQ(tokyo.minuteOfDay(sundayLate + 1), 0);
+    EXPECT_EQ(tokyo.weekday(sundayLate + 1), 2);
+    EXPECT_EQ(tokyo.weekday(utc(2024, 1, 13, 3, 0)), 7); // Saturday noon
+    EXPECT_EQ(tokyo.dayBefore(sundayLate), sundayLate - 86400);
+}
+
+// Instants the calendar cannot represent give none rather than a pinned reading.
+TEST(Calendar, UnrepresentableInstants) {
+    const Calendar tokyo = zone("Asia/Tokyo");
+    EXPECT_EQ(tokyo.minuteOfDay(Instant{1e300}), std::nullopt);
+    EXPECT_EQ(tokyo.weekday(Instant{-1e300}), std::nullopt);
+    EXPECT_EQ(tokyo.dayBefore(Instant{std::numeric_limits<double>::quiet_NaN()}), std::nullopt);
+    EXPECT_EQ(tokyo.nextOccurrence(10, 0, Instant{std::numeric_limits<double>::infinity()}), std::nullopt);
+    EXPECT_EQ(tokyo.nextOccurrence(24, 0, utc(2024, 1, 1, 0, 0)), std::nullopt);
+    EXPECT_EQ(tokyo.nextOccurrence(10, 60, utc(2024, 1, 1, 0, 0)), std::nullopt);
+}
+
+// The day before keeps the wall-clock time, so across a change it is 23 or 25 hours back.
+TEST(Calendar, DayBeforeAcrossDaylightSaving) {
+    const Calendar newYork = zone("America/New_York");
+    const Instant sundayNoon = utc(2024, 3, 10, 16, 0); // 12:00 EDT, the day clocks go forward
+    EXPECT_EQ(newYork.dayBefore(sundayNoon), utc(2024, 3, 9, 17, 0)); // 12:00 EST
+    EXPECT_EQ(newYork.weekday(*newYork.dayBefore(sundayNoon)), 7);
+    const Instant mondayEarly = utc(2024, 3, 11, 4, 30); // 00:30 EDT; 24 hours back is Saturday
+    EXPECT_EQ(newYork.dayBefore(mondayEarly), utc(2024, 3, 10, 5, 30)); // Sunday 00:30 EST
+    const Instant berlinAutumn = utc(2024, 10, 28, 11, 0); // Monday 12:00 CET
+    EXPECT_EQ(zone("Europe/Berlin").dayBefore(berlinAutumn), utc(2024, 10, 27, 11, 0));
+}
+
+// Lord Howe Island shifts by 30 minutes: 02:00 becomes 02:30 in October, 02:00 becomes
+// 01:30 in April.
+TEST(Calendar, HalfHourShift) {
+    const Calendar lordHowe = zone("Australia/Lord_Howe");
+    EXPECT_EQ(lordHowe.minuteOfDay(utc(2024, 10, 5, 15, 29)), 119); // 01:59 +10:30
+    EXPECT_EQ(lordHowe.minuteOfDay(utc(2024, 10, 5, 15, 30)), 150); // 02:30 +11:00
+    EXPECT_EQ(lordHowe.minuteOfDay(utc(2024, 4, 6, 14, 59)), 119);  // 01:59 +11:00
+    EXPECT_EQ(lordHowe.minuteOfDay(utc(2024, 4, 6, 15, 0)), 90);    // 01:30 +10:30
+    EXPECT_EQ(lordHowe.weekday(utc(2024, 4, 6, 15, 0)), 1);
+}
+
+TEST(NextClock, TodayWhileAheadOtherwiseTomorrow) {
+    const Calendar tokyo = zone("Asia/Tokyo");
+    const Instant clock = utc(2019, 6, 1, 5, 30, 42); // 14:30:42 +09:00 another day: only 14:30 counts
+    const Instant today = utc(2024, 5, 14, 5, 30); // 14:30 +09:00
+    EXPECT_EQ(Engine::nextClock(clock, today - 1, tokyo), today);
+    EXPECT_EQ(Engine::nextClock(clock, today, tokyo), today + 86400);
+    EXPECT_EQ(Engine::nextClock(clock, today + 20, tokyo), today + 86400);
+    EXPECT_EQ(Engine::nextClock(clock, today + 59.999, tokyo), today + 86400);
+    // Across midnight, the end of a month and of a year.
+    const Calendar berlin = zone("Europe/Berlin");
+    EXPECT_EQ(Engine::nextClock(utc(2019, 1, 14, 23, 15), // 00:15 CET
+                                utc(2024, 12, 31, 22, 50), berlin),
+              utc(2024, 12, 31, 23, 15)); // 00:15 CET on New Year's Day
+    EXPECT_EQ(Engine::nextClock(utc(2019, 1, 15, 22, 59), // 23:59 CET
+                                utc(2024, 2, 29, 23, 0), berlin),
+              utc(2024, 3, 1, 22, 59));
+}
+
+// A clock time inside the gap gives the first moment after the gap.
+TEST(NextClock, DaylightSavingGap) {
+    const Calendar newYork = zone("America/New_York");
+    const Instant twoThirty = utc(2019, 1, 15, 7, 30, 42); // 02:30 EST
+    EXPECT_EQ(Engine::nextClock(twoThirty, utc(2024, 3, 10, 5, 0), newYork), utc(2024, 3, 10, 7, 0)); // 03:00 EDT
+    // From the end of the gap on, the next one is the next day's.
+    EXPECT_EQ(Engine::nextClock(twoThirty, utc(2024, 3, 10, 7, 0), newYork), utc(2024, 3, 11, 6, 30));
+    const Calendar berlin = zone("Europe/Berlin");
+    EXPECT_EQ(Engine::nextClock(utc(2019, 1, 15, 1, 30), // 02:30 CET
+                                utc(2024, 3, 30, 23, 0), berlin),
+              utc(2024, 3, 31, 1, 0)); // 03:00 CEST
+    const Calendar lordHowe = zone("Australia/Lord_Howe");
+    EXPECT_EQ(Engine::nextClock(utc(2019, 1, 14, 15, 15), // 02:15 +11:00
+                                utc(2024, 10, 5, 13, 30), lordHowe),
+              utc(2024, 10, 5, 15, 30)); // 02:30 +11:00
+    // A time just outside the gap is unaffected.
+    EXPECT_EQ(Engine::nextClock(utc(2019, 1, 14, 14, 59), // 01:59 +11:00
+                                utc(2024, 10, 5, 13, 30), lordHowe),
+              utc(2024, 10, 5, 15, 29));
+}
+
+// A repeated clock time gives its first occurrence; once that has passed, the second.
+TEST(NextClock, RepeatedHour) {
+    const Calendar newYork = zone("America/New_York");
+    const Instant oneThirty = utc(2019, 1, 15, 6, 30); // 01:30 EST
+    const Instant first = utc(2024, 11, 3, 5, 30);  // 01:30 EDT
+    const Instant second = utc(2024, 11, 3, 6, 30); // 01:30 EST
+    EXPECT_EQ(Engine::nextClock(oneThirty, utc(2024, 11, 3, 4, 0), newYork), first);
+    EXPECT_EQ(Engine::nextClock(oneThirty, first - 1, newYork), first);
+    EXPECT_EQ(Engine::nextClock(oneThirty, first, newYork), second);
+    EXPECT_EQ(Engine::nextClock(oneThirty, utc(2024, 11, 3, 6, 10), newYork), second); // 01:10 EST
+    EXPECT_EQ(Engine::nextClock(oneThirty, second, newYork), utc(2024, 11, 4, 6, 30));
+
+    const Calendar lordHowe = zone("Australia/Lord_Howe");
+    const Instant clock = utc(2019, 1, 14, 14, 45); // 01:45 +11:00
+    EXPECT_EQ(Engine::nextClock(clock, utc(2024, 4, 6, 13, 0), lordHowe), utc(2024, 4, 6, 14, 45)); // +11:00
+    EXPECT_EQ(Engine::nextClock(clock, utc(2024, 4, 6, 14, 50), lordHowe), utc(2024, 4, 6, 15, 15)); // +10:30
+}
+
+// The host zone is read afresh on every call, not cached for the process.
+TEST(CurrentCalendar, FollowsTheHostZone) {
+    const char* saved = std::getenv("TZ");
+    const std::optional<std::string> previous = saved ? std::optional<std::string>(saved) : std::nullopt;
+    setenv("TZ", "Asia/Tokyo", 1);
+    EXPECT_EQ(currentCalendar().zoneId(), "Asia/Tokyo");
+    setenv("TZ", "America/New_York", 1);
+    const Calendar calendar = currentCalendar();
+    EXPECT_EQ(calendar.zoneId(), "America/New_York");
+    EXPECT_EQ(calendar.minuteOfDay(utc(2024, 7, 1, 16, 0)), 12 * 60);
+    if (previous)
+        setenv("TZ", previous->c_str(), 1);
+    else
+        unsetenv("TZ");
+}
