@@ -277,6 +277,24 @@ struct JsonCodec<std::vector<T>> {
     }
 };
 
+// An optional value at the top level of a stored value: absent is JSON null.
+template <class T>
+struct JsonCodec<std::optional<T>> {
+    static Result<Json> encode(const std::optional<T>& value) {
+        if (!value)
+            return Json(nullptr);
+        return JsonCodec<T>::encode(*value);
+    }
+    static Result<std::optional<T>> decode(const Json& json, const std::string& path) {
+        if (json.is_null())
+            return std::optional<T>();
+        auto value = JsonCodec<T>::decode(json, path);
+        if (!value)
+            return value.error();
+        return std::optional<T>(std::move(value).value());
+    }
+};
+
 template <class T>
 Result<Json> toJson(const T& value) {
     return JsonCodec<T>::encode(value);

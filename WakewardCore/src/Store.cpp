@@ -1,0 +1,279 @@
+#include <wakeward/Store.h>
+
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace wakeward {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* schema =
+    "PRAGMA journal_mode=WAL; "
+    "CREATE TABLE IF NOT EXISTS settings(key TEXT PRIMARY KEY,data BLOB NOT NULL); "
+    "CREATE TABLE IF NOT EXISTS history(id TEXT PRIMARY KEY,created REAL,data BLOB NOT NULL);";
+
+// SQLite's marker for "copy the value while binding" is written as a C-style cast.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wold-style-cast"
+const sqlite3_destructor_type copyWhileBinding = SQLITE_TRANSIENT;
+#pragma GCC diagnostic pop
+
+Error writeFailure(std::string_view detail) {
+    return Error{"The local database could not be written: " + std::string(detail) + "."};
+}
+
+Error writeFailure(sqlite3* db) {
+    return writeFailure(sqlite3_errmsg(db));
+}
+
+Error readFailure(sqlite3* db) {
+    return Error{"The local database could not be read: " + std::string(sqlite3_errmsg(db)) + "."};
+}
+
+Error notOpen() {
+    return Error{"The local database is not open."};
+}
+
+std::string systemMessage(int error) {
+    return std::error_code(error, std::generic_category()).message();
+}
+
+// One prepared statement, finalized on every path.
+class Statement {
+public:
+    Statement(sqlite3* db, std::string_view sql) {
+        sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &m_statement, nullptr);
+    }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement() { sqlite3_finalize(m_statement); }
+
+    explicit operator bool() const { return m_statement != nullptr; }
+
+    bool bind(int index, std::string_view text) {
+        return sqlite3_bind_text(m_statement, index, text.data(), static_cast<int>(text.size()),
+                                 copyWhileBinding) == SQLITE_OK;
+    }
+    bool bindBlob(int index, std::string_view bytes) {
+        return sqlite3_bind_blob(m_statement, index, bytes.data(), static_cast<int>(bytes.size()),
+                                 copyWhileBinding) == SQLITE_OK;
+    }
+    bool bind(int index, double value) { return sqlite3_bind_double(m_statement, index, value) == SQLITE_OK; }
+
+    int step() { return sqlite3_step(m_statement); }
+
+    // The blob of a column of the current row; empty for an empty blob or NULL.
+    std::string_view blob(int column) const {
+        const void* data = sqlite3_column_blob(m_statement, column);
+        const int size = sqlite3_column_bytes(m_statement, column);
+        if (!data || size <= 0)
+            return {};
+        return {static_cast<const char*>(data), static_cast<std::size_t>(size)};
+    }
+
+private:
+    sqlite3_stmt* m_statement = nullptr;
+};
+
+// SQLite counts text and blob lengths in a signed 32-bit int.
+bool fitsBindLength(std::string_view bytes) {
+    return bytes.size() <= static_cast<std::size_t>(INT_MAX);
+}
+
+// Creates `folder` and every missing folder above it, each readable by its owner only.
+Status createFolder(const fs::path& folder) {
+    if (folder.empty())
+        return {};
+    std::error_code error;
+    if (fs::is_directory(folder, error))
+        return {};
+    const fs::path parent = folder.parent_path();
+    if (!parent.empty() && parent != folder) {
+        if (auto created = createFolder(parent); !created)
+            return created;
+    }
+    if (::mkdir(folder.c_str(), 0700) == 0) {
+        // The umask may have narrowed the mode; the owner needs all of it.
+        ::chmod(folder.c_str(), 0700);
+        return {};
+    }
+    const int mkdirError = errno;
+    if (mkdirError == EEXIST && fs::is_directory(folder, error))
+        return {};
+    return Error{"The folder \"" + folder.string() + "\" could not be created: " + systemMessage(mkdirError) + "."};
+}
+
+// Creates the database file for its owner only before SQLite opens it; SQLite gives its
+// write-ahead log and shared-memory files the same mode. History is personal.
+Status createPrivateFile(const fs::path& location) {
+    const int fd = ::open(location.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return writeFailure(systemMessage(errno));
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
+        (status.st_mode & 07777) != 0600)
+        ::fchmod(fd, 0600);
+    ::close(fd);
+    return {};
+}
+
+// The shortest plain decimal (never exponent notation) that reads back as `value`, with
+// at least one digit after the point.
+std::string plainDecimal(double value) {
+    char buffer[512];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    std::string text(buffer, error == std::errc() ? end : buffer);
+    if (text.find('.') == std::string::npos)
+        text += ".0";
+    return text;
+}
+
+} // namespace
+
+void Store::Closer::operator()(sqlite3* db) const {
+    sqlite3_close_v2(db);
+}
+
+Store::Store(sqlite3* db) : m_db(db) {}
+Store::Store(Store&&) noexcept = default;
+Store& Store::operator=(Store&&) noexcept = default;
+Store::~Store() = default;
+
+Result<Store> Store::open(const std::filesystem::path& location) {
+    if (location.empty() || !location.has_filename())
+        return writeFailure("no database file was given");
+    if (auto folder = createFolder(location.parent_path()); !folder)
+        return folder.error();
+    if (auto file = createPrivateFile(location); !file)
+        return file.error();
+
+    sqlite3* db = nullptr;
+    const int opened = sqlite3_open_v2(location.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    Store store(db); // owns the handle even when opening failed
+    if (opened != SQLITE_OK)
+        return db ? writeFailure(db) : writeFailure(sqlite3_errstr(opened));
+    if (sqlite3_exec(db, schema, nullptr, nullptr, nullptr) != SQLITE_OK)
+        return writeFailure(db);
+    return store;
+}
+
+Status Store::saveData(std::string_view key, std::string_view json) {
+    sqlite3* db = m_db.get();
+    if (!db)
+        return notOpen();
+    if (!fitsBindLength(key) || !fitsBindLength(json))
+        return writeFailure("the value is too large to store");
+    Statement insert(db, "INSERT OR REPLACE INTO settings VALUES(?,?)");
+    if (!insert)
+        return writeFailure(db);
+    if (!insert.bind(1, key) || !insert.bindBlob(2, json) || insert.step() != SQLITE_DONE)
+        return writeFailure(db);
+    return {};
+}
+
+Result<std::optional<std::string>> Store::loadData(std::string_view key) const {
+    sqlite3* db = m_db.get();
+    if (!db)
+        return notOpen();
+    if (!fitsBindLength(key))
+        return std::optional<std::string>();
+    Statement select(db, "SELECT data FROM settings WHERE key=?");
+    if (!select || !select.bind(1, key))
+        return readFailure(db);
+    const int stepped = select.step();
+    if (stepped == SQLITE_DONE)
+        return std::optional<std::string>();
+    // A failed read is not "never saved": the caller would fall back to defaults and
+    // overwrite the user's settings with them.
+    if (stepped != SQLITE_ROW)
+        return readFailure(db);
+    const std::string_view data = select.blob(0);
+    if (data.empty())
+        return std::optional<std::string>();
+    return std::optional<std::string>(std::string(data));
+}
+
+Status Store::append(const HistoryEvent& event) {
+    sqlite3* db = m_db.get();
+    if (!db)
+        return notOpen();
+    auto json = toJsonText(event);
+    if (!json)
+        return json.error();
+    if (!fitsBindLength(*json))
+        return writeFailure("the history event is too large to store");
+    {
+        Statement insert(db, "INSERT INTO history VALUES(?,?,?)");
+        if (!insert)
+            return writeFailure(db);
+        if (!insert.bind(1, event.id.toString()) || !insert.bind(2, event.date.unix()) ||
+            !insert.bindBlob(3, *json) || insert.step() != SQLITE_DONE)
+            return writeFailure(db);
+    }
+    // The new event stays even when this fails.
+    if (sqlite3_exec(db, "DELETE FROM history WHERE id NOT IN (SELECT id FROM history ORDER BY created DESC LIMIT 2000)",
+                     nullptr, nullptr, nullptr) != SQLITE_OK)
+        return writeFailure(db);
+    return {};
+}
+
+Result<std::vector<HistoryEvent>> Store::history(Instant since) const {
+    sqlite3* db = m_db.get();
+    if (!db)
+        return notOpen();
+    Statement select(db, "SELECT data FROM history WHERE created>=? ORDER BY created DESC LIMIT 2000");
+    if (!select || !select.bind(1, since.unix()))
+        return readFailure(db);
+    std::vector<HistoryEvent> events;
+    for (;;) {
+        const int stepped = select.step();
+        if (stepped == SQLITE_DONE)
+            break;
+        // Stopping quietly would pass a partial history off as the whole.
+        if (stepped != SQLITE_ROW)
+            return readFailure(db);
+        const std::string_view data = select.blob(0);
+        if (data.empty())
+            continue;
+        auto event = fromJsonText<HistoryEvent>(data);
+        if (!event)
+            return event.error();
+        events.push_back(std::move(event).value());
+    }
+    return events;
+}
+
+Status Store::clearHistory() {
+    sqlite3* db = m_db.get();
+    if (!db)
+        return notOpen();
+    if (sqlite3_exec(db, "DELETE FROM history; PRAGMA wal_checkpoint(TRUNCATE); VACUUM;", nullptr, nullptr,
+                     nullptr) != SQLITE_OK)
+        return writeFailure(db);
+    return {};
+}
+
+Status Store::trim(std::int64_t days, Instant now) {
+    sqlite3* db = m_db.get();
+    if (!db)
+        return notOpen();
+    const double kept = static_cast<double>(days < 1 ? 1 : days);
+    const double cutoff = now.unix() - kept * 86400.0;
+    if (!std::isfinite(cutoff))
+        return writeFailure("the time to keep history from is not a number");
+    const std::string sql = "DELETE FROM history WHERE created < " + plainDecimal(cutoff);
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        return writeFailure(db);
+    return {};
+}
+
+} // namespace wakeward
