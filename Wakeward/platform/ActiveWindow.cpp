@@ -1,12 +1,10 @@
 #include "platform/ActiveWindow.h"
 
-#include <xcb/xcb.h>
-#include <xcb/xcbext.h>
-
-#include <poll.h>
-
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
+#include <xcb/xcb.h>
+#include <xcb/xcbext.h>
 
 namespace wakeward {
 
@@ -16,8 +14,7 @@ struct ActiveWindow::Connection {
     xcb_atom_t activeWindow = XCB_ATOM_NONE;
     xcb_atom_t wmPid = XCB_ATOM_NONE;
 
-    ~Connection()
-    {
+    ~Connection() {
         if (xcb != nullptr)
             xcb_disconnect(xcb);
     }
@@ -29,8 +26,7 @@ using Clock = std::chrono::steady_clock;
 
 // Waits for one reply without letting a stuck X server hold the caller past the deadline.
 template <typename Reply>
-Reply* waitReply(xcb_connection_t* xcb, unsigned int sequence, Clock::time_point end)
-{
+Reply* waitReply(xcb_connection_t* xcb, unsigned int sequence, Clock::time_point end) {
     xcb_flush(xcb);
     for (;;) {
         void* reply = nullptr;
@@ -41,7 +37,8 @@ Reply* waitReply(xcb_connection_t* xcb, unsigned int sequence, Clock::time_point
         }
         if (xcb_connection_has_error(xcb) != 0)
             return nullptr;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
         pollfd fd{xcb_get_file_descriptor(xcb), POLLIN, 0};
         if (left <= 0 || ::poll(&fd, 1, static_cast<int>(left)) < 0) {
             xcb_discard_reply(xcb, sequence);
@@ -50,9 +47,9 @@ Reply* waitReply(xcb_connection_t* xcb, unsigned int sequence, Clock::time_point
     }
 }
 
-xcb_atom_t internAtom(xcb_connection_t* xcb, const char* name, Clock::time_point end)
-{
-    const auto cookie = xcb_intern_atom(xcb, 1, static_cast<std::uint16_t>(std::strlen(name)), name);
+xcb_atom_t internAtom(xcb_connection_t* xcb, const char* name, Clock::time_point end) {
+    const auto cookie =
+        xcb_intern_atom(xcb, 1, static_cast<std::uint16_t>(std::strlen(name)), name);
     auto* reply = waitReply<xcb_intern_atom_reply_t>(xcb, cookie.sequence, end);
     if (reply == nullptr)
         return XCB_ATOM_NONE;
@@ -61,9 +58,9 @@ xcb_atom_t internAtom(xcb_connection_t* xcb, const char* name, Clock::time_point
     return atom;
 }
 
-std::optional<std::uint32_t> cardinalProperty(xcb_connection_t* xcb, xcb_window_t window, xcb_atom_t property,
-                                              xcb_atom_t type, Clock::time_point end)
-{
+std::optional<std::uint32_t> cardinalProperty(xcb_connection_t* xcb, xcb_window_t window,
+                                              xcb_atom_t property, xcb_atom_t type,
+                                              Clock::time_point end) {
     const auto cookie = xcb_get_property(xcb, 0, window, property, type, 0, 1);
     auto* reply = waitReply<xcb_get_property_reply_t>(xcb, cookie.sequence, end);
     if (reply == nullptr)
@@ -83,15 +80,13 @@ std::optional<std::uint32_t> cardinalProperty(xcb_connection_t* xcb, xcb_window_
 ActiveWindow::ActiveWindow() = default;
 ActiveWindow::~ActiveWindow() = default;
 
-bool ActiveWindow::isX11Session()
-{
+bool ActiveWindow::isX11Session() {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     const char* display = std::getenv("DISPLAY");
     return (wayland == nullptr || *wayland == '\0') && display != nullptr && *display != '\0';
 }
 
-std::optional<int> ActiveWindow::pid(std::chrono::milliseconds deadline)
-{
+std::optional<int> ActiveWindow::pid(std::chrono::milliseconds deadline) {
     if (!isX11Session())
         return std::nullopt;
     const auto end = Clock::now() + deadline;
@@ -117,11 +112,12 @@ std::optional<int> ActiveWindow::pid(std::chrono::milliseconds deadline)
         m_connection = std::move(connection);
     }
 
-    const auto window = cardinalProperty(m_connection->xcb, m_connection->root, m_connection->activeWindow,
-                                         XCB_ATOM_WINDOW, end);
+    const auto window = cardinalProperty(m_connection->xcb, m_connection->root,
+                                         m_connection->activeWindow, XCB_ATOM_WINDOW, end);
     if (!window || *window == 0)
         return std::nullopt;
-    const auto pid = cardinalProperty(m_connection->xcb, *window, m_connection->wmPid, XCB_ATOM_CARDINAL, end);
+    const auto pid =
+        cardinalProperty(m_connection->xcb, *window, m_connection->wmPid, XCB_ATOM_CARDINAL, end);
     if (!pid || *pid == 0 || *pid > 0x7fffffffU)
         return std::nullopt;
     return static_cast<int>(*pid);

@@ -16,7 +16,8 @@ public:
 
     /// True in an X11 session: WAYLAND_DISPLAY unset and DISPLAY set.
     static bool isX11Session();
-    /// Pid of the active window's process; absent outside X11, without a window manager hint, or after the deadline.
+    /// Pid of the active window's process; absent outside X11, without a window manager hint, or
+    /// after the deadline.
     std::optional<int> pid(std::chrono::milliseconds deadline = std::chrono::milliseconds(250));
 
 private:

@@ -1,17 +1,10 @@
 #include "platform/Assertions.h"
 
-#include "platform/BusAddress.h"
-#include "platform/InhibitorReport.h"
-#include "platform/SignalReader.h"
-
-#include <unistd.h>
-
 #include <utility>
 
 namespace wakeward {
 
-const char* assertionTypeName(AssertionType type)
-{
+const char* assertionTypeName(AssertionType type) {
     switch (type) {
     case AssertionType::PreventUserIdleSystemSleep:
         return "PreventUserIdleSystemSleep";
@@ -21,18 +14,13 @@ const char* assertionTypeName(AssertionType type)
     return "";
 }
 
-Assertions::Assertions(std::unique_ptr<PowerBackend> backend)
-    : m_backend(std::move(backend))
-{
-}
+Assertions::Assertions(std::unique_ptr<PowerBackend> backend) : m_backend(std::move(backend)) {}
 
-Assertions::~Assertions()
-{
+Assertions::~Assertions() {
     release();
 }
 
-std::optional<PowerError> Assertions::apply(bool awake, bool display, const std::string& reason)
-{
+std::optional<PowerError> Assertions::apply(bool awake, bool display, const std::string& reason) {
     if (!awake) {
         release();
         return std::nullopt;
@@ -43,20 +31,21 @@ std::optional<PowerError> Assertions::apply(bool awake, bool display, const std:
     release();
 
     std::uint32_t system = 0;
-    const std::int32_t systemStatus = m_backend->create(AssertionType::PreventUserIdleSystemSleep, reason, system);
+    const std::int32_t systemStatus =
+        m_backend->create(AssertionType::PreventUserIdleSystemSleep, reason, system);
     if (systemStatus != 0 || system == 0) {
         // Success without a handle cannot be honoured: identifier 0 never stands for a hold.
         const std::int32_t status = systemStatus != 0 ? systemStatus : -2;
         return PowerError{"Power", status,
-                          "macOS could not create the idle-sleep assertion (" + std::to_string(status)
-                              + "). No active session is claimed."};
+                          "macOS could not create the idle-sleep assertion (" +
+                              std::to_string(status) + "). No active session is claimed."};
     }
     m_system = system;
 
     if (display) {
         std::uint32_t displayId = 0;
-        const std::int32_t displayStatus
-            = m_backend->create(AssertionType::PreventUserIdleDisplaySleep, reason, displayId);
+        const std::int32_t displayStatus =
+            m_backend->create(AssertionType::PreventUserIdleDisplaySleep, reason, displayId);
         if (displayStatus != 0 || displayId == 0) {
             release();
             return PowerError{"Power", displayStatus != 0 ? displayStatus : -2,
@@ -69,8 +58,7 @@ std::optional<PowerError> Assertions::apply(bool awake, bool display, const std:
     return std::nullopt;
 }
 
-void Assertions::release()
-{
+void Assertions::release() {
     if (m_display != 0) {
         m_backend->release(m_display);
         m_display = 0;
@@ -82,23 +70,12 @@ void Assertions::release()
     m_reason.clear();
 }
 
-std::string Assertions::systemHolder() const
-{
+std::string Assertions::systemHolder() const {
     return m_system != 0 ? m_backend->holderName(m_system) : std::string();
 }
 
-std::string Assertions::displayHolder() const
-{
+std::string Assertions::displayHolder() const {
     return m_display != 0 ? m_backend->holderName(m_display) : std::string();
-}
-
-std::optional<std::vector<std::string>> Assertions::others()
-{
-    const auto inhibitors = InhibitorReport::list(BusAddress::system().toStdString());
-    if (!inhibitors)
-        return std::nullopt;
-    SignalReader reader;
-    return InhibitorReport::entries(*inhibitors, static_cast<int>(::getpid()), reader.applicationNames());
 }
 
 } // namespace wakeward

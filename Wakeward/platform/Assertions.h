@@ -25,8 +25,10 @@ public:
     Assertions(const Assertions&) = delete;
     Assertions& operator=(const Assertions&) = delete;
 
-    /// Makes the held assertions match the arguments; on failure nothing is held and the error is returned.
-    [[nodiscard]] std::optional<PowerError> apply(bool awake, bool display, const std::string& reason);
+    /// Makes the held assertions match the arguments; on failure nothing is held and the error is
+    /// returned.
+    [[nodiscard]] std::optional<PowerError> apply(bool awake, bool display,
+                                                  const std::string& reason);
     /// Drops whatever is held, display first; never fails.
     void release();
 
@@ -36,12 +38,14 @@ public:
     std::uint32_t display() const { return m_display; }
     /// Name under which the held assertions were created; empty when nothing is held.
     const std::string& reason() const { return m_reason; }
-    /// What holds the system assertion (for example "GNOME session manager"); empty when none is held.
+    /// What holds the system assertion (for example "GNOME session manager"); empty when none is
+    /// held.
     std::string systemHolder() const;
     /// What holds the display assertion; empty when none is held.
     std::string displayHolder() const;
 
-    /// Other processes' active holds as two-line texts, sorted and capped at 100; absent when they cannot be listed.
+    /// Other processes' active holds as two-line texts, sorted and capped at 100; absent when they
+    /// cannot be listed.
     static std::optional<std::vector<std::string>> others();
 
 private:

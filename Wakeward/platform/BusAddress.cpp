@@ -5,8 +5,7 @@
 
 namespace wakeward {
 
-QString BusAddress::session()
-{
+QString BusAddress::session() {
     const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
     if (!address.isEmpty())
         return address;
@@ -17,8 +16,7 @@ QString BusAddress::session()
     return {};
 }
 
-QString BusAddress::system()
-{
+QString BusAddress::system() {
     const QString address = qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS");
     return address.isEmpty() ? QStringLiteral("unix:path=/run/dbus/system_bus_socket") : address;
 }

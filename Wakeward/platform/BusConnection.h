@@ -19,7 +19,8 @@ public:
     bool isConnected() const { return m_connection.isConnected(); }
     /// True when the name has an owner, asked with a bounded wait; false on any failure.
     bool hasOwner(const QString& name, int timeoutMs);
-    /// True when the bus can start the name on demand, asked with a bounded wait; false on any failure.
+    /// True when the bus can start the name on demand, asked with a bounded wait; false on any
+    /// failure.
     bool isActivatable(const QString& name, int timeoutMs);
 
 private:

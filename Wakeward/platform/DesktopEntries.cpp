@@ -12,21 +12,18 @@ namespace fs = std::filesystem;
 namespace wakeward {
 namespace {
 
-std::string envOr(const char* name, const std::string& fallback)
-{
+std::string envOr(const char* name, const std::string& fallback) {
     const char* value = std::getenv(name);
     return value != nullptr && *value != '\0' ? std::string(value) : fallback;
 }
 
-std::string baseName(const std::string& path)
-{
+std::string baseName(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // The escapes every string value may carry (\s \n \t \r \\).
-std::string unescapeValue(const std::string& value)
-{
+std::string unescapeValue(const std::string& value) {
     std::string out;
     out.reserve(value.size());
     for (std::size_t i = 0; i < value.size(); ++i) {
@@ -35,11 +32,21 @@ std::string unescapeValue(const std::string& value)
             continue;
         }
         switch (value[++i]) {
-        case 's': out += ' '; break;
-        case 'n': out += '\n'; break;
-        case 't': out += '\t'; break;
-        case 'r': out += '\r'; break;
-        case '\\': out += '\\'; break;
+        case 's':
+            out += ' ';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case '\\':
+            out += '\\';
+            break;
         default:
             out += '\\';
             out += value[i];
@@ -48,9 +55,9 @@ std::string unescapeValue(const std::string& value)
     return out;
 }
 
-// Name[...] keys in the order the desktop entry rules prefer them for a locale lang_COUNTRY.ENCODING@MODIFIER.
-std::vector<std::string> localeKeys(const std::string& locale)
-{
+// Name[...] keys in the order the desktop entry rules prefer them for a locale
+// lang_COUNTRY.ENCODING@MODIFIER.
+std::vector<std::string> localeKeys(const std::string& locale) {
     std::string rest = locale;
     std::string modifier;
     if (const auto at = rest.find('@'); at != std::string::npos) {
@@ -83,13 +90,11 @@ struct ParsedEntry {
     DesktopApp app;
 };
 
-bool isTrue(const std::string& value)
-{
+bool isTrue(const std::string& value) {
     return value == "true";
 }
 
-ParsedEntry parseEntry(const fs::path& file, const std::vector<std::string>& keys)
-{
+ParsedEntry parseEntry(const fs::path& file, const std::vector<std::string>& keys) {
     ParsedEntry result;
     std::ifstream in(file);
     if (!in)
@@ -124,8 +129,8 @@ ParsedEntry parseEntry(const fs::path& file, const std::vector<std::string>& key
         const auto it = values.find(key);
         return it == values.end() ? std::nullopt : std::optional<std::string>(it->second);
     };
-    if (get("Type").value_or("") != "Application" || isTrue(get("NoDisplay").value_or(""))
-        || isTrue(get("Hidden").value_or("")))
+    if (get("Type").value_or("") != "Application" || isTrue(get("NoDisplay").value_or("")) ||
+        isTrue(get("Hidden").value_or("")))
         return result;
 
     std::optional<std::string> name;
@@ -151,15 +156,15 @@ ParsedEntry parseEntry(const fs::path& file, const std::vector<std::string>& key
     return result;
 }
 
-void collect(const fs::path& dir, const fs::path& base, std::map<std::string, fs::path>& byId)
-{
+void collect(const fs::path& dir, const fs::path& base, std::map<std::string, fs::path>& byId) {
     std::error_code ec;
     fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec);
     for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         const auto& path = it->path();
         if (path.extension() != ".desktop" || !it->is_regular_file(ec))
             continue;
-        // The desktop-file id joins subfolders with '-', so kde/foo.desktop overrides kde-foo.desktop.
+        // The desktop-file id joins subfolders with '-', so kde/foo.desktop overrides
+        // kde-foo.desktop.
         std::string id = path.lexically_relative(base).string();
         std::replace(id.begin(), id.end(), '/', '-');
         byId.emplace(std::move(id), path);
@@ -168,8 +173,7 @@ void collect(const fs::path& dir, const fs::path& base, std::map<std::string, fs
 
 } // namespace
 
-std::vector<std::string> DesktopEntries::splitExec(const std::string& execValue)
-{
+std::vector<std::string> DesktopEntries::splitExec(const std::string& execValue) {
     const std::string exec = unescapeValue(execValue);
     std::vector<std::string> words;
     std::string word;
@@ -205,8 +209,7 @@ std::vector<std::string> DesktopEntries::splitExec(const std::string& execValue)
     return words;
 }
 
-std::string DesktopEntries::programOfExec(const std::string& exec)
-{
+std::string DesktopEntries::programOfExec(const std::string& exec) {
     std::vector<std::string> words = splitExec(exec);
     std::size_t i = 0;
     auto isFieldCode = [](const std::string& word) { return word.size() == 2 && word[0] == '%'; };
@@ -222,8 +225,8 @@ std::string DesktopEntries::programOfExec(const std::string& exec)
     return i < words.size() ? baseName(words[i]) : std::string();
 }
 
-std::vector<DesktopApp> DesktopEntries::load(const std::vector<fs::path>& applicationDirs, const std::string& locale)
-{
+std::vector<DesktopApp> DesktopEntries::load(const std::vector<fs::path>& applicationDirs,
+                                             const std::string& locale) {
     const auto keys = localeKeys(locale);
     std::map<std::string, fs::path> byId;
     // emplace keeps the first file of an id, so folders listed first win.
@@ -238,18 +241,19 @@ std::vector<DesktopApp> DesktopEntries::load(const std::vector<fs::path>& applic
     return apps;
 }
 
-std::vector<fs::path> DesktopEntries::defaultDirs()
-{
+std::vector<fs::path> DesktopEntries::defaultDirs() {
     std::vector<fs::path> dirs;
     const std::string home = envOr("HOME", "");
-    const std::string dataHome = envOr("XDG_DATA_HOME", home.empty() ? std::string() : home + "/.local/share");
+    const std::string dataHome =
+        envOr("XDG_DATA_HOME", home.empty() ? std::string() : home + "/.local/share");
     if (!dataHome.empty())
         dirs.emplace_back(fs::path(dataHome) / "applications");
     const std::string dataDirs = envOr("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
     std::size_t start = 0;
     while (start <= dataDirs.size()) {
         const auto colon = dataDirs.find(':', start);
-        const std::string dir = dataDirs.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+        const std::string dir =
+            dataDirs.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
         if (!dir.empty())
             dirs.emplace_back(fs::path(dir) / "applications");
         if (colon == std::string::npos)
@@ -259,8 +263,7 @@ std::vector<fs::path> DesktopEntries::defaultDirs()
     return dirs;
 }
 
-std::string DesktopEntries::defaultLocale()
-{
+std::string DesktopEntries::defaultLocale() {
     return envOr("LC_ALL", envOr("LC_MESSAGES", envOr("LANG", "")));
 }
 

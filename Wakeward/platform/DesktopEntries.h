@@ -8,15 +8,16 @@ namespace wakeward {
 
 // An installed application as its desktop entry describes it.
 struct DesktopApp {
-    std::string program;  // base name of the executable the entry starts
-    std::string name;     // localized display name
+    std::string program; // base name of the executable the entry starts
+    std::string name;    // localized display name
     bool operator==(const DesktopApp&) const = default;
 };
 
 // Reads the installed desktop entries that the application pickers may offer.
 class DesktopEntries {
 public:
-    /// Visible application entries of the folders, earlier folders overriding later ones by desktop-file id.
+    /// Visible application entries of the folders, earlier folders overriding later ones by
+    /// desktop-file id.
     static std::vector<DesktopApp> load(const std::vector<std::filesystem::path>& applicationDirs,
                                         const std::string& locale);
     /// The applications folders of $XDG_DATA_HOME and $XDG_DATA_DIRS, most important first.

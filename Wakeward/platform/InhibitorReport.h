@@ -20,11 +20,14 @@ struct Inhibitor {
 // Turns logind's inhibitor list into the assertion inspector's entries.
 class InhibitorReport {
 public:
-    /// At most 100 two-line entries in code-point order, without delay locks and without ownPid's locks.
+    /// At most 100 two-line entries in code-point order, without delay locks and without ownPid's
+    /// locks.
     static std::vector<std::string> entries(const std::vector<Inhibitor>& inhibitors, int ownPid,
                                             const std::map<int, std::string>& applicationNames);
-    /// logind's current inhibitor locks from the bus at the address; absent when it cannot be asked.
-    static std::optional<std::vector<Inhibitor>> list(const std::string& systemBusAddress, int timeoutMs = 2000);
+    /// logind's current inhibitor locks from the bus at the address; absent when it cannot be
+    /// asked.
+    static std::optional<std::vector<Inhibitor>> list(const std::string& systemBusAddress,
+                                                      int timeoutMs = 2000);
 };
 
 } // namespace wakeward

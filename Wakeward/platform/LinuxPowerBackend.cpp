@@ -1,19 +1,17 @@
 #include "platform/LinuxPowerBackend.h"
 
-#include "platform/BusAddress.h"
-#include "platform/BusConnection.h"
-#include "platform/LogindInhibitor.h"
-
 #include "GnomeSessionManagerProxy.h"
 #include "Login1ManagerProxy.h"
 #include "PortalInhibitProxy.h"
 #include "PortalRequestProxy.h"
 #include "PowerManagementInhibitProxy.h"
 #include "ScreenSaverProxy.h"
+#include "platform/BusAddress.h"
+#include "platform/BusConnection.h"
+#include "platform/LogindInhibitor.h"
 
 #include <fcntl.h>
 #include <unistd.h>
-
 #include <utility>
 
 namespace wakeward {
@@ -31,8 +29,7 @@ const QString applicationName = QStringLiteral("Wakeward");
 constexpr quint32 suspendFlag = 4;
 constexpr quint32 idleFlag = 8;
 
-std::int32_t statusOf(const QDBusError& error)
-{
+std::int32_t statusOf(const QDBusError& error) {
     switch (error.type()) {
     case QDBusError::NoReply:
     case QDBusError::Timeout:
@@ -47,9 +44,7 @@ std::int32_t statusOf(const QDBusError& error)
     }
 }
 
-template <typename Reply>
-std::int32_t finish(Reply& reply)
-{
+template <typename Reply> std::int32_t finish(Reply& reply) {
     reply.waitForFinished();
     return reply.isError() ? statusOf(reply.error()) : 0;
 }
@@ -57,26 +52,20 @@ std::int32_t finish(Reply& reply)
 } // namespace
 
 LinuxPowerBackend::LinuxPowerBackend(QString sessionAddress, QString systemAddress, int timeoutMs)
-    : m_sessionAddress(std::move(sessionAddress))
-    , m_systemAddress(std::move(systemAddress))
-    , m_timeoutMs(timeoutMs)
-{
+    : m_sessionAddress(std::move(sessionAddress)), m_systemAddress(std::move(systemAddress)),
+      m_timeoutMs(timeoutMs) {
     registerLogindTypes();
 }
 
 LinuxPowerBackend::LinuxPowerBackend()
-    : LinuxPowerBackend(BusAddress::session(), BusAddress::system())
-{
-}
+    : LinuxPowerBackend(BusAddress::session(), BusAddress::system()) {}
 
-LinuxPowerBackend::~LinuxPowerBackend()
-{
+LinuxPowerBackend::~LinuxPowerBackend() {
     for (const auto& [handle, hold] : m_holds)
         uninhibit(hold);
 }
 
-std::string LinuxPowerBackend::serviceName(Service service)
-{
+std::string LinuxPowerBackend::serviceName(Service service) {
     switch (service) {
     case Service::GnomeSession:
         return "GNOME session manager";
@@ -92,21 +81,19 @@ std::string LinuxPowerBackend::serviceName(Service service)
     return {};
 }
 
-LinuxPowerBackend::Bus LinuxPowerBackend::busOf(Service service)
-{
+LinuxPowerBackend::Bus LinuxPowerBackend::busOf(Service service) {
     return service == Service::Logind ? Bus::System : Bus::Session;
 }
 
-BusConnection& LinuxPowerBackend::bus(Bus which)
-{
+BusConnection& LinuxPowerBackend::bus(Bus which) {
     auto& connection = which == Bus::Session ? m_session : m_system;
     if (!connection || !connection->isConnected())
-        connection = std::make_unique<BusConnection>(which == Bus::Session ? m_sessionAddress : m_systemAddress);
+        connection = std::make_unique<BusConnection>(which == Bus::Session ? m_sessionAddress
+                                                                           : m_systemAddress);
     return *connection;
 }
 
-void LinuxPowerBackend::reconnectIfIdle()
-{
+void LinuxPowerBackend::reconnectIfIdle() {
     auto holdsOn = [this](Bus which) {
         for (const auto& [handle, hold] : m_holds) {
             if (busOf(hold.service) == which)
@@ -114,7 +101,8 @@ void LinuxPowerBackend::reconnectIfIdle()
         }
         return false;
     };
-    // Closing the connection makes every service drop what a late answer may still have granted on it.
+    // Closing the connection makes every service drop what a late answer may still have granted on
+    // it.
     if (m_sessionTainted && !holdsOn(Bus::Session)) {
         m_session.reset();
         m_sessionTainted = false;
@@ -125,12 +113,12 @@ void LinuxPowerBackend::reconnectIfIdle()
     }
 }
 
-std::optional<LinuxPowerBackend::Service> LinuxPowerBackend::choose(AssertionType type)
-{
+std::optional<LinuxPowerBackend::Service> LinuxPowerBackend::choose(AssertionType type) {
     BusConnection& session = bus(Bus::Session);
     auto portalAvailable = [&] {
         // The portal is started on demand, so being activatable is as good as running.
-        return session.hasOwner(portalName, m_timeoutMs) || session.isActivatable(portalName, m_timeoutMs);
+        return session.hasOwner(portalName, m_timeoutMs) ||
+               session.isActivatable(portalName, m_timeoutMs);
     };
     if (session.isConnected()) {
         if (session.hasOwner(gnomeSessionName, m_timeoutMs))
@@ -149,18 +137,20 @@ std::optional<LinuxPowerBackend::Service> LinuxPowerBackend::choose(AssertionTyp
     }
     // logind only stands in for idle system sleep, and only with an idle lock: a sleep lock of mode
     // block would also refuse a suspend the user asks for.
-    if (type == AssertionType::PreventUserIdleSystemSleep && bus(Bus::System).hasOwner(logindName, m_timeoutMs))
+    if (type == AssertionType::PreventUserIdleSystemSleep &&
+        bus(Bus::System).hasOwner(logindName, m_timeoutMs))
         return Service::Logind;
     return std::nullopt;
 }
 
-std::int32_t LinuxPowerBackend::inhibit(Service service, AssertionType type, const QString& name, Hold& hold)
-{
+std::int32_t LinuxPowerBackend::inhibit(Service service, AssertionType type, const QString& name,
+                                        Hold& hold) {
     const bool system = type == AssertionType::PreventUserIdleSystemSleep;
     QDBusConnection& connection = bus(busOf(service)).connection();
     switch (service) {
     case Service::GnomeSession: {
-        GnomeSessionManagerProxy proxy(gnomeSessionName, QStringLiteral("/org/gnome/SessionManager"), connection);
+        GnomeSessionManagerProxy proxy(gnomeSessionName,
+                                       QStringLiteral("/org/gnome/SessionManager"), connection);
         proxy.setTimeout(m_timeoutMs);
         auto reply = proxy.Inhibit(applicationId, 0, name, system ? suspendFlag : idleFlag);
         const std::int32_t status = finish(reply);
@@ -169,8 +159,9 @@ std::int32_t LinuxPowerBackend::inhibit(Service service, AssertionType type, con
         return status;
     }
     case Service::PowerManagement: {
-        PowerManagementInhibitProxy proxy(powerManagementName, QStringLiteral("/org/freedesktop/PowerManagement/Inhibit"),
-                                          connection);
+        PowerManagementInhibitProxy proxy(
+            powerManagementName, QStringLiteral("/org/freedesktop/PowerManagement/Inhibit"),
+            connection);
         proxy.setTimeout(m_timeoutMs);
         auto reply = proxy.Inhibit(applicationName, name);
         const std::int32_t status = finish(reply);
@@ -179,7 +170,8 @@ std::int32_t LinuxPowerBackend::inhibit(Service service, AssertionType type, con
         return status;
     }
     case Service::ScreenSaver: {
-        ScreenSaverProxy proxy(screenSaverName, QStringLiteral("/org/freedesktop/ScreenSaver"), connection);
+        ScreenSaverProxy proxy(screenSaverName, QStringLiteral("/org/freedesktop/ScreenSaver"),
+                               connection);
         proxy.setTimeout(m_timeoutMs);
         auto reply = proxy.Inhibit(applicationName, name);
         const std::int32_t status = finish(reply);
@@ -188,9 +180,11 @@ std::int32_t LinuxPowerBackend::inhibit(Service service, AssertionType type, con
         return status;
     }
     case Service::Portal: {
-        PortalInhibitProxy proxy(portalName, QStringLiteral("/org/freedesktop/portal/desktop"), connection);
+        PortalInhibitProxy proxy(portalName, QStringLiteral("/org/freedesktop/portal/desktop"),
+                                 connection);
         proxy.setTimeout(m_timeoutMs);
-        auto reply = proxy.Inhibit(QString(), system ? suspendFlag : idleFlag, {{QStringLiteral("reason"), name}});
+        auto reply = proxy.Inhibit(QString(), system ? suspendFlag : idleFlag,
+                                   {{QStringLiteral("reason"), name}});
         const std::int32_t status = finish(reply);
         if (status != 0)
             return status;
@@ -200,7 +194,8 @@ std::int32_t LinuxPowerBackend::inhibit(Service service, AssertionType type, con
     case Service::Logind: {
         Login1ManagerProxy proxy(logindName, QStringLiteral("/org/freedesktop/login1"), connection);
         proxy.setTimeout(m_timeoutMs);
-        auto reply = proxy.Inhibit(QStringLiteral("idle"), applicationName, name, QStringLiteral("block"));
+        auto reply =
+            proxy.Inhibit(QStringLiteral("idle"), applicationName, name, QStringLiteral("block"));
         const std::int32_t status = finish(reply);
         if (status != 0)
             return status;
@@ -213,8 +208,7 @@ std::int32_t LinuxPowerBackend::inhibit(Service service, AssertionType type, con
     return ServiceError;
 }
 
-void LinuxPowerBackend::uninhibit(const Hold& hold)
-{
+void LinuxPowerBackend::uninhibit(const Hold& hold) {
     if (hold.service == Service::Logind) {
         ::close(hold.fd);
         return;
@@ -224,22 +218,25 @@ void LinuxPowerBackend::uninhibit(const Hold& hold)
     std::int32_t status = 0;
     switch (hold.service) {
     case Service::GnomeSession: {
-        GnomeSessionManagerProxy proxy(gnomeSessionName, QStringLiteral("/org/gnome/SessionManager"), connection);
+        GnomeSessionManagerProxy proxy(gnomeSessionName,
+                                       QStringLiteral("/org/gnome/SessionManager"), connection);
         proxy.setTimeout(m_timeoutMs);
         auto reply = proxy.Uninhibit(hold.cookie);
         status = finish(reply);
         break;
     }
     case Service::PowerManagement: {
-        PowerManagementInhibitProxy proxy(powerManagementName, QStringLiteral("/org/freedesktop/PowerManagement/Inhibit"),
-                                          connection);
+        PowerManagementInhibitProxy proxy(
+            powerManagementName, QStringLiteral("/org/freedesktop/PowerManagement/Inhibit"),
+            connection);
         proxy.setTimeout(m_timeoutMs);
         auto reply = proxy.UnInhibit(hold.cookie);
         status = finish(reply);
         break;
     }
     case Service::ScreenSaver: {
-        ScreenSaverProxy proxy(screenSaverName, QStringLiteral("/org/freedesktop/ScreenSaver"), connection);
+        ScreenSaverProxy proxy(screenSaverName, QStringLiteral("/org/freedesktop/ScreenSaver"),
+                               connection);
         proxy.setTimeout(m_timeoutMs);
         auto reply = proxy.UnInhibit(hold.cookie);
         status = finish(reply);
@@ -259,8 +256,8 @@ void LinuxPowerBackend::uninhibit(const Hold& hold)
         m_sessionTainted = true;
 }
 
-std::int32_t LinuxPowerBackend::create(AssertionType type, const std::string& name, std::uint32_t& handle)
-{
+std::int32_t LinuxPowerBackend::create(AssertionType type, const std::string& name,
+                                       std::uint32_t& handle) {
     handle = 0;
     reconnectIfIdle();
     const auto service = choose(type);
@@ -283,8 +280,7 @@ std::int32_t LinuxPowerBackend::create(AssertionType type, const std::string& na
     return 0;
 }
 
-void LinuxPowerBackend::release(std::uint32_t handle)
-{
+void LinuxPowerBackend::release(std::uint32_t handle) {
     const auto it = m_holds.find(handle);
     if (it == m_holds.end())
         return;
@@ -294,14 +290,12 @@ void LinuxPowerBackend::release(std::uint32_t handle)
     reconnectIfIdle();
 }
 
-std::optional<LinuxPowerBackend::Service> LinuxPowerBackend::serviceOf(std::uint32_t handle) const
-{
+std::optional<LinuxPowerBackend::Service> LinuxPowerBackend::serviceOf(std::uint32_t handle) const {
     const auto it = m_holds.find(handle);
     return it == m_holds.end() ? std::nullopt : std::optional<Service>(it->second.service);
 }
 
-std::string LinuxPowerBackend::holderName(std::uint32_t handle) const
-{
+std::string LinuxPowerBackend::holderName(std::uint32_t handle) const {
     const auto service = serviceOf(handle);
     return service ? serviceName(*service) : std::string();
 }

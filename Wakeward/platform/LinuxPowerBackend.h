@@ -3,7 +3,6 @@
 #include "platform/PowerBackend.h"
 
 #include <QString>
-
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -25,13 +24,15 @@ public:
 
     enum class Service { GnomeSession, PowerManagement, ScreenSaver, Portal, Logind };
 
-    /// Uses the buses at the addresses (an empty address means no such bus); each call waits at most timeoutMs.
+    /// Uses the buses at the addresses (an empty address means no such bus); each call waits at
+    /// most timeoutMs.
     LinuxPowerBackend(QString sessionAddress, QString systemAddress, int timeoutMs = 2000);
     /// Uses the session and system buses of the environment.
     LinuxPowerBackend();
     ~LinuxPowerBackend() override;
 
-    std::int32_t create(AssertionType type, const std::string& name, std::uint32_t& handle) override;
+    std::int32_t create(AssertionType type, const std::string& name,
+                        std::uint32_t& handle) override;
     void release(std::uint32_t handle) override;
     std::string holderName(std::uint32_t handle) const override;
 
@@ -61,8 +62,8 @@ private:
     int m_timeoutMs;
     std::unique_ptr<BusConnection> m_session;
     std::unique_ptr<BusConnection> m_system;
-    // A call that timed out may still be carried out by the service later; holds made that way are tied to
-    // the connection, so it is replaced as soon as nothing else is held on it.
+    // A call that timed out may still be carried out by the service later; holds made that way are
+    // tied to the connection, so it is replaced as soon as nothing else is held on it.
     bool m_sessionTainted = false;
     bool m_systemTainted = false;
     std::map<std::uint32_t, Hold> m_holds;

@@ -19,11 +19,14 @@ public:
     PowerBackend(const PowerBackend&) = delete;
     PowerBackend& operator=(const PowerBackend&) = delete;
 
-    /// Creates a hold of the type under the name; 0 and a nonzero handle on success, else a nonzero status and handle 0.
-    virtual std::int32_t create(AssertionType type, const std::string& name, std::uint32_t& handle) = 0;
+    /// Creates a hold of the type under the name; 0 and a nonzero handle on success, else a nonzero
+    /// status and handle 0.
+    virtual std::int32_t create(AssertionType type, const std::string& name,
+                                std::uint32_t& handle) = 0;
     /// Drops a hold made by create(); unknown handles are ignored and nothing is reported.
     virtual void release(std::uint32_t handle) = 0;
-    /// Short human text naming what holds the handle (for example "logind idle lock"); empty when unknown.
+    /// Short human text naming what holds the handle (for example "logind idle lock"); empty when
+    /// unknown.
     virtual std::string holderName(std::uint32_t handle) const = 0;
 };
 

@@ -5,16 +5,14 @@
 #include "platform/DesktopEntries.h"
 
 #include <QString>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
 #include <string_view>
 #include <system_error>
+#include <unistd.h>
 #include <utility>
 
 namespace fs = std::filesystem;
@@ -23,8 +21,7 @@ namespace wakeward {
 namespace {
 
 // Reads up to cap bytes of a small file relative to an open folder; -1 when it cannot be read.
-ssize_t readAt(int dirFd, const char* relative, char* buffer, std::size_t cap)
-{
+ssize_t readAt(int dirFd, const char* relative, char* buffer, std::size_t cap) {
     const int fd = ::openat(dirFd, relative, O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return -1;
@@ -44,8 +41,7 @@ ssize_t readAt(int dirFd, const char* relative, char* buffer, std::size_t cap)
 }
 
 // A whole small file without its trailing line ends; absent when unreadable.
-std::optional<std::string> readText(const fs::path& path, std::size_t cap = 4096)
-{
+std::optional<std::string> readText(const fs::path& path, std::size_t cap = 4096) {
     std::string text(cap, '\0');
     const ssize_t n = readAt(AT_FDCWD, path.c_str(), text.data(), cap);
     if (n < 0)
@@ -56,9 +52,7 @@ std::optional<std::string> readText(const fs::path& path, std::size_t cap = 4096
     return text;
 }
 
-template <typename T>
-std::optional<T> parseNumber(std::string_view text, int base = 10)
-{
+template <typename T> std::optional<T> parseNumber(std::string_view text, int base = 10) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
         text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n'))
@@ -72,22 +66,18 @@ std::optional<T> parseNumber(std::string_view text, int base = 10)
     return value;
 }
 
-template <typename T>
-std::optional<T> readNumber(const fs::path& path, int base = 10)
-{
+template <typename T> std::optional<T> readNumber(const fs::path& path, int base = 10) {
     const auto text = readText(path, 64);
     return text ? parseNumber<T>(*text, base) : std::nullopt;
 }
 
-std::string baseName(std::string_view path)
-{
+std::string baseName(std::string_view path) {
     const auto slash = path.rfind('/');
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 // Entries of a folder in name order; empty when it cannot be listed.
-std::vector<fs::path> sortedEntries(const fs::path& dir, bool* listed = nullptr)
-{
+std::vector<fs::path> sortedEntries(const fs::path& dir, bool* listed = nullptr) {
     std::vector<fs::path> entries;
     std::error_code ec;
     fs::directory_iterator it(dir, ec);
@@ -99,9 +89,9 @@ std::vector<fs::path> sortedEntries(const fs::path& dir, bool* listed = nullptr)
     return entries;
 }
 
-// Field 22 of /proc/PID/stat, counted after the command name, which may itself hold spaces and parentheses.
-std::optional<std::uint64_t> startTimeOf(std::string_view stat)
-{
+// Field 22 of /proc/PID/stat, counted after the command name, which may itself hold spaces and
+// parentheses.
+std::optional<std::uint64_t> startTimeOf(std::string_view stat) {
     const auto close = stat.rfind(')');
     if (close == std::string_view::npos)
         return std::nullopt;
@@ -123,15 +113,16 @@ std::optional<std::uint64_t> startTimeOf(std::string_view stat)
 }
 
 // Mount sources escape space, tab, line feed and backslash as three octal digits.
-std::string unescapeMountField(std::string_view field)
-{
+std::string unescapeMountField(std::string_view field) {
     std::string out;
     out.reserve(field.size());
     for (std::size_t i = 0; i < field.size(); ++i) {
         if (field[i] == '\\' && i + 3 < field.size()) {
             const std::string_view digits = field.substr(i + 1, 3);
-            if (std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '7'; })) {
-                out += static_cast<char>((digits[0] - '0') * 64 + (digits[1] - '0') * 8 + (digits[2] - '0'));
+            if (std::all_of(digits.begin(), digits.end(),
+                            [](char c) { return c >= '0' && c <= '7'; })) {
+                out += static_cast<char>((digits[0] - '0') * 64 + (digits[1] - '0') * 8 +
+                                         (digits[2] - '0'));
                 i += 3;
                 continue;
             }
@@ -141,36 +132,26 @@ std::string unescapeMountField(std::string_view field)
     return out;
 }
 
-fs::path resolved(const fs::path& path)
-{
+fs::path resolved(const fs::path& path) {
     std::error_code ec;
     fs::path real = fs::canonical(path, ec);
     return ec ? path.lexically_normal() : real;
 }
 
-bool isBuiltInPanel(std::string_view connectorType)
-{
+bool isBuiltInPanel(std::string_view connectorType) {
     return connectorType == "eDP" || connectorType == "LVDS" || connectorType == "DSI";
 }
 
 } // namespace
 
-SignalReader::SignalReader()
-    : SignalReader("/proc", "/sys", "/dev")
-{
-}
+SignalReader::SignalReader() : SignalReader("/proc", "/sys", "/dev") {}
 
 SignalReader::SignalReader(fs::path procRoot, fs::path sysRoot, fs::path devRoot)
-    : SignalReader(std::move(procRoot), std::move(sysRoot), std::move(devRoot), Options{})
-{
-}
+    : SignalReader(std::move(procRoot), std::move(sysRoot), std::move(devRoot), Options{}) {}
 
 SignalReader::SignalReader(fs::path procRoot, fs::path sysRoot, fs::path devRoot, Options options)
-    : m_proc(std::move(procRoot))
-    , m_sys(std::move(sysRoot))
-    , m_dev(std::move(devRoot))
-    , m_options(std::move(options))
-{
+    : m_proc(std::move(procRoot)), m_sys(std::move(sysRoot)), m_dev(std::move(devRoot)),
+      m_options(std::move(options)) {
     if (m_options.selfPid == 0)
         m_options.selfPid = static_cast<int>(::getpid());
     if (!m_options.uid)
@@ -181,8 +162,7 @@ SignalReader::SignalReader(fs::path procRoot, fs::path sysRoot, fs::path devRoot
 
 SignalReader::~SignalReader() = default;
 
-Snapshot SignalReader::read(bool expensive)
-{
+Snapshot SignalReader::read(bool expensive) {
     Snapshot snapshot;
     scanProcesses();
     for (const auto& [pid, process] : m_processes) {
@@ -202,8 +182,7 @@ Snapshot SignalReader::read(bool expensive)
     return snapshot;
 }
 
-void SignalReader::scanProcesses()
-{
+void SignalReader::scanProcesses() {
     DIR* dir = ::opendir(m_proc.c_str());
     if (dir == nullptr) {
         m_processes.clear();
@@ -238,8 +217,7 @@ void SignalReader::scanProcesses()
     std::erase_if(m_processes, [this](const auto& item) { return item.second.seen != m_scan; });
 }
 
-std::string SignalReader::identify(int procFd, int pid) const
-{
+std::string SignalReader::identify(int procFd, int pid) const {
     char path[64];
     char buffer[4096];
     std::snprintf(path, sizeof path, "%d/exe", pid);
@@ -248,7 +226,8 @@ std::string SignalReader::identify(int procFd, int pid) const
         std::string_view target(buffer, static_cast<std::size_t>(linkLength));
         // The kernel marks an executable replaced on disk (a package upgrade) this way.
         constexpr std::string_view deleted = " (deleted)";
-        if (target.size() > deleted.size() && target.substr(target.size() - deleted.size()) == deleted)
+        if (target.size() > deleted.size() &&
+            target.substr(target.size() - deleted.size()) == deleted)
             target.remove_suffix(deleted.size());
         return baseName(target);
     }
@@ -259,16 +238,17 @@ std::string SignalReader::identify(int procFd, int pid) const
         return {};
     std::string_view cmdline(buffer, static_cast<std::size_t>(n));
     std::string_view argv0 = cmdline.substr(0, cmdline.find('\0'));
-    const std::string_view after = argv0.size() < cmdline.size() ? cmdline.substr(argv0.size()) : std::string_view();
+    const std::string_view after =
+        argv0.size() < cmdline.size() ? cmdline.substr(argv0.size()) : std::string_view();
     const bool singleString = after.find_first_not_of('\0') == std::string_view::npos;
-    // A process that rewrote its command line into one string (setproctitle) keeps its name before the first space.
+    // A process that rewrote its command line into one string (setproctitle) keeps its name before
+    // the first space.
     if (singleString)
         argv0 = argv0.substr(0, argv0.find(' '));
     return baseName(argv0);
 }
 
-std::string SignalReader::identifierOf(int pid)
-{
+std::string SignalReader::identifierOf(int pid) {
     if (const auto it = m_processes.find(pid); it != m_processes.end())
         return it->second.identifier;
     DIR* dir = ::opendir(m_proc.c_str());
@@ -279,8 +259,7 @@ std::string SignalReader::identifierOf(int pid)
     return identifier;
 }
 
-std::optional<unsigned> SignalReader::processUid(int pid, Process& process) const
-{
+std::optional<unsigned> SignalReader::processUid(int pid, Process& process) const {
     if (process.uid)
         return process.uid;
     const auto status = readText(m_proc / std::to_string(pid) / "status", 16384);
@@ -297,8 +276,7 @@ std::optional<unsigned> SignalReader::processUid(int pid, Process& process) cons
     return process.uid;
 }
 
-std::string SignalReader::frontmost()
-{
+std::string SignalReader::frontmost() {
     std::optional<int> pid;
     if (m_options.activeWindowPid) {
         pid = m_options.activeWindowPid();
@@ -310,8 +288,7 @@ std::string SignalReader::frontmost()
     return pid && *pid > 0 ? identifierOf(*pid) : std::string();
 }
 
-void SignalReader::readPower(Snapshot& snapshot) const
-{
+void SignalReader::readPower(Snapshot& snapshot) const {
     bool listed = false;
     const auto supplies = sortedEntries(m_sys / "class" / "power_supply", &listed);
     if (!listed)
@@ -333,11 +310,13 @@ void SignalReader::readPower(Snapshot& snapshot) const
         if (const auto capacity = readNumber<int>(supply / "capacity")) {
             percent = *capacity;
         } else {
-            for (const auto& [now, full] : {std::pair{"energy_now", "energy_full"}, std::pair{"charge_now", "charge_full"}}) {
+            for (const auto& [now, full] :
+                 {std::pair{"energy_now", "energy_full"}, std::pair{"charge_now", "charge_full"}}) {
                 const auto nowValue = readNumber<std::uint64_t>(supply / now);
                 const auto fullValue = readNumber<std::uint64_t>(supply / full);
                 if (nowValue && fullValue && *fullValue > 0) {
-                    percent = static_cast<double>(*nowValue) / static_cast<double>(*fullValue) * 100.0;
+                    percent =
+                        static_cast<double>(*nowValue) / static_cast<double>(*fullValue) * 100.0;
                     break;
                 }
             }
@@ -350,8 +329,7 @@ void SignalReader::readPower(Snapshot& snapshot) const
     snapshot.battery = battery;
 }
 
-bool SignalReader::externalDisplay() const
-{
+bool SignalReader::externalDisplay() const {
     for (const auto& connector : sortedEntries(m_sys / "class" / "drm")) {
         const std::string name = connector.filename().string();
         if (name.rfind("card", 0) != 0)
@@ -360,18 +338,18 @@ bool SignalReader::externalDisplay() const
         const auto lastDash = name.rfind('-');
         if (firstDash == std::string::npos || lastDash <= firstDash)
             continue;
-        const std::string_view type = std::string_view(name).substr(firstDash + 1, lastDash - firstDash - 1);
+        const std::string_view type =
+            std::string_view(name).substr(firstDash + 1, lastDash - firstDash - 1);
         if (isBuiltInPanel(type))
             continue;
-        if (readText(connector / "status").value_or("") == "connected"
-            && readText(connector / "enabled").value_or("") == "enabled")
+        if (readText(connector / "status").value_or("") == "connected" &&
+            readText(connector / "enabled").value_or("") == "enabled")
             return true;
     }
     return false;
 }
 
-std::set<std::string> SignalReader::volumes() const
-{
+std::set<std::string> SignalReader::volumes() const {
     std::set<std::string> uuids;
     std::map<fs::path, std::string> byTarget;
     for (const auto& link : sortedEntries(m_dev / "disk" / "by-uuid"))
@@ -387,7 +365,8 @@ std::set<std::string> SignalReader::volumes() const
         const auto lineEnd = rest.find('\n');
         const std::string_view line = rest.substr(0, lineEnd);
         rest = lineEnd == std::string_view::npos ? std::string_view() : rest.substr(lineEnd + 1);
-        // After the " - " separator come the filesystem type, the mount source and the super options.
+        // After the " - " separator come the filesystem type, the mount source and the super
+        // options.
         const auto separator = line.find(" - ");
         if (separator == std::string_view::npos)
             continue;
@@ -407,8 +386,7 @@ std::set<std::string> SignalReader::volumes() const
     return uuids;
 }
 
-std::vector<std::string> SignalReader::usbDevices()
-{
+std::vector<std::string> SignalReader::usbDevices() {
     std::vector<std::string> products;
     for (const auto& device : sortedEntries(m_sys / "bus" / "usb" / "devices")) {
         const std::string name = device.filename().string();
@@ -421,13 +399,11 @@ std::vector<std::string> SignalReader::usbDevices()
     return products;
 }
 
-std::optional<std::string> SignalReader::audioName()
-{
+std::optional<std::string> SignalReader::audioName() {
     return m_options.audioSource ? m_options.audioSource() : AudioOutput::defaultSinkDescription();
 }
 
-std::optional<double> SignalReader::cpu()
-{
+std::optional<double> SignalReader::cpu() {
     const auto stat = readText(m_proc / "stat", 8192);
     if (!stat || stat->rfind("cpu ", 0) != 0)
         return std::nullopt;
@@ -454,8 +430,10 @@ std::optional<double> SignalReader::cpu()
         return std::nullopt;
     std::array<double, 8> delta{};
     for (std::size_t i = 0; i < sample.size(); ++i) {
-        // Counters can go backwards (iowait does, by design); that counts as no time, never as a wrap.
-        delta[i] = sample[i] >= (*previous)[i] ? static_cast<double>(sample[i] - (*previous)[i]) : 0.0;
+        // Counters can go backwards (iowait does, by design); that counts as no time, never as a
+        // wrap.
+        delta[i] =
+            sample[i] >= (*previous)[i] ? static_cast<double>(sample[i] - (*previous)[i]) : 0.0;
     }
     const double busy = delta[0] + delta[1] + delta[2] + delta[5] + delta[6] + delta[7];
     const double idle = delta[3] + delta[4];
@@ -465,8 +443,7 @@ std::optional<double> SignalReader::cpu()
     return busy / total * 100.0;
 }
 
-std::optional<double> SignalReader::traffic()
-{
+std::optional<double> SignalReader::traffic() {
     bool listed = false;
     const auto interfaces = sortedEntries(m_sys / "class" / "net", &listed);
     if (!listed || interfaces.empty())
@@ -490,11 +467,12 @@ std::optional<double> SignalReader::traffic()
     return static_cast<double>(sum - *lastBytes) / seconds / 1024.0;
 }
 
-std::map<int, std::string> SignalReader::applicationNames()
-{
+std::map<int, std::string> SignalReader::applicationNames() {
     scanProcesses();
-    const auto dirs = m_options.applicationDirs.empty() ? DesktopEntries::defaultDirs() : m_options.applicationDirs;
-    const auto locale = m_options.locale.empty() ? DesktopEntries::defaultLocale() : m_options.locale;
+    const auto dirs = m_options.applicationDirs.empty() ? DesktopEntries::defaultDirs()
+                                                        : m_options.applicationDirs;
+    const auto locale =
+        m_options.locale.empty() ? DesktopEntries::defaultLocale() : m_options.locale;
     std::map<std::string, std::string> nameByProgram;
     for (auto& app : DesktopEntries::load(dirs, locale))
         nameByProgram.emplace(std::move(app.program), std::move(app.name));
@@ -511,8 +489,7 @@ std::map<int, std::string> SignalReader::applicationNames()
     return names;
 }
 
-std::vector<RunningApp> SignalReader::runningApps()
-{
+std::vector<RunningApp> SignalReader::runningApps() {
     const auto names = applicationNames();
     const std::string self = identifierOf(m_options.selfPid);
     std::vector<RunningApp> apps;
@@ -525,7 +502,8 @@ std::vector<RunningApp> SignalReader::runningApps()
         apps.push_back(RunningApp{pid, identifier, name});
     }
     std::sort(apps.begin(), apps.end(), [](const RunningApp& a, const RunningApp& b) {
-        const int order = QString::localeAwareCompare(QString::fromStdString(a.name), QString::fromStdString(b.name));
+        const int order = QString::fromStdString(a.name).compare(QString::fromStdString(b.name),
+                                                                 Qt::CaseInsensitive);
         return order != 0 ? order < 0 : a.identifier < b.identifier;
     });
     return apps;

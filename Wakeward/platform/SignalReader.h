@@ -3,7 +3,6 @@
 #include "platform/SignalSource.h"
 
 #include <array>
-#include <set>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -11,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -42,9 +42,10 @@ public:
     };
 
     SignalReader();
-    SignalReader(std::filesystem::path procRoot, std::filesystem::path sysRoot, std::filesystem::path devRoot);
-    SignalReader(std::filesystem::path procRoot, std::filesystem::path sysRoot, std::filesystem::path devRoot,
-                 Options options);
+    SignalReader(std::filesystem::path procRoot, std::filesystem::path sysRoot,
+                 std::filesystem::path devRoot);
+    SignalReader(std::filesystem::path procRoot, std::filesystem::path sysRoot,
+                 std::filesystem::path devRoot, Options options);
     ~SignalReader() override;
 
     Snapshot read(bool expensive) override;
@@ -54,7 +55,8 @@ public:
     std::map<int, std::string> applicationNames();
     /// CPU load in percent since the previous sample; absent on the first one.
     std::optional<double> cpu();
-    /// Network throughput in KB/s since the previous sample; absent on the first one or after a reset.
+    /// Network throughput in KB/s since the previous sample; absent on the first one or after a
+    /// reset.
     std::optional<double> traffic();
     /// Product names of the attached USB devices in name order, duplicates kept.
     std::vector<std::string> usbDevices();
@@ -64,8 +66,8 @@ public:
 private:
     struct Process {
         std::uint64_t startTime = 0;
-        std::string identifier;  // empty for kernel threads and unreadable processes
-        std::optional<unsigned> uid;  // read on first need
+        std::string identifier;      // empty for kernel threads and unreadable processes
+        std::optional<unsigned> uid; // read on first need
         std::uint64_t seen = 0;
     };
     // user, nice, system, idle, iowait, irq, softirq, steal

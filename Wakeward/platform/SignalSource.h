@@ -1,9 +1,8 @@
 #pragma once
 
-#include <wakeward/Records.h>
-
 #include <string>
 #include <vector>
+#include <wakeward/Records.h>
 
 namespace wakeward {
 
@@ -24,9 +23,11 @@ public:
     SignalSource(const SignalSource&) = delete;
     SignalSource& operator=(const SignalSource&) = delete;
 
-    /// A complete new snapshot; the four costly readings are taken only when expensive is true. Never fails.
+    /// A complete new snapshot; the four costly readings are taken only when expensive is true.
+    /// Never fails.
     virtual Snapshot read(bool expensive) = 0;
-    /// The user's running applications that have a desktop entry, one per identifier, sorted by name.
+    /// The user's running applications that have a desktop entry, one per identifier, sorted by
+    /// name.
     virtual std::vector<RunningApp> runningApps() = 0;
 };
 

@@ -9,7 +9,8 @@ namespace wakeward {
 class WorkspaceEvents {
 public:
     struct Handlers {
-        /// An application launched, quit or came to the front, a volume came or went, or the machine woke.
+        /// An application launched, quit or came to the front, a volume came or went, or the
+        /// machine woke.
         std::function<void()> changed;
         /// The machine is about to sleep; everything must be dropped before this returns.
         std::function<void()> aboutToSleep;
@@ -22,7 +23,8 @@ public:
 
     /// Starts delivering events to the handlers, always on the main thread.
     virtual void start(Handlers handlers) = 0;
-    /// Reports the exit of the processes of the application with this identifier as a change; cheap when already watched.
+    /// Reports the exit of the processes of the application with this identifier as a change; cheap
+    /// when already watched.
     virtual void watchApplication(const std::string& identifier) = 0;
     /// Stops watching the application's processes.
     virtual void stopWatchingApplication() = 0;

@@ -33,8 +33,11 @@ bool XdgAutostart::enabled() const {
         const QString line = stream.readLine().trimmed();
         if (line.startsWith(QLatin1Char('[')))
             inMainGroup = line == QLatin1String("[Desktop Entry]");
-        else if (inMainGroup && line.section(QLatin1Char('='), 0, 0).trimmed() == QLatin1String("Hidden") &&
-                 line.section(QLatin1Char('='), 1).trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+        else if (inMainGroup &&
+                 line.section(QLatin1Char('='), 0, 0).trimmed() == QLatin1String("Hidden") &&
+                 line.section(QLatin1Char('='), 1)
+                         .trimmed()
+                         .compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
             return false;
     }
     return true;
@@ -48,7 +51,8 @@ std::optional<std::string> XdgAutostart::setEnabled(bool enable) {
         return std::nullopt;
     }
     if (!QDir().mkpath(QDir(m_configHome).filePath(QStringLiteral("autostart"))))
-        return "The folder " + QDir(m_configHome).filePath(QStringLiteral("autostart")).toStdString() +
+        return "The folder " +
+               QDir(m_configHome).filePath(QStringLiteral("autostart")).toStdString() +
                " could not be created.";
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))

@@ -1,0 +1,20 @@
+#include "platform/Assertions.h"
+#include "platform/BusAddress.h"
+#include "platform/InhibitorReport.h"
+#include "platform/SignalReader.h"
+
+#include <unistd.h>
+
+namespace wakeward {
+
+// Lives apart from the holder because it talks D-Bus, which the holder's library does not link.
+std::optional<std::vector<std::string>> Assertions::others() {
+    const auto inhibitors = InhibitorReport::list(BusAddress::system().toStdString());
+    if (!inhibitors)
+        return std::nullopt;
+    SignalReader reader;
+    return InhibitorReport::entries(*inhibitors, static_cast<int>(::getpid()),
+                                    reader.applicationNames());
+}
+
+} // namespace wakeward

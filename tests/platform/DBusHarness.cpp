@@ -1,0 +1,209 @@
+#include "DBusHarness.h"
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDeadlineTimer>
+#include <QProcessEnvironment>
+#include <QThread>
+
+namespace wakeward::test {
+namespace {
+
+constexpr int startTimeoutMs = 15000;
+
+QString connectionName(DBusHarness::Bus bus) {
+    return bus == DBusHarness::Bus::Session ? QStringLiteral("harness-session")
+                                            : QStringLiteral("harness-system");
+}
+
+} // namespace
+
+void DBusHarness::ensureApplication() {
+    if (QCoreApplication::instance() != nullptr)
+        return;
+    static int argc = 1;
+    static char name[] = "wakeward-platform-tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+}
+
+QString DBusHarness::python() {
+    return QStringLiteral(WAKEWARD_TEST_PYTHON);
+}
+
+DBusHarness::DBusHarness() {
+    ensureApplication();
+    m_hadSession = qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS");
+    m_hadSystem = qEnvironmentVariableIsSet("DBUS_SYSTEM_BUS_ADDRESS");
+    m_savedSession = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    m_savedSystem = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    // Point both variables somewhere harmless first, so a failed start can never reach the real
+    // buses.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/wakeward-test-session");
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/wakeward-test-system");
+
+    m_sessionAddress = startDaemon(m_sessionDaemon);
+    m_systemAddress = startDaemon(m_systemDaemon);
+    if (!ok())
+        return;
+    qputenv("DBUS_SESSION_BUS_ADDRESS", m_sessionAddress.toUtf8());
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_systemAddress.toUtf8());
+    QDBusConnection::connectToBus(m_sessionAddress, connectionName(Bus::Session));
+    QDBusConnection::connectToBus(m_systemAddress, connectionName(Bus::System));
+}
+
+DBusHarness::~DBusHarness() {
+    stopMocks();
+    QDBusConnection::disconnectFromBus(connectionName(Bus::Session));
+    QDBusConnection::disconnectFromBus(connectionName(Bus::System));
+    for (QProcess* daemon : {&m_sessionDaemon, &m_systemDaemon}) {
+        if (daemon->state() != QProcess::NotRunning) {
+            daemon->terminate();
+            if (!daemon->waitForFinished(5000)) {
+                daemon->kill();
+                daemon->waitForFinished(5000);
+            }
+        }
+    }
+    if (m_hadSession)
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_savedSession);
+    else
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    if (m_hadSystem)
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_savedSystem);
+    else
+        qunsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+}
+
+QString DBusHarness::startDaemon(QProcess& process) {
+    process.setProgram(QStringLiteral("dbus-daemon"));
+    process.setArguments({QStringLiteral("--config-file=" WAKEWARD_TEST_BUS_CONF),
+                          QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start();
+    if (!process.waitForStarted(startTimeoutMs))
+        return {};
+    QByteArray output;
+    const QDeadlineTimer deadline(startTimeoutMs);
+    while (!output.contains('\n') && !deadline.hasExpired()) {
+        if (!process.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            break;
+        output += process.readAllStandardOutput();
+    }
+    return QString::fromUtf8(output.left(output.indexOf('\n')).trimmed());
+}
+
+bool DBusHarness::hasOwner(Bus bus, const QString& name) {
+    const QVariantList reply =
+        call(bus, QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+             QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"), {name});
+    return !reply.isEmpty() && reply.constFirst().toBool();
+}
+
+bool DBusHarness::waitForOwner(Bus bus, const QString& name) {
+    const QDeadlineTimer deadline(startTimeoutMs);
+    while (!deadline.hasExpired()) {
+        if (hasOwner(bus, name))
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+bool DBusHarness::startMock(Bus bus, const QString& name, const QString& path,
+                            const QString& interface) {
+    QStringList arguments{QStringLiteral("-m"), QStringLiteral("dbusmock")};
+    if (bus == Bus::System)
+        arguments << QStringLiteral("--system");
+    arguments << name << path << interface;
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_sessionAddress);
+    environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_systemAddress);
+    process->setProcessEnvironment(environment);
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->start(python(), arguments);
+    if (!process->waitForStarted(startTimeoutMs))
+        return false;
+    m_mocks.push_back(std::move(process));
+    return waitForOwner(bus, name);
+}
+
+bool DBusHarness::startTemplate(Bus bus, const QString& templateName, const QString& name) {
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_sessionAddress);
+    environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_systemAddress);
+    process->setProcessEnvironment(environment);
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->start(python(),
+                   {QStringLiteral("-m"), QStringLiteral("dbusmock"),
+                    bus == Bus::System ? QStringLiteral("--system") : QStringLiteral("--session"),
+                    QStringLiteral("--template"), templateName});
+    if (!process->waitForStarted(startTimeoutMs))
+        return false;
+    m_mocks.push_back(std::move(process));
+    return waitForOwner(bus, name);
+}
+
+void DBusHarness::stopMocks() {
+    for (auto& mock : m_mocks) {
+        if (mock->state() == QProcess::NotRunning)
+            continue;
+        mock->terminate();
+        if (!mock->waitForFinished(5000)) {
+            mock->kill();
+            mock->waitForFinished(5000);
+        }
+    }
+    m_mocks.clear();
+}
+
+QVariantList DBusHarness::call(Bus bus, const QString& name, const QString& path,
+                               const QString& interface, const QString& method,
+                               const QVariantList& arguments) {
+    QDBusMessage message = QDBusMessage::createMethodCall(name, path, interface, method);
+    message.setArguments(arguments);
+    const QDBusMessage reply =
+        QDBusConnection(connectionName(bus)).call(message, QDBus::Block, startTimeoutMs);
+    return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments() : QVariantList();
+}
+
+bool DBusHarness::addMethod(Bus bus, const QString& name, const QString& path,
+                            const QString& interface, const QString& method,
+                            const QString& inSignature, const QString& outSignature,
+                            const QString& code) {
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        name, path, QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddMethod"));
+    message.setArguments({interface, method, inSignature, outSignature, code});
+    const QDBusMessage reply =
+        QDBusConnection(connectionName(bus)).call(message, QDBus::Block, startTimeoutMs);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
+std::vector<QVariantList> DBusHarness::calls(Bus bus, const QString& name, const QString& path,
+                                             const QString& method) {
+    std::vector<QVariantList> result;
+    const QVariantList reply = call(bus, name, path, QStringLiteral("org.freedesktop.DBus.Mock"),
+                                    QStringLiteral("GetMethodCalls"), {method});
+    if (reply.isEmpty())
+        return result;
+    const auto argument = reply.constFirst().value<QDBusArgument>();
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        quint64 timestamp = 0;
+        QVariantList arguments;
+        argument.beginStructure();
+        argument >> timestamp >> arguments;
+        argument.endStructure();
+        result.push_back(arguments);
+    }
+    argument.endArray();
+    return result;
+}
+
+} // namespace wakeward::test

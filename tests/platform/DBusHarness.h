@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QVariantList>
+#include <memory>
+#include <vector>
+
+namespace wakeward::test {
+
+// Two private dbus-daemons (a session bus and a stand-in system bus) and python3-dbusmock services
+// on them. The test process's DBUS_SESSION_BUS_ADDRESS and DBUS_SYSTEM_BUS_ADDRESS point at them
+// while it lives.
+class DBusHarness {
+public:
+    enum class Bus { Session, System };
+
+    DBusHarness();
+    ~DBusHarness();
+    DBusHarness(const DBusHarness&) = delete;
+    DBusHarness& operator=(const DBusHarness&) = delete;
+
+    /// True when both daemons run.
+    bool ok() const { return !m_sessionAddress.isEmpty() && !m_systemAddress.isEmpty(); }
+    QString address(Bus bus) const {
+        return bus == Bus::Session ? m_sessionAddress : m_systemAddress;
+    }
+
+    /// Starts a plain mock owning name with one object; returns once the name is owned.
+    bool startMock(Bus bus, const QString& name, const QString& path, const QString& interface);
+    /// Starts a dbusmock template (for example "logind"); returns once name is owned.
+    bool startTemplate(Bus bus, const QString& templateName, const QString& name);
+    /// Adds a method to a mock object; code sets ret, sees args and self.
+    bool addMethod(Bus bus, const QString& name, const QString& path, const QString& interface,
+                   const QString& method, const QString& inSignature, const QString& outSignature,
+                   const QString& code);
+    /// The argument lists of every call of method on a mock object, oldest first.
+    std::vector<QVariantList> calls(Bus bus, const QString& name, const QString& path,
+                                    const QString& method);
+    /// Calls a method with arguments and returns the reply's arguments; empty on error.
+    QVariantList call(Bus bus, const QString& name, const QString& path, const QString& interface,
+                      const QString& method, const QVariantList& arguments = {});
+    /// Stops every mock started so far, leaving the daemons running.
+    void stopMocks();
+    /// True when the name has an owner on the bus.
+    bool hasOwner(Bus bus, const QString& name);
+
+    /// The interpreter that has python3-dbusmock.
+    static QString python();
+    /// A QCoreApplication for QtDBus, made once per test program.
+    static void ensureApplication();
+
+private:
+    QString startDaemon(QProcess& process);
+    bool waitForOwner(Bus bus, const QString& name);
+
+    QProcess m_sessionDaemon;
+    QProcess m_systemDaemon;
+    QString m_sessionAddress;
+    QString m_systemAddress;
+    QByteArray m_savedSession;
+    QByteArray m_savedSystem;
+    bool m_hadSession = false;
+    bool m_hadSystem = false;
+    std::vector<std::unique_ptr<QProcess>> m_mocks;
+};
+
+} // namespace wakeward::test

@@ -1,0 +1,49 @@
+#include "platform/DesktopEntries.h"
+
+#include <gtest/gtest.h>
+
+namespace wakeward {
+namespace {
+
+using Words = std::vector<std::string>;
+
+// Exec values split by the desktop entry quoting rules.
+TEST(DesktopEntriesTest, SplitsExecWords) {
+    EXPECT_EQ(DesktopEntries::splitExec("/usr/bin/vlc --started-from-file %U"),
+              (Words{"/usr/bin/vlc", "--started-from-file", "%U"}));
+    EXPECT_EQ(DesktopEntries::splitExec("\"/opt/My App/app\"  --title=\"a \\\"b\\\" c\""),
+              (Words{"/opt/My App/app", "--title=a \"b\" c"}));
+    // The string-value escape \s is a space, inside or outside quotes.
+    EXPECT_EQ(DesktopEntries::splitExec("/usr/bin/a\\sb x"), (Words{"/usr/bin/a", "b", "x"}));
+    EXPECT_EQ(DesktopEntries::splitExec("\"\" x"), (Words{"", "x"}));
+    EXPECT_TRUE(DesktopEntries::splitExec("   ").empty());
+}
+
+// The program is the first word after env and its assignments, as a base name.
+TEST(DesktopEntriesTest, ProgramOfExec) {
+    EXPECT_EQ(DesktopEntries::programOfExec("/usr/lib/firefox-esr/firefox-esr %u"), "firefox-esr");
+    EXPECT_EQ(
+        DesktopEntries::programOfExec("env LANG=C GDK_BACKEND=\"x 11\" \"/opt/My App/myapp\" %F"),
+        "myapp");
+    EXPECT_EQ(DesktopEntries::programOfExec("/usr/bin/env A=1 gimp"), "gimp");
+    EXPECT_EQ(DesktopEntries::programOfExec("%U"), "");
+    EXPECT_EQ(DesktopEntries::programOfExec(""), "");
+    EXPECT_EQ(DesktopEntries::programOfExec("env"), "");
+}
+
+// Folders listed first win by desktop-file id; hidden, NoDisplay and non-application entries are
+// left out.
+TEST(DesktopEntriesTest, LoadsVisibleApplications) {
+    const std::filesystem::path data(WAKEWARD_TEST_DATA);
+    const auto apps =
+        DesktopEntries::load({data / "applications/home", data / "applications/system"}, "C");
+    EXPECT_EQ(apps, (std::vector<DesktopApp>{{"firefox-esr", "firefox (mine)"},
+                                             {"okular", "Okular"},
+                                             {"myapp", "My App"},
+                                             {"vlc", "VLC media player"},
+                                             {"wakeward", "Wakeward"}}));
+    EXPECT_TRUE(DesktopEntries::load({data / "no-such-folder"}, "C").empty());
+}
+
+} // namespace
+} // namespace wakeward

@@ -1,0 +1,317 @@
+#include "platform/LinuxPowerBackend.h"
+
+#include "DBusHarness.h"
+#include "platform/Assertions.h"
+#include "platform/InhibitorReport.h"
+
+#include <QDBusArgument>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace wakeward {
+namespace {
+
+using test::DBusHarness;
+using Bus = DBusHarness::Bus;
+using Type = AssertionType;
+
+const QString gnomeName = QStringLiteral("org.gnome.SessionManager");
+const QString gnomePath = QStringLiteral("/org/gnome/SessionManager");
+const QString pmName = QStringLiteral("org.freedesktop.PowerManagement");
+const QString pmPath = QStringLiteral("/org/freedesktop/PowerManagement/Inhibit");
+const QString pmInterface = QStringLiteral("org.freedesktop.PowerManagement.Inhibit");
+const QString ssName = QStringLiteral("org.freedesktop.ScreenSaver");
+const QString ssPath = QStringLiteral("/org/freedesktop/ScreenSaver");
+const QString portalName = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const std::string holdName = "Wakeward \u2022 Reading";
+
+class LinuxPowerBackendTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(bus.ok()) << "could not start the private dbus-daemons"; }
+
+    std::unique_ptr<LinuxPowerBackend> backend(int timeoutMs = 2000) {
+        return std::make_unique<LinuxPowerBackend>(bus.address(Bus::Session),
+                                                   bus.address(Bus::System), timeoutMs);
+    }
+
+    void startGnome(const QString& inhibitCode = QStringLiteral("ret = 40 + args[3]")) {
+        ASSERT_TRUE(bus.startMock(Bus::Session, gnomeName, gnomePath, gnomeName));
+        ASSERT_TRUE(bus.addMethod(Bus::Session, gnomeName, gnomePath, gnomeName,
+                                  QStringLiteral("Inhibit"), QStringLiteral("susu"),
+                                  QStringLiteral("u"), inhibitCode));
+        ASSERT_TRUE(bus.addMethod(Bus::Session, gnomeName, gnomePath, gnomeName,
+                                  QStringLiteral("Uninhibit"), QStringLiteral("u"), QString(),
+                                  QString()));
+    }
+    void startCookieService(const QString& name, const QString& path, const QString& interface,
+                            int cookie) {
+        ASSERT_TRUE(bus.startMock(Bus::Session, name, path, interface));
+        ASSERT_TRUE(bus.addMethod(Bus::Session, name, path, interface, QStringLiteral("Inhibit"),
+                                  QStringLiteral("ss"), QStringLiteral("u"),
+                                  QStringLiteral("ret = %1").arg(cookie)));
+        ASSERT_TRUE(bus.addMethod(Bus::Session, name, path, interface, QStringLiteral("UnInhibit"),
+                                  QStringLiteral("u"), QString(), QString()));
+    }
+    void startPowerManagement() { startCookieService(pmName, pmPath, pmInterface, 7); }
+    void startScreenSaver() { startCookieService(ssName, ssPath, ssName, 9); }
+    void startPortal() {
+        ASSERT_TRUE(bus.startMock(Bus::Session, portalName, portalPath,
+                                  QStringLiteral("org.freedesktop.portal.Inhibit")));
+        // Each inhibition gets a request object whose Close ends it.
+        ASSERT_TRUE(bus.addMethod(
+            Bus::Session, portalName, portalPath, QStringLiteral("org.freedesktop.portal.Inhibit"),
+            QStringLiteral("Inhibit"), QStringLiteral("sua{sv}"), QStringLiteral("o"),
+            QStringLiteral(
+                "p = '/org/freedesktop/portal/desktop/request/1_1/t%d' % args[1]\n"
+                "self.AddObject(p, 'org.freedesktop.portal.Request', {}, [('Close', '', '', '')])\n"
+                "ret = dbus.ObjectPath(p)")));
+    }
+    void startLogind() {
+        ASSERT_TRUE(bus.startTemplate(Bus::System, QStringLiteral("logind"),
+                                      QStringLiteral("org.freedesktop.login1")));
+    }
+
+    std::vector<Inhibitor> logindLocks() {
+        return InhibitorReport::list(bus.address(Bus::System).toStdString())
+            .value_or(std::vector<Inhibitor>{});
+    }
+    // logind notices a closed lock descriptor asynchronously.
+    bool waitForNoLocks() {
+        const QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired()) {
+            if (logindLocks().empty())
+                return true;
+            QThread::msleep(50);
+        }
+        return false;
+    }
+
+    std::vector<QVariantList> calls(const QString& name, const QString& path, const char* method) {
+        return bus.calls(Bus::Session, name, path, QString::fromLatin1(method));
+    }
+
+    DBusHarness bus;
+};
+
+// The GNOME session manager takes both holds with flags 4 and 8, and gets each cookie back on
+// release.
+TEST_F(LinuxPowerBackendTest, GnomeSessionManagerAlone) {
+    startGnome();
+    auto power = backend();
+    std::uint32_t system = 0;
+    std::uint32_t display = 0;
+    ASSERT_EQ(power->create(Type::PreventUserIdleSystemSleep, holdName, system), 0);
+    ASSERT_EQ(power->create(Type::PreventUserIdleDisplaySleep, holdName, display), 0);
+    EXPECT_NE(system, 0u);
+    EXPECT_NE(display, system);
+    EXPECT_EQ(power->holderName(system), "GNOME session manager");
+
+    const auto inhibits = calls(gnomeName, gnomePath, "Inhibit");
+    ASSERT_EQ(inhibits.size(), 2u);
+    EXPECT_EQ(inhibits[0], (QVariantList{QStringLiteral("org.fenmarch.Wakeward"), 0u,
+                                         QString::fromStdString(holdName), 4u}));
+    EXPECT_EQ(inhibits[1].value(3), QVariant(8u));
+
+    power->release(display);
+    power->release(system);
+    power->release(system);
+    const auto uninhibits = calls(gnomeName, gnomePath, "Uninhibit");
+    ASSERT_EQ(uninhibits.size(), 2u);
+    EXPECT_EQ(uninhibits[0], (QVariantList{48u}));
+    EXPECT_EQ(uninhibits[1], (QVariantList{44u}));
+    EXPECT_EQ(power->holderName(system), "");
+}
+
+// Power management alone serves the system hold and, lacking a screen saver, the display hold too.
+TEST_F(LinuxPowerBackendTest, PowerManagementAlone) {
+    startPowerManagement();
+    auto power = backend();
+    std::uint32_t system = 0;
+    std::uint32_t display = 0;
+    ASSERT_EQ(power->create(Type::PreventUserIdleSystemSleep, holdName, system), 0);
+    ASSERT_EQ(power->create(Type::PreventUserIdleDisplaySleep, holdName, display), 0);
+    EXPECT_EQ(power->serviceOf(system), LinuxPowerBackend::Service::PowerManagement);
+    EXPECT_EQ(power->serviceOf(display), LinuxPowerBackend::Service::PowerManagement);
+    EXPECT_EQ(calls(pmName, pmPath, "Inhibit").front(),
+              (QVariantList{QStringLiteral("Wakeward"), QString::fromStdString(holdName)}));
+    power->release(system);
+    EXPECT_EQ(calls(pmName, pmPath, "UnInhibit"), (std::vector<QVariantList>{{7u}}));
+}
+
+// The screen saver only keeps the display awake; without another service the system hold is refused
+// (-1).
+TEST_F(LinuxPowerBackendTest, ScreenSaverAloneHoldsOnlyTheDisplay) {
+    startScreenSaver();
+    auto power = backend();
+    std::uint32_t handle = 0;
+    EXPECT_EQ(power->create(Type::PreventUserIdleSystemSleep, holdName, handle),
+              LinuxPowerBackend::NoService);
+    EXPECT_EQ(handle, 0u);
+    ASSERT_EQ(power->create(Type::PreventUserIdleDisplaySleep, holdName, handle), 0);
+    EXPECT_EQ(power->holderName(handle), "Screen saver service");
+    power.reset();
+    // Destroying the backend drops what is still held.
+    EXPECT_EQ(calls(ssName, ssPath, "UnInhibit"), (std::vector<QVariantList>{{9u}}));
+}
+
+// The portal takes both holds with the reason option and ends each by closing its request.
+TEST_F(LinuxPowerBackendTest, PortalAlone) {
+    startPortal();
+    auto power = backend();
+    std::uint32_t system = 0;
+    std::uint32_t display = 0;
+    ASSERT_EQ(power->create(Type::PreventUserIdleSystemSleep, holdName, system), 0);
+    ASSERT_EQ(power->create(Type::PreventUserIdleDisplaySleep, holdName, display), 0);
+    EXPECT_EQ(power->holderName(display), "Desktop portal");
+
+    const auto inhibits = calls(portalName, portalPath, "Inhibit");
+    ASSERT_EQ(inhibits.size(), 2u);
+    EXPECT_EQ(inhibits[0].value(0).toString(), QString());
+    EXPECT_EQ(inhibits[0].value(1), QVariant(4u));
+    EXPECT_EQ(inhibits[1].value(1), QVariant(8u));
+    QVariantMap options;
+    inhibits[0].value(2).value<QDBusArgument>() >> options;
+    EXPECT_EQ(options.value(QStringLiteral("reason")).toString(), QString::fromStdString(holdName));
+
+    power->release(system);
+    EXPECT_EQ(
+        calls(portalName, QStringLiteral("/org/freedesktop/portal/desktop/request/1_1/t4"), "Close")
+            .size(),
+        1u);
+    EXPECT_TRUE(
+        calls(portalName, QStringLiteral("/org/freedesktop/portal/desktop/request/1_1/t8"), "Close")
+            .empty());
+}
+
+// Without a desktop, logind holds idle sleep with an idle block lock, never a sleep lock; closing
+// it ends it.
+TEST_F(LinuxPowerBackendTest, LogindWithoutDesktop) {
+    startLogind();
+    auto power = backend();
+    std::uint32_t display = 0;
+    EXPECT_EQ(power->create(Type::PreventUserIdleDisplaySleep, holdName, display),
+              LinuxPowerBackend::NoService);
+    std::uint32_t system = 0;
+    ASSERT_EQ(power->create(Type::PreventUserIdleSystemSleep, holdName, system), 0);
+    EXPECT_EQ(power->holderName(system), "logind idle lock");
+    const auto locks = logindLocks();
+    ASSERT_EQ(locks.size(), 1u);
+    EXPECT_EQ(locks[0].what, "idle");
+    EXPECT_EQ(locks[0].who, "Wakeward");
+    EXPECT_EQ(locks[0].why, holdName);
+    EXPECT_EQ(locks[0].mode, "block");
+    power->release(system);
+    EXPECT_TRUE(waitForNoLocks());
+}
+
+// A session with no bus at all still falls back to logind on the system bus.
+TEST_F(LinuxPowerBackendTest, LogindWithoutSessionBus) {
+    startLogind();
+    LinuxPowerBackend power(QString(), bus.address(Bus::System));
+    std::uint32_t system = 0;
+    ASSERT_EQ(power.create(Type::PreventUserIdleSystemSleep, holdName, system), 0);
+    EXPECT_EQ(power.serviceOf(system), LinuxPowerBackend::Service::Logind);
+}
+
+// Several services: the GNOME session manager wins both holds; without it the system hold goes to
+// power management and the display hold to the screen saver; the portal comes before logind.
+TEST_F(LinuxPowerBackendTest, PreferenceOrder) {
+    startLogind();
+    startPortal();
+    auto power = backend();
+    std::uint32_t handle = 0;
+    ASSERT_EQ(power->create(Type::PreventUserIdleSystemSleep, holdName, handle), 0);
+    EXPECT_EQ(power->serviceOf(handle), LinuxPowerBackend::Service::Portal);
+
+    startScreenSaver();
+    startPowerManagement();
+    ASSERT_EQ(power->create(Type::PreventUserIdleSystemSleep, holdName, handle), 0);
+    EXPECT_EQ(power->serviceOf(handle), LinuxPowerBackend::Service::PowerManagement);
+    ASSERT_EQ(power->create(Type::PreventUserIdleDisplaySleep, holdName, handle), 0);
+    EXPECT_EQ(power->serviceOf(handle), LinuxPowerBackend::Service::ScreenSaver);
+
+    startGnome();
+    ASSERT_EQ(power->create(Type::PreventUserIdleSystemSleep, holdName, handle), 0);
+    EXPECT_EQ(power->serviceOf(handle), LinuxPowerBackend::Service::GnomeSession);
+    ASSERT_EQ(power->create(Type::PreventUserIdleDisplaySleep, holdName, handle), 0);
+    EXPECT_EQ(power->serviceOf(handle), LinuxPowerBackend::Service::GnomeSession);
+    EXPECT_TRUE(logindLocks().empty());
+}
+
+// Nothing to ask on either bus: -1, and the holder's description carries it.
+TEST_F(LinuxPowerBackendTest, NoServiceAnywhere) {
+    Assertions holder(backend());
+    const auto error = holder.apply(true, false, holdName);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, -1);
+    EXPECT_EQ(
+        error->description,
+        "macOS could not create the idle-sleep assertion (-1). No active session is claimed.");
+}
+
+// A service that answers with an error gives -2; the holder is left with nothing.
+TEST_F(LinuxPowerBackendTest, RefusalIsAServiceError) {
+    startGnome(QStringLiteral("raise dbus.exceptions.DBusException('refused', "
+                              "name='org.gnome.SessionManager.Error.NotAllowed')"));
+    Assertions holder(backend());
+    const auto error = holder.apply(true, true, holdName);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, -2);
+    EXPECT_EQ(holder.system(), 0u);
+}
+
+// A display refusal after a granted system hold releases the system hold at the service.
+TEST_F(LinuxPowerBackendTest, DisplayRefusalReleasesSystemHold) {
+    startGnome(QStringLiteral("if args[3] == 8:\n"
+                              "    raise dbus.exceptions.DBusException('no', "
+                              "name='org.gnome.SessionManager.Error.NotAllowed')\n"
+                              "ret = 44"));
+    Assertions holder(backend());
+    const auto error = holder.apply(true, true, holdName);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->description,
+              "macOS could not hold the display awake. The session was stopped.");
+    EXPECT_EQ(calls(gnomeName, gnomePath, "Uninhibit"), (std::vector<QVariantList>{{44u}}));
+}
+
+// A service that does not answer within the bound gives -3; a later hold works on a fresh
+// connection.
+TEST_F(LinuxPowerBackendTest, SilentServiceTimesOut) {
+    startGnome(QStringLiteral("self.n = getattr(self, 'n', 0) + 1\n"
+                              "if self.n == 1:\n"
+                              "    __import__('time').sleep(3)\n"
+                              "ret = 40 + self.n"));
+    auto power = backend(2000);
+    std::uint32_t handle = 0;
+    EXPECT_EQ(power->create(Type::PreventUserIdleSystemSleep, holdName, handle),
+              LinuxPowerBackend::ServiceTimeout);
+    EXPECT_EQ(handle, 0u);
+    ASSERT_EQ(power->create(Type::PreventUserIdleSystemSleep, holdName, handle), 0);
+    power->release(handle);
+    EXPECT_EQ(calls(gnomeName, gnomePath, "Uninhibit"), (std::vector<QVariantList>{{42u}}));
+}
+
+// A Wakeward killed outright leaves no logind lock behind: the kernel closes its descriptor.
+TEST_F(LinuxPowerBackendTest, KilledHolderLeavesNoLock) {
+    startLogind();
+    QProcess helper;
+    helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    helper.start(QStringLiteral(WAKEWARD_HOLD_HELPER), QStringList());
+    ASSERT_TRUE(helper.waitForStarted(10000));
+    QByteArray output;
+    const QDeadlineTimer deadline(15000);
+    while (!output.contains('\n') && !deadline.hasExpired() && helper.waitForReadyRead(1000))
+        output += helper.readAllStandardOutput();
+    ASSERT_EQ(output.trimmed().toStdString(), "held logind idle lock");
+    ASSERT_EQ(logindLocks().size(), 1u);
+
+    helper.kill();
+    ASSERT_TRUE(helper.waitForFinished(10000));
+    EXPECT_TRUE(waitForNoLocks());
+}
+
+} // namespace
+} // namespace wakeward

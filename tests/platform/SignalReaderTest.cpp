@@ -1,0 +1,265 @@
+#include "platform/SignalReader.h"
+
+#include "FixtureTree.h"
+
+#include <gtest/gtest.h>
+
+namespace wakeward {
+namespace {
+
+using test::FixtureTree;
+using namespace std::chrono_literals;
+using Strings = std::vector<std::string>;
+
+std::string stat(const std::string& pid, const std::string& comm, const std::string& startTime) {
+    return pid + " (" + comm + ") S 1 1 1 0 -1 4194560 100 0 0 0 5 3 0 0 20 0 1 0 " + startTime +
+           " 1000 200 0\n";
+}
+
+// Every reading from fixtures only: no sound server, no display, a clock the test moves.
+class SignalReaderTest : public ::testing::Test {
+protected:
+    SignalReader::Options options() {
+        SignalReader::Options options;
+        options.applicationDirs = {FixtureTree::source("applications/home"),
+                                   FixtureTree::source("applications/system")};
+        options.locale = "C";
+        options.selfPid = 2000;
+        options.uid = 1000;
+        options.clock = [this] { return now; };
+        options.audioSource = [] { return std::optional<std::string>("Speakers"); };
+        options.activeWindowPid = [this] { return activePid; };
+        return options;
+    }
+    std::unique_ptr<SignalReader> reader(const std::filesystem::path& root) {
+        return std::make_unique<SignalReader>(root / "proc", root / "sys", root / "dev", options());
+    }
+    std::unique_ptr<SignalReader> powerReader(const std::string& variant) {
+        const auto machine = FixtureTree::source("signals/machine");
+        return std::make_unique<SignalReader>(machine / "proc",
+                                              FixtureTree::source("signals/power/" + variant),
+                                              machine / "dev", options());
+    }
+
+    std::chrono::steady_clock::time_point now{std::chrono::seconds(1000)};
+    std::optional<int> activePid;
+};
+
+// Mains and battery from the power supplies: device batteries (a mouse) never count.
+TEST_F(SignalReaderTest, PowerSupplies) {
+    struct Case {
+        const char* variant;
+        std::optional<bool> ac;
+        std::optional<double> battery;
+    };
+    const Case cases[] = {
+        {"laptop-battery", false, 57.0},
+        {"laptop-mains", true, 75.0},         // energy_now / energy_full
+        {"usb-c-charger", true, 200.0 / 3.0}, // a USB supply online counts as mains; charge_now /
+                                              // charge_full
+        {"desktop", true, std::nullopt},      // only a mouse battery: a desktop on mains
+        {"two-batteries", false, 25.0},       // the last system battery that reports a capacity
+        {"missing", std::nullopt, std::nullopt}, // no power_supply folder at all
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.variant);
+        const Snapshot snapshot = powerReader(c.variant)->read(false);
+        EXPECT_EQ(snapshot.ac, c.ac);
+        ASSERT_EQ(snapshot.battery.has_value(), c.battery.has_value());
+        if (c.battery) {
+            EXPECT_NEAR(*snapshot.battery, *c.battery, 1e-9);
+        }
+    }
+}
+
+// A cheap read of the machine: processes, display, volumes; the costly readings stay empty.
+TEST_F(SignalReaderTest, CheapReadOfAMachine) {
+    const auto root = FixtureTree::source("signals/machine");
+    const Snapshot snapshot = reader(root)->read(false);
+    // Kernel threads are left out; exe links win over argv[0]; a rewritten command line is cut at
+    // its first space.
+    EXPECT_EQ(snapshot.running,
+              (std::set<std::string>{"chrome", "firefox-esr", "init", "myapp", "okular", "rsync",
+                                     "sshd:", "vlc", "wakeward", "zoom"}));
+    EXPECT_EQ(snapshot.frontmost, "");
+    EXPECT_EQ(snapshot.ac, false);
+    EXPECT_EQ(snapshot.battery, 57.0);
+    EXPECT_TRUE(snapshot.externalDisplay);
+    // Sources through /dev/mapper and an escaped by-label path resolve to their by-uuid links; sda2
+    // is not mounted and sdc1 has no UUID.
+    EXPECT_EQ(
+        snapshot.volumes,
+        (std::set<std::string>{"1111-AAAA", "2222bbbb-0000-4000-8000-000000000002", "3333-CCCC"}));
+    EXPECT_TRUE(snapshot.usb.empty());
+    EXPECT_FALSE(snapshot.audio);
+    EXPECT_FALSE(snapshot.cpu);
+    EXPECT_FALSE(snapshot.traffic);
+}
+
+// USB product names in name order, duplicates kept; root hubs, interfaces and devices without a
+// product left out.
+TEST_F(SignalReaderTest, ExpensiveReadOfAMachine) {
+    const Snapshot snapshot = reader(FixtureTree::source("signals/machine"))->read(true);
+    EXPECT_EQ(snapshot.usb, (Strings{"USB Receiver", "USB Receiver", "Ultra Fit"}));
+    EXPECT_EQ(snapshot.audio, "Speakers");
+    // The first costly reading has no earlier sample to form a rate against.
+    EXPECT_FALSE(snapshot.cpu);
+    EXPECT_FALSE(snapshot.traffic);
+}
+
+// Built-in panels never count; a connector counts only when connected and enabled.
+TEST_F(SignalReaderTest, ExternalDisplay) {
+    FixtureTree tree("signals/machine");
+    auto signals = reader(tree.root());
+    tree.write("sys/class/drm/card0-HDMI-A-1/enabled", "disabled\n");
+    EXPECT_FALSE(signals->read(false).externalDisplay);
+    tree.remove("sys/class/drm/card0-eDP-1");
+    tree.write("sys/class/drm/card1-DP-3/status", "connected\n");
+    tree.write("sys/class/drm/card1-DP-3/enabled", "enabled\n");
+    EXPECT_TRUE(signals->read(false).externalDisplay); // only an external monitor
+    tree.remove("sys/class/drm");
+    EXPECT_FALSE(signals->read(false).externalDisplay);
+    tree.write("sys/class/drm/card0-LVDS-1/status", "connected\n");
+    tree.write("sys/class/drm/card0-LVDS-1/enabled", "enabled\n");
+    tree.write("sys/class/drm/card0-DSI-1/status", "connected\n");
+    tree.write("sys/class/drm/card0-DSI-1/enabled", "enabled\n");
+    EXPECT_FALSE(signals->read(false).externalDisplay);
+}
+
+// CPU load from /proc/stat: busy over busy plus idle since the previous sample.
+TEST_F(SignalReaderTest, CpuLoad) {
+    FixtureTree tree("signals/machine");
+    auto signals = reader(tree.root());
+    tree.write("proc/stat", "cpu  100 20 30 400 50 6 4 0 0 0\n");
+    EXPECT_FALSE(signals->cpu());
+    // busy: user 60 + system 20 = 80; idle: 40 + iowait 10 = 50.
+    tree.write("proc/stat", "cpu  160 20 50 440 60 6 4 0 0 0\n");
+    EXPECT_NEAR(signals->cpu().value_or(-1), 80.0 / 130.0 * 100.0, 1e-9);
+    // iowait went down: a difference of 0, not a wrapped 64-bit number.
+    tree.write("proc/stat", "cpu  160 20 50 540 55 6 4 0 0 0\n");
+    EXPECT_NEAR(signals->cpu().value_or(-1), 0.0, 1e-9);
+    // No time passed at all: no reading rather than 0.
+    EXPECT_FALSE(signals->cpu());
+    // Counters past 32 bits; irq, softirq and steal are busy time.
+    tree.write("proc/stat", "cpu  5000000160 20 50 5000000540 55 16 14 10 0 0\n");
+    EXPECT_NEAR(signals->cpu().value_or(-1), 5000000030.0 / 10000000030.0 * 100.0, 1e-6);
+    // An unreadable file gives nothing and keeps the sample.
+    tree.remove("proc/stat");
+    EXPECT_FALSE(signals->cpu());
+    tree.write("proc/stat", "cpu  5000000260 20 50 5000000640 55 16 14 10 0 0\n");
+    EXPECT_NEAR(signals->cpu().value_or(-1), 50.0, 1e-9);
+}
+
+// Throughput in KB/s over non-loopback interfaces; a smaller sum starts a new baseline; at least
+// 0.1 s apart.
+TEST_F(SignalReaderTest, NetworkTraffic) {
+    FixtureTree tree("signals/machine");
+    auto signals = reader(tree.root());
+    EXPECT_FALSE(signals->traffic());
+    now += 2s;
+    tree.write("sys/class/net/eth0/statistics/rx_bytes", std::to_string(1000 + 20480) + "\n");
+    tree.write("sys/class/net/lo/statistics/rx_bytes", "999999999\n"); // loopback never counts
+    EXPECT_NEAR(signals->traffic().value_or(-1), 10.0, 1e-9);
+
+    now += 1s;
+    tree.write("sys/class/net/eth0/statistics/rx_bytes", "0\n"); // counter reset
+    EXPECT_FALSE(signals->traffic());
+    now += 1s;
+    tree.write("sys/class/net/eth0/statistics/rx_bytes", "1024\n");
+    EXPECT_NEAR(signals->traffic().value_or(-1), 1.0, 1e-9);
+
+    now += 10ms;
+    tree.write("sys/class/net/eth0/statistics/rx_bytes", "2048\n");
+    EXPECT_NEAR(signals->traffic().value_or(-1), 10.0, 1e-9);
+
+    // A vanished interface folder gives no reading.
+    tree.remove("sys/class/net");
+    EXPECT_FALSE(signals->traffic());
+}
+
+// A cheap read in between leaves the rate samples alone, so the next costly read spans both
+// intervals.
+TEST_F(SignalReaderTest, CheapReadKeepsRateSamples) {
+    FixtureTree tree("signals/machine");
+    auto signals = reader(tree.root());
+    ASSERT_FALSE(signals->read(true).cpu);
+    tree.write("proc/stat", "cpu  150 20 30 450 50 6 4 0 0 0\n");
+    now += 1s;
+    const Snapshot cheap = signals->read(false);
+    EXPECT_FALSE(cheap.cpu);
+    EXPECT_TRUE(cheap.usb.empty());
+    EXPECT_FALSE(cheap.audio);
+    tree.write("proc/stat", "cpu  200 20 30 500 50 6 4 0 0 0\n");
+    tree.write("sys/class/net/eth0/statistics/tx_bytes", std::to_string(2000 + 4096) + "\n");
+    now += 1s;
+    const Snapshot costly = signals->read(true);
+    EXPECT_NEAR(costly.cpu.value_or(-1), 50.0, 1e-9);
+    EXPECT_NEAR(costly.traffic.value_or(-1), 2.0, 1e-9);
+}
+
+// Identifiers are cached by pid and start time: a changed command line alone is not read again.
+TEST_F(SignalReaderTest, ProcessCache) {
+    FixtureTree tree("signals/machine");
+    auto signals = reader(tree.root());
+    ASSERT_TRUE(signals->read(false).running.count("rsync"));
+    tree.write("proc/1700/cmdline", std::string("cp\0-a\0", 6));
+    EXPECT_TRUE(signals->read(false).running.count("rsync"));
+    EXPECT_FALSE(signals->read(false).running.count("cp"));
+    // The pid was reused by a new process: a new start time.
+    tree.write("proc/1700/stat", stat("1700", "cp", "99999"));
+    auto running = signals->read(false).running;
+    EXPECT_TRUE(running.count("cp"));
+    EXPECT_FALSE(running.count("rsync"));
+    tree.remove("proc/1800");
+    EXPECT_FALSE(signals->read(false).running.count("chrome"));
+    // No /proc at all: nothing runs, nothing fails.
+    tree.remove("proc");
+    EXPECT_TRUE(signals->read(false).running.empty());
+}
+
+// The frontmost identifier is that of the active window's process; unknown pids give empty text.
+TEST_F(SignalReaderTest, Frontmost) {
+    auto signals = reader(FixtureTree::source("signals/machine"));
+    activePid = 1600;
+    EXPECT_EQ(signals->read(false).frontmost, "vlc");
+    activePid = 1800;
+    EXPECT_EQ(signals->read(false).frontmost, "chrome");
+    activePid = 31337;
+    EXPECT_EQ(signals->read(false).frontmost, "");
+}
+
+// The user's processes with a desktop entry, one per identifier, never Wakeward, sorted by name.
+TEST_F(SignalReaderTest, RunningApps) {
+    auto signals = reader(FixtureTree::source("signals/machine"));
+    // The home folder's firefox entry overrides the system one and hides zoom; rsync is NoDisplay;
+    // the second okular belongs to another user.
+    EXPECT_EQ(signals->runningApps(),
+              (std::vector<RunningApp>{{1500, "firefox-esr", "firefox (mine)"},
+                                       {2100, "myapp", "My App"},
+                                       {1900, "okular", "Okular"},
+                                       {1600, "vlc", "VLC media player"}}));
+    const auto names = signals->applicationNames();
+    EXPECT_EQ(names.at(1520), "firefox (mine)");
+    EXPECT_EQ(names.at(2000), "Wakeward");
+    EXPECT_FALSE(names.count(2200));
+    EXPECT_FALSE(names.count(1700));
+}
+
+// Names follow the messages locale, falling back from lang_COUNTRY to lang to the plain name.
+TEST_F(SignalReaderTest, LocalizedNames) {
+    for (const auto& [locale, expected] : std::vector<std::pair<std::string, std::string>>{
+             {"de_DE.UTF-8", "Firefox ESR (Deutsch)"},
+             {"pt_BR.UTF-8@euro", "Firefox ESR (Brasil)"},
+             {"pt_PT", "Firefox ESR"},
+             {"C", "Firefox ESR"}}) {
+        auto opts = options();
+        opts.applicationDirs = {FixtureTree::source("applications/system")};
+        opts.locale = locale;
+        const auto root = FixtureTree::source("signals/machine");
+        SignalReader signals(root / "proc", root / "sys", root / "dev", opts);
+        EXPECT_EQ(signals.applicationNames().at(1500), expected) << locale;
+    }
+}
+
+} // namespace
+} // namespace wakeward
