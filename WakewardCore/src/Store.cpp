@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <fcntl.h>
+#include <optional>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -211,18 +212,31 @@ Status Store::append(const HistoryEvent& event) {
         return json.error();
     if (!fitsBindLength(*json))
         return writeFailure("the history event is too large to store");
+
+    // One transaction for the insert and the trim: one flush to disk instead of two.
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return writeFailure(db);
+    std::optional<Error> failure;
     {
         Statement insert(db, "INSERT INTO history VALUES(?,?,?)");
-        if (!insert)
-            return writeFailure(db);
-        if (!insert.bind(1, event.id.toString()) || !insert.bind(2, event.date.unix()) ||
+        if (!insert || !insert.bind(1, event.id.toString()) || !insert.bind(2, event.date.unix()) ||
             !insert.bindBlob(3, *json) || insert.step() != SQLITE_DONE)
-            return writeFailure(db);
+            failure = writeFailure(db);
     }
-    // The new event stays even when this fails.
+    if (failure) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return *failure;
+    }
+    // A failed trim still keeps the new event: only this statement is undone.
     if (sqlite3_exec(db, "DELETE FROM history WHERE id NOT IN (SELECT id FROM history ORDER BY created DESC LIMIT 2000)",
                      nullptr, nullptr, nullptr) != SQLITE_OK)
-        return writeFailure(db);
+        failure = writeFailure(db);
+    if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        failure = writeFailure(db);
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    if (failure)
+        return *failure;
     return {};
 }
 

@@ -57,6 +57,29 @@ protected:
         sqlite3_close(db);
     }
 
+    // Writes `events` valid events a minute apart in one transaction of their own, so
+    // that a test does not wait for a disk flush per event.
+    void fill(int events, double firstDate) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(location.c_str(), &db), SQLITE_OK);
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        sqlite3_stmt* insert = nullptr;
+        sqlite3_prepare_v2(db, "INSERT INTO history VALUES(?,?,?)", -1, &insert, nullptr);
+        for (int i = 0; i < events; ++i) {
+            const HistoryEvent filler("Started", "Filler", "", 0, Instant{firstDate + i * 60.0});
+            const std::string id = filler.id.toString();
+            const std::string json = toJsonText(filler).value();
+            sqlite3_bind_text(insert, 1, id.c_str(), -1, nullptr);
+            sqlite3_bind_double(insert, 2, filler.date.unix());
+            sqlite3_bind_blob(insert, 3, json.data(), static_cast<int>(json.size()), nullptr);
+            ASSERT_EQ(sqlite3_step(insert), SQLITE_DONE);
+            sqlite3_reset(insert);
+        }
+        sqlite3_finalize(insert);
+        ASSERT_EQ(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+
     long long count(const std::string& table) {
         sqlite3* db = nullptr;
         sqlite3_open(location.c_str(), &db);
@@ -196,32 +219,12 @@ TEST_F(StoreTest, CorruptedSettingsBlobFailsOnlyItsKey) {
     EXPECT_FALSE(store.load<std::vector<Schedule>>("notifications").ok());
 }
 
-// 2001 events with increasing dates: the oldest goes. The middle 1999 are written in one
-// transaction of their own, so that the test does not wait for 2000 disk flushes.
+// 2001 events with increasing dates: the oldest goes.
 TEST_F(StoreTest, AppendingKeepsTheNewest2000) {
     Store store = open();
     const HistoryEvent oldest = event(700000000);
     ASSERT_TRUE(store.append(oldest).ok());
-    {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(location.c_str(), &db), SQLITE_OK);
-        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-        sqlite3_stmt* insert = nullptr;
-        sqlite3_prepare_v2(db, "INSERT INTO history VALUES(?,?,?)", -1, &insert, nullptr);
-        for (int i = 1; i < 2000; ++i) {
-            const HistoryEvent middle = event(700000000 + i * 60.0);
-            const std::string id = middle.id.toString();
-            const std::string json = toJsonText(middle).value();
-            sqlite3_bind_text(insert, 1, id.c_str(), -1, nullptr);
-            sqlite3_bind_double(insert, 2, middle.date.unix());
-            sqlite3_bind_blob(insert, 3, json.data(), static_cast<int>(json.size()), nullptr);
-            ASSERT_EQ(sqlite3_step(insert), SQLITE_DONE);
-            sqlite3_reset(insert);
-        }
-        sqlite3_finalize(insert);
-        ASSERT_EQ(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(db);
-    }
+    fill(1999, 700000060);
     const HistoryEvent newest = event(700000000 + 2000 * 60.0);
     ASSERT_TRUE(store.append(newest).ok());
     EXPECT_EQ(count("history"), 2000);
@@ -233,6 +236,22 @@ TEST_F(StoreTest, AppendingKeepsTheNewest2000) {
     for (std::size_t i = 1; i < history->size(); ++i)
         ASSERT_GT((*history)[i - 1].date, (*history)[i].date);
     EXPECT_EQ(std::find(history->begin(), history->end(), oldest), history->end());
+}
+
+// When trimming to 2000 fails, the new event stays and the failure is reported.
+TEST_F(StoreTest, FailedTrimKeepsTheNewEvent) {
+    Store store = open();
+    fill(2000, 700000000);
+    sql("CREATE TRIGGER keep BEFORE DELETE ON history BEGIN SELECT RAISE(ABORT, 'deleting is blocked'); END");
+    const HistoryEvent newest = event(800000000);
+    const auto appended = store.append(newest);
+    ASSERT_FALSE(appended.ok());
+    EXPECT_TRUE(contains(appended.error().description, "deleting is blocked")) << appended.error().description;
+    EXPECT_EQ(count("history"), 2001);
+    EXPECT_EQ(store.history(newest.date)->size(), 1u);
+    sql("DROP TRIGGER keep");
+    ASSERT_TRUE(store.append(event(800000001)).ok());
+    EXPECT_EQ(count("history"), 2000);
 }
 
 TEST_F(StoreTest, DuplicateIdFailsAndChangesNothing) {
