@@ -334,9 +334,10 @@ Result<Json> JsonCodec<HistoryEvent>::encode(const HistoryEvent& value) {
 }
 
 Result<HistoryEvent> JsonCodec<HistoryEvent>::decode(const Json& json, const std::string& path) {
-    HistoryEvent value;
     ObjectReader in(json, path);
-    in.read("id", value.id);
+    Uuid id;
+    in.read("id", id);
+    HistoryEvent value(id);
     in.read("date", value.date);
     in.read("type", value.type);
     in.read("reason", value.reason);

@@ -201,6 +201,9 @@ struct HistoryEvent {
     double duration = 0;
 
     HistoryEvent() = default;
+    // An event with a known id, for decoding: drawing a random id only to replace it
+    // costs a system call per event.
+    explicit HistoryEvent(Uuid id) : id(id) {}
     HistoryEvent(std::string type, std::string reason, std::string battery, double duration,
                  Instant date = Instant::now())
         : date(date), type(std::move(type)), reason(std::move(reason)),
