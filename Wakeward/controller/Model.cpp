@@ -1,0 +1,616 @@
+#include "controller/Model.h"
+
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <utility>
+#include <wakeward/Engine.h>
+#include <wakeward/Store.h>
+
+namespace wakeward {
+
+namespace {
+
+const std::string kBullet = " \u2022 ";
+constexpr Instant kDistantPast{-63113904000.0};
+constexpr int kTickMilliseconds = 15000;
+
+const char* const kProfilesKey = "profiles";
+const char* const kRulesKey = "rules";
+const char* const kSchedulesKey = "schedules";
+const char* const kThresholdKey = "threshold";
+const char* const kRetentionKey = "retention";
+const char* const kNotificationsKey = "notifications";
+const char* const kActiveSessionKey = "activeSession";
+
+std::string wholeNumber(double value) {
+    double whole = std::trunc(value);
+    if (whole == 0)
+        whole = 0; // no "-0" for thresholds between -1 and 0
+    char text[400];
+    std::snprintf(text, sizeof text, "%.0f", whole);
+    return text;
+}
+
+bool needsExpensiveReadings(const Rules& rules) {
+    for (const Rule& rule : rules) {
+        if (!rule.enabled)
+            continue;
+        for (const Condition& condition : rule.conditions) {
+            switch (condition.kind) {
+            case SignalKind::cpu:
+            case SignalKind::traffic:
+            case SignalKind::usb:
+            case SignalKind::audio:
+                return true;
+            default:
+                break;
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+Model::Model(ModelServices services, QObject* parent)
+    : QObject(parent), m_time(std::move(services.clock)), m_assertions(std::move(services.power)),
+      m_signals(std::move(services.signalSource)), m_notifier(std::move(services.notifier)),
+      m_calendar(std::move(services.calendar)), m_listOthers(std::move(services.otherAssertions)),
+      m_profiles(Profile::defaults()), m_clock(m_time->now() + 3600),
+      m_events(std::move(services.events)) {
+    m_unreadKeys = {kProfilesKey,  kRulesKey,     kSchedulesKey,
+                    kThresholdKey, kRetentionKey, kNotificationsKey};
+    if (services.storePath) {
+        auto store = Store::open(*services.storePath);
+        if (store) {
+            m_store = std::make_unique<Store>(std::move(store).value());
+            load();
+        } else {
+            setMessage("Local settings could not be read: " + store.error().description +
+                       ". Nothing has been overwritten.");
+        }
+    } else {
+        setMessage(
+            "No home folder was found, so settings and history are not saved in this session.");
+    }
+
+    refresh();
+
+    QPointer<Model> self(this);
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("tickTimer"));
+    m_timer->setTimerType(Qt::CoarseTimer);
+    m_timer->setInterval(kTickMilliseconds);
+    connect(m_timer, &QTimer::timeout, this, &Model::refresh);
+    m_timer->start();
+
+    m_expiryTimer = new QTimer(this);
+    m_expiryTimer->setObjectName(QStringLiteral("expiryTimer"));
+    m_expiryTimer->setSingleShot(true);
+    m_expiryTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_expiryTimer, &QTimer::timeout, this, &Model::refresh);
+
+    if (m_events) {
+        WorkspaceEvents::Handlers handlers;
+        handlers.changed = [self] {
+            if (self)
+                self->refresh();
+        };
+        handlers.aboutToSleep = [self] {
+            if (!self)
+                return;
+            self->endAll("Mac entered sleep");
+            // Nothing is held while asleep, but automation resumes after the wake.
+            self->setAutomationPaused(false);
+        };
+        m_events->start(std::move(handlers));
+    }
+}
+
+Model::~Model() = default;
+
+template <class T> bool Model::update(T& field, T value, void (Model::*changed)()) {
+    if (field == value)
+        return false;
+    field = std::move(value);
+    emit(this->*changed)();
+    return true;
+}
+
+// ---- start-up, saving, shutdown ----------------------------------------------------------
+
+void Model::load() {
+    auto fail = [this](const Error& error) {
+        setMessage("Local settings could not be read: " + error.description +
+                   ". Nothing has been overwritten.");
+    };
+
+    auto profiles = m_store->load<Profiles>(kProfilesKey);
+    if (!profiles)
+        return fail(profiles.error());
+    update(m_profiles, profiles->value_or(Profile::defaults()), &Model::profilesChanged);
+    m_unreadKeys.erase(kProfilesKey);
+
+    auto rules = m_store->load<Rules>(kRulesKey);
+    if (!rules)
+        return fail(rules.error());
+    update(m_rules, rules->value_or(Rules{}), &Model::rulesChanged);
+    m_unreadKeys.erase(kRulesKey);
+
+    auto schedules = m_store->load<Schedules>(kSchedulesKey);
+    if (!schedules)
+        return fail(schedules.error());
+    update(m_schedules, schedules->value_or(Schedules{}), &Model::schedulesChanged);
+    m_unreadKeys.erase(kSchedulesKey);
+
+    auto threshold = m_store->load<double>(kThresholdKey);
+    if (!threshold)
+        return fail(threshold.error());
+    update(m_threshold, threshold->value_or(20.0), &Model::thresholdChanged);
+    m_unreadKeys.erase(kThresholdKey);
+
+    auto retention = m_store->load<std::int64_t>(kRetentionKey);
+    if (!retention)
+        return fail(retention.error());
+    update(m_retention, static_cast<qint64>(retention->value_or(30)), &Model::retentionChanged);
+    m_unreadKeys.erase(kRetentionKey);
+
+    auto notifications = m_store->load<bool>(kNotificationsKey);
+    if (!notifications)
+        return fail(notifications.error());
+    update(m_notifications, notifications->value_or(false), &Model::notificationsChanged);
+    m_unreadKeys.erase(kNotificationsKey);
+
+    if (auto trimmed = m_store->trim(m_retention, m_time->now()); !trimmed)
+        return fail(trimmed.error());
+
+    auto history = m_store->history(kDistantPast);
+    if (!history)
+        return fail(history.error());
+    update(m_history, std::move(history).value(), &Model::historyChanged);
+
+    auto activeSession = m_store->load<std::optional<Instant>>(kActiveSessionKey);
+    if (!activeSession)
+        return fail(activeSession.error());
+    if (activeSession->has_value() && activeSession->value().has_value()) {
+        const Instant now = m_time->now();
+        const Instant began = *activeSession->value();
+        HistoryEvent event(
+            "Interrupted",
+            "Previous session ended when the process exited. No manual assertion was restored.",
+            "Not recorded", now - began, now);
+        if (auto appended = m_store->append(event); !appended)
+            return fail(appended.error());
+        if (auto cleared = m_store->save(std::optional<Instant>(), kActiveSessionKey); !cleared)
+            return fail(cleared.error());
+        auto reread = m_store->history(kDistantPast);
+        if (!reread)
+            return fail(reread.error());
+        update(m_history, std::move(reread).value(), &Model::historyChanged);
+    }
+}
+
+void Model::save() {
+    if (!m_store)
+        return;
+    auto saveKey = [this](const char* key, const auto& value) {
+        if (m_unreadKeys.count(key) != 0)
+            return true;
+        auto saved = m_store->save(value, key);
+        if (!saved)
+            setMessage("Could not save local settings: " + saved.error().description);
+        return saved.ok();
+    };
+    if (!saveKey(kProfilesKey, m_profiles) || !saveKey(kRulesKey, m_rules) ||
+        !saveKey(kSchedulesKey, m_schedules) || !saveKey(kThresholdKey, m_threshold) ||
+        !saveKey(kRetentionKey, static_cast<std::int64_t>(m_retention)) ||
+        !saveKey(kNotificationsKey, m_notifications))
+        return;
+    if (auto trimmed = m_store->trim(m_retention, m_time->now()); !trimmed)
+        setMessage("Could not save local settings: " + trimmed.error().description);
+}
+
+void Model::shutdown() {
+    endAll("App quit");
+    if (m_timer)
+        m_timer->stop();
+    save();
+}
+
+std::vector<RunningApp> Model::runningApps() const {
+    return m_signals->runningApps();
+}
+
+void Model::refreshOtherAssertions() {
+    update(m_otherAssertions, m_listOthers ? m_listOthers() : OptionalTexts(),
+           &Model::otherAssertionsChanged);
+}
+
+// ---- manual sessions ---------------------------------------------------------------------
+
+void Model::start(const std::optional<Profile>& profile) {
+    refreshSignals(false);
+    const bool mainsOnly = profile ? profile->acOnly : m_acOnly;
+    if (!Engine::safe(m_snapshot.ac, m_snapshot.battery, m_threshold, mainsOnly)) {
+        setMessage("Session not started. Connect mains power, or charge above the " +
+                   wholeNumber(m_threshold) +
+                   "% safety threshold. Power information must be available.");
+        return;
+    }
+
+    if (profile) {
+        setMode(SessionMode::duration);
+        setMinutes(profile->minutes);
+        setKeepDisplay(profile->display);
+        setAcOnly(profile->acOnly);
+    }
+
+    const Instant now = m_time->now();
+    OptionalInstant deadline;
+    switch (m_mode) {
+    case SessionMode::duration:
+        if (!std::isfinite(m_minutes) || m_minutes < 1 || m_minutes > 1440) {
+            setMessage("Choose a duration between 1 and 1,440 minutes.");
+            return;
+        }
+        deadline = now + m_minutes * 60;
+        break;
+    case SessionMode::until:
+        deadline = m_calendar ? Engine::nextClock(m_clock, now, m_calendar()) : std::nullopt;
+        if (!deadline) {
+            setMessage("That local time is unavailable.");
+            return;
+        }
+        break;
+    case SessionMode::indefinite:
+        break;
+    case SessionMode::application:
+        if (m_appID.empty() || m_snapshot.running.count(m_appID) == 0) {
+            setMessage("Choose an application that is currently running.");
+            return;
+        }
+        break;
+    }
+
+    if (m_manual)
+        stopManual("Replaced by a new session");
+
+    m_manualDisplay = m_keepDisplay;
+    m_manualAC = m_acOnly;
+    m_manualApp = m_appID;
+    m_manualMode = m_mode;
+    m_monotonicEnd = m_mode == SessionMode::duration
+                         ? std::optional<double>(m_time->uptime() + m_minutes * 60)
+                         : std::nullopt;
+    setDeadline(deadline);
+    m_manualReason =
+        profile ? "Profile: " + profile->name : "Manual" + kBullet + std::string(title(m_mode));
+    setManual(true);
+    setAutomationPaused(false);
+
+    m_expiryTimer->stop();
+    if (deadline) {
+        const double milliseconds = std::clamp(
+            (*deadline - now) * 1000.0, 0.0, static_cast<double>(std::numeric_limits<int>::max()));
+        m_expiryTimer->start(static_cast<int>(std::ceil(milliseconds)));
+    }
+
+    refresh();
+
+    if (m_active)
+        notify("Session started", m_reason);
+}
+
+void Model::clearSession() {
+    setManual(false);
+    setDeadline(std::nullopt);
+    m_monotonicEnd.reset();
+    if (m_expiryTimer)
+        m_expiryTimer->stop();
+    if (m_events)
+        m_events->stopWatchingApplication();
+}
+
+void Model::stopManual(const std::string& reason) {
+    clearSession();
+    if (m_active)
+        setState(false, false, reason);
+}
+
+void Model::endAll(const std::string& reason) {
+    clearSession();
+    setAutomationPaused(true);
+    m_eligibleSince.clear();
+    setState(false, false, reason);
+}
+
+// ---- the tick ----------------------------------------------------------------------------
+
+void Model::refreshSignals(bool forceExpensive) {
+    update(m_snapshot, m_signals->read(forceExpensive || needsExpensiveReadings(m_rules)),
+           &Model::snapshotChanged);
+}
+
+void Model::refresh() {
+    refreshSignals(false);
+    const Instant now = m_time->now();
+    if (manualPhase(now))
+        return;
+    if (m_automationPaused) {
+        setState(false, false, "Automation paused" + kBullet + "idle sleep allowed");
+        return;
+    }
+    automationPhase(now);
+    readDriveIfNeeded();
+}
+
+bool Model::manualPhase(Instant now) {
+    if (!m_manual)
+        return false;
+
+    if (m_monotonicEnd) {
+        const double uptime = m_time->uptime();
+        if (uptime >= *m_monotonicEnd)
+            stopManual("Session time reached");
+        else
+            // The length is measured on the monotonic clock; the shown end follows the wall clock.
+            setDeadline(now + (*m_monotonicEnd - uptime));
+    } else if (m_deadline && now >= *m_deadline) {
+        stopManual("Session time reached");
+    }
+
+    if (m_manual && m_manualMode == SessionMode::application &&
+        m_snapshot.running.count(m_manualApp) == 0)
+        stopManual("Selected application closed");
+
+    if (m_manual && !Engine::safe(m_snapshot.ac, m_snapshot.battery, m_threshold, m_manualAC))
+        stopManual("Battery or mains-power safeguard");
+
+    if (!m_manual)
+        return false;
+
+    setState(true, m_manualDisplay, m_manualReason);
+    if (m_manual && m_manualMode == SessionMode::application && m_events)
+        m_events->watchApplication(m_manualApp);
+    readDriveIfNeeded();
+    return true;
+}
+
+void Model::automationPhase(Instant now) {
+    std::vector<const Rule*> candidates;
+    for (const Rule& rule : m_rules) {
+        if (!rule.enabled)
+            continue;
+        const bool wasWinning = m_lastWinningID && *m_lastWinningID == rule.id;
+        if (!Engine::test(rule, m_snapshot, wasWinning).matches) {
+            m_eligibleSince.erase(rule.id);
+            continue;
+        }
+        const Instant since = m_eligibleSince.try_emplace(rule.id, now).first->second;
+        if (now - since >= rule.grace)
+            candidates.push_back(&rule);
+    }
+
+    // Canonical identifier texts compare like their bytes: fixed-width upper-case hex with
+    // hyphens at fixed places, so the byte order is the text order.
+    std::stable_sort(candidates.begin(), candidates.end(), [](const Rule* a, const Rule* b) {
+        if (a->priority != b->priority)
+            return a->priority > b->priority;
+        return a->id < b->id;
+    });
+    const Rule* winner = candidates.empty() ? nullptr : candidates.front();
+    m_lastWinningID = winner ? std::optional<Uuid>(winner->id) : std::nullopt;
+
+    if (winner && winner->action == RuleAction::allow) {
+        setState(false, false, "Rule allows sleep: " + winner->name);
+        return;
+    }
+    if (winner) {
+        if (Engine::safe(m_snapshot.ac, m_snapshot.battery, m_threshold, false))
+            setState(true, winner->display, "Rule: " + winner->name);
+        else
+            setState(false, false, "Battery safeguard blocked automation");
+        return;
+    }
+
+    const Schedule* applying = nullptr;
+    if (m_calendar && std::any_of(m_schedules.begin(), m_schedules.end(),
+                                  [](const Schedule& s) { return s.enabled; })) {
+        const Calendar calendar = m_calendar();
+        for (const Schedule& schedule : m_schedules) {
+            if (schedule.contains(now, calendar) &&
+                Engine::safe(m_snapshot.ac, m_snapshot.battery, m_threshold, schedule.acOnly)) {
+                applying = &schedule;
+                break;
+            }
+        }
+    }
+    if (applying)
+        setState(true, applying->display, "Schedule: " + applying->name);
+    else
+        setState(false, false, "Idle sleep is allowed");
+}
+
+void Model::readDriveIfNeeded() {
+    // The drive keeper reads here; until it is configured there is nothing to read.
+}
+
+// ---- power state, history, notifications -------------------------------------------------
+
+void Model::setState(bool awake, bool display, const std::string& reason) {
+    const bool wasActive = m_active;
+    const std::string oldReason = m_reason;
+    const OptionalInstant oldStarted = m_started;
+
+    if (auto refused = m_assertions.apply(awake, display, "Wakeward" + kBullet + reason))
+        return failState(refused->description, wasActive);
+
+    update(m_active, m_assertions.system() != 0, &Model::activeChanged);
+    update(m_displayActive, m_assertions.display() != 0, &Model::displayActiveChanged);
+    update(m_reason, reason, &Model::reasonChanged);
+
+    const bool reasonChanged = oldReason != reason;
+    if (wasActive && (!m_active || reasonChanged)) {
+        const Instant now = m_time->now();
+        log("Ended", oldReason + kBullet + reason, oldStarted ? now - *oldStarted : 0.0);
+        update(m_started, OptionalInstant(), &Model::startedChanged);
+        if (m_store) {
+            if (auto saved = m_store->save(std::optional<Instant>(), kActiveSessionKey); !saved)
+                return failState(saved.error().description, false);
+        }
+        notify("Session ended", reason);
+    }
+    if (m_active && (!wasActive || reasonChanged)) {
+        update(m_started, OptionalInstant(m_time->now()), &Model::startedChanged);
+        log("Started", reason, 0);
+        if (m_store) {
+            if (auto saved = m_store->save(m_started, kActiveSessionKey); !saved)
+                return failState(saved.error().description, false);
+        }
+    }
+}
+
+void Model::failState(const std::string& description, bool holdRecorded) {
+    m_assertions.release();
+    update(m_active, false, &Model::activeChanged);
+    update(m_displayActive, false, &Model::displayActiveChanged);
+    clearSession();
+    update(m_started, OptionalInstant(), &Model::startedChanged);
+    update(m_reason, std::string("Session unavailable"), &Model::reasonChanged);
+    // Nothing is held any more, so the store must not go on claiming the hold that was running:
+    // the next launch would report an interruption that never happened. Should this save
+    // fail as well, the holder's message is the one worth showing.
+    if (holdRecorded && m_store)
+        (void)m_store->save(std::optional<Instant>(), kActiveSessionKey);
+    setMessage(description);
+}
+
+void Model::log(const std::string& type, const std::string& reason, double duration) {
+    if (m_store) {
+        const HistoryEvent event(type, reason, batteryText(), duration, m_time->now());
+        if (auto appended = m_store->append(event); !appended) {
+            setMessage("Could not save history: " + appended.error().description);
+            return;
+        }
+    }
+    reloadHistory();
+}
+
+void Model::reloadHistory() {
+    if (!m_store) {
+        update(m_history, History(), &Model::historyChanged);
+        return;
+    }
+    auto history = m_store->history(kDistantPast);
+    if (!history) {
+        setMessage("Could not save history: " + history.error().description);
+        return;
+    }
+    update(m_history, std::move(history).value(), &Model::historyChanged);
+}
+
+std::string Model::batteryText() const {
+    if (m_snapshot.battery) {
+        char text[400];
+        std::snprintf(text, sizeof text, "%.0f%% battery", *m_snapshot.battery);
+        return text;
+    }
+    if (m_snapshot.ac == true)
+        return "Mains power" + kBullet + "no battery reported";
+    return "Power source unknown";
+}
+
+void Model::notify(const std::string& title, const std::string& body) {
+    if (m_notifications && m_notifier)
+        m_notifier->post(title, body);
+}
+
+void Model::requestNotifications(bool on) {
+    if (!on) {
+        m_unreadKeys.erase(kNotificationsKey);
+        update(m_notifications, false, &Model::notificationsChanged);
+        save();
+        return;
+    }
+    if (!m_notifier) {
+        setMessage("Notifications are off in macOS. Sleep controls still work.");
+        return;
+    }
+    QPointer<Model> self(this);
+    m_notifier->check([self](std::optional<std::string> failure) {
+        if (!self)
+            return;
+        self->m_unreadKeys.erase(kNotificationsKey);
+        self->update(self->m_notifications, !failure, &Model::notificationsChanged);
+        self->save();
+        if (failure)
+            self->setMessage(failure->empty()
+                                 ? "Notifications are off in macOS. Sleep controls still work."
+                                 : *failure);
+    });
+}
+
+// ---- published fields --------------------------------------------------------------------
+
+void Model::setProfiles(Profiles profiles) {
+    m_unreadKeys.erase(kProfilesKey);
+    update(m_profiles, std::move(profiles), &Model::profilesChanged);
+}
+
+void Model::setRules(Rules rules) {
+    m_unreadKeys.erase(kRulesKey);
+    update(m_rules, std::move(rules), &Model::rulesChanged);
+}
+
+void Model::setSchedules(Schedules schedules) {
+    m_unreadKeys.erase(kSchedulesKey);
+    update(m_schedules, std::move(schedules), &Model::schedulesChanged);
+}
+
+void Model::setThreshold(double threshold) {
+    m_unreadKeys.erase(kThresholdKey);
+    update(m_threshold, threshold, &Model::thresholdChanged);
+}
+
+void Model::setRetention(qint64 days) {
+    m_unreadKeys.erase(kRetentionKey);
+    update(m_retention, days, &Model::retentionChanged);
+}
+
+void Model::setMode(SessionMode mode) {
+    update(m_mode, mode, &Model::modeChanged);
+}
+void Model::setMinutes(double minutes) {
+    update(m_minutes, minutes, &Model::minutesChanged);
+}
+void Model::setClock(Instant clock) {
+    update(m_clock, clock, &Model::clockChanged);
+}
+void Model::setAppID(std::string appID) {
+    update(m_appID, std::move(appID), &Model::appIDChanged);
+}
+void Model::setKeepDisplay(bool keepDisplay) {
+    update(m_keepDisplay, keepDisplay, &Model::keepDisplayChanged);
+}
+void Model::setAcOnly(bool acOnly) {
+    update(m_acOnly, acOnly, &Model::acOnlyChanged);
+}
+void Model::setAutomationPaused(bool paused) {
+    update(m_automationPaused, paused, &Model::automationPausedChanged);
+}
+void Model::setMessage(OptionalText message) {
+    // A repeated message is announced again, so that a view that cleared it shows it anew.
+    m_message = std::move(message);
+    emit messageChanged();
+}
+void Model::setManual(bool manual) {
+    update(m_manual, manual, &Model::manualChanged);
+}
+void Model::setDeadline(OptionalInstant deadline) {
+    update(m_deadline, deadline, &Model::deadlineChanged);
+}
+
+} // namespace wakeward

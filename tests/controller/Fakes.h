@@ -1,0 +1,140 @@
+#pragma once
+
+#include "controller/Clock.h"
+#include "platform/Notifier.h"
+#include "platform/PowerBackend.h"
+#include "platform/SignalSource.h"
+#include "platform/WorkspaceEvents.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace wakeward::test {
+
+// Wall-clock and monotonic time that only move when the test says so.
+class FakeClock : public Clock {
+public:
+    struct Time {
+        Instant now = Instant::fromUnix(1'800'000'000);
+        double uptime = 5000;
+
+        /// Both clocks move on together, as when time simply passes.
+        void advance(double seconds) {
+            now = now + seconds;
+            uptime += seconds;
+        }
+        /// Only the wall clock jumps, as when the user sets the clock.
+        void jump(double seconds) { now = now + seconds; }
+    };
+
+    explicit FakeClock(std::shared_ptr<Time> time) : m_time(std::move(time)) {}
+    Instant now() const override { return m_time->now; }
+    double uptime() const override { return m_time->uptime; }
+
+private:
+    std::shared_ptr<Time> m_time;
+};
+
+// Records every hold and release; creations are answered from a script of statuses.
+class FakePowerBackend : public PowerBackend {
+public:
+    struct Log {
+        std::vector<std::string> calls;
+        std::uint32_t nextHandle = 100;
+        /// Statuses for the coming creations, oldest first; success once it runs out.
+        std::deque<std::int32_t> statuses;
+    };
+
+    explicit FakePowerBackend(std::shared_ptr<Log> log) : m_log(std::move(log)) {}
+    std::int32_t create(AssertionType type, const std::string& name,
+                        std::uint32_t& handle) override {
+        std::int32_t status = 0;
+        if (!m_log->statuses.empty()) {
+            status = m_log->statuses.front();
+            m_log->statuses.pop_front();
+        }
+        handle = status == 0 ? ++m_log->nextHandle : 0;
+        m_log->calls.push_back(std::string("create ") + assertionTypeName(type) + " " + name +
+                               " -> " + std::to_string(handle));
+        return status;
+    }
+    void release(std::uint32_t handle) override {
+        m_log->calls.push_back("release " + std::to_string(handle));
+    }
+    std::string holderName(std::uint32_t) const override { return "fake"; }
+
+private:
+    std::shared_ptr<Log> m_log;
+};
+
+// Hands out whatever snapshot the test has laid out and counts the costly readings.
+class FakeSignalSource : public SignalSource {
+public:
+    struct State {
+        Snapshot snapshot;
+        std::vector<RunningApp> apps;
+        int reads = 0;
+        int expensiveReads = 0;
+    };
+
+    explicit FakeSignalSource(std::shared_ptr<State> state) : m_state(std::move(state)) {}
+    Snapshot read(bool expensive) override {
+        ++m_state->reads;
+        if (expensive)
+            ++m_state->expensiveReads;
+        return m_state->snapshot;
+    }
+    std::vector<RunningApp> runningApps() override { return m_state->apps; }
+
+private:
+    std::shared_ptr<State> m_state;
+};
+
+// Records posted notifications; the availability check is answered by the test.
+class FakeNotifier : public Notifier {
+public:
+    struct State {
+        std::vector<std::pair<std::string, std::string>> posted;
+        CheckDone pendingCheck;
+    };
+
+    explicit FakeNotifier(std::shared_ptr<State> state) : m_state(std::move(state)) {}
+    void post(const std::string& title, const std::string& body) override {
+        m_state->posted.emplace_back(title, body);
+    }
+    void check(CheckDone done) override { m_state->pendingCheck = std::move(done); }
+
+private:
+    std::shared_ptr<State> m_state;
+};
+
+// Lets the test fire the desktop's events and see which application is watched.
+class FakeWorkspaceEvents : public WorkspaceEvents {
+public:
+    struct State {
+        Handlers handlers;
+        bool started = false;
+        std::optional<std::string> watched;
+
+        void changed() const { handlers.changed(); }
+        void aboutToSleep() const { handlers.aboutToSleep(); }
+    };
+
+    explicit FakeWorkspaceEvents(std::shared_ptr<State> state) : m_state(std::move(state)) {}
+    void start(Handlers handlers) override {
+        m_state->handlers = std::move(handlers);
+        m_state->started = true;
+    }
+    void watchApplication(const std::string& identifier) override { m_state->watched = identifier; }
+    void stopWatchingApplication() override { m_state->watched.reset(); }
+
+private:
+    std::shared_ptr<State> m_state;
+};
+
+} // namespace wakeward::test

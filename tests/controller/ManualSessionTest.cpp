@@ -1,0 +1,244 @@
+#include "ModelRig.h"
+
+#include <QTimer>
+#include <cmath>
+#include <limits>
+
+using namespace wakeward;
+using namespace wakeward::test;
+
+namespace {
+
+const char* const kDurationMessage = "Choose a duration between 1 and 1,440 minutes.";
+
+// The whole state a refused start must leave alone.
+struct SessionState {
+    bool manual;
+    bool active;
+    std::string reason;
+    OptionalInstant deadline;
+    std::size_t records;
+
+    explicit SessionState(const Model& model)
+        : manual(model.manual()), active(model.active()), reason(model.reason()),
+          deadline(model.deadline()), records(model.history().size()) {}
+    bool operator==(const SessionState&) const = default;
+};
+
+} // namespace
+
+// Durations from 1 to 1440 minutes start; anything else is refused and the running session goes on.
+TEST(ManualSession, DurationBounds) {
+    ModelRig rig;
+    auto model = rig.make();
+    for (double minutes : {1.0, 1440.0}) {
+        model->setMinutes(minutes);
+        model->start();
+        EXPECT_TRUE(model->manual()) << minutes;
+        EXPECT_EQ(model->deadline(), rig.time->now + minutes * 60);
+    }
+    const SessionState before(*model);
+    for (double minutes : {0.5, 1440.5, std::numeric_limits<double>::infinity(), std::nan("")}) {
+        model->setMessage(std::nullopt);
+        model->setMinutes(minutes);
+        model->start();
+        EXPECT_EQ(model->message(), kDurationMessage) << minutes;
+        EXPECT_EQ(SessionState(*model), before) << minutes;
+    }
+}
+
+// A profile is copied into the form before it is checked, so the form shows what was refused.
+TEST(ManualSession, ProfileIsCopiedThenRefused) {
+    ModelRig rig;
+    auto model = rig.make();
+    model->setMode(SessionMode::indefinite);
+    model->start(Profile("Too long", 2000, true, false));
+    EXPECT_EQ(model->message(), kDurationMessage);
+    EXPECT_EQ(model->mode(), SessionMode::duration);
+    EXPECT_EQ(model->minutes(), 2000);
+    EXPECT_TRUE(model->keepDisplay());
+    EXPECT_FALSE(model->manual());
+}
+
+// The safeguard refuses before anything is copied, and shows the threshold as a whole number.
+TEST(ManualSession, SafeguardRefusesTheStart) {
+    ModelRig rig;
+    rig.source->snapshot.ac = false;
+    rig.source->snapshot.battery = 100;
+    auto model = rig.make();
+    model->setThreshold(20.9);
+    model->start(Profile("Render", 180, false, true));
+    EXPECT_EQ(model->message(),
+              "Session not started. Connect mains power, or charge above the 20% safety "
+              "threshold. Power information must be available.");
+    EXPECT_EQ(model->minutes(), 60) << "the form is unchanged";
+    EXPECT_FALSE(model->acOnly());
+    EXPECT_FALSE(model->manual());
+
+    // Unknown power information refuses as well.
+    rig.source->snapshot = Snapshot();
+    model->start();
+    EXPECT_FALSE(model->manual());
+}
+
+// The other modes' checks, each leaving a running session alone.
+TEST(ManualSession, ApplicationChecks) {
+    ModelRig rig;
+    auto model = rig.make();
+    model->setMode(SessionMode::indefinite);
+    model->start();
+    const SessionState before(*model);
+
+    model->setMode(SessionMode::application);
+    model->setAppID("vlc");
+    model->start();
+    EXPECT_EQ(model->message(), "Choose an application that is currently running.");
+    EXPECT_EQ(SessionState(*model), before);
+
+    model->setAppID("");
+    model->start();
+    EXPECT_EQ(SessionState(*model), before);
+}
+
+// Mode "Until a time" one minute before now ends almost a day later, by the expiry timer.
+TEST(ManualSession, UntilATimeArmsTheExpiryTimer) {
+    ModelRig rig;
+    auto model = rig.make();
+    model->setMode(SessionMode::until);
+    model->setClock(rig.time->now - 60);
+    model->start();
+    ASSERT_TRUE(model->deadline());
+    const double ahead = *model->deadline() - rig.time->now;
+    EXPECT_GT(ahead, 22 * 3600.0);
+    EXPECT_LE(ahead, 24 * 3600.0);
+    EXPECT_EQ(model->reason(), "Manual \u2022 Until a time");
+
+    auto* expiry = model->findChild<QTimer*>("expiryTimer");
+    ASSERT_NE(expiry, nullptr);
+    EXPECT_TRUE(expiry->isActive());
+    EXPECT_TRUE(expiry->isSingleShot());
+    EXPECT_NEAR(expiry->interval(), ahead * 1000, 1);
+
+    rig.time->advance(ahead);
+    model->refresh();
+    EXPECT_FALSE(model->manual());
+    EXPECT_EQ(records(*model, "Ended")[0].reason,
+              "Manual \u2022 Until a time \u2022 Session time reached");
+    EXPECT_FALSE(expiry->isActive());
+}
+
+// A duration session is measured on the monotonic clock, whatever the wall clock does.
+TEST(ManualSession, DurationEndsByTheMonotonicClock) {
+    ModelRig rig;
+    auto model = rig.make();
+    model->setMinutes(10);
+    model->start();
+
+    rig.time->jump(2 * 3600);
+    rig.time->uptime += 120;
+    model->refresh();
+    EXPECT_TRUE(model->manual()) << "a wall-clock jump does not end it";
+    EXPECT_EQ(model->deadline(), rig.time->now + 480) << "the shown end follows the wall clock";
+
+    rig.time->jump(-5 * 3600);
+    rig.time->uptime += 479;
+    model->refresh();
+    EXPECT_TRUE(model->manual()) << "an early expiry leaves it to the next tick";
+
+    rig.time->uptime += 1;
+    model->refresh();
+    EXPECT_FALSE(model->manual());
+    EXPECT_FALSE(model->deadline());
+    const auto ended = records(*model, "Ended");
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].reason, "Manual \u2022 For a duration \u2022 Session time reached");
+    EXPECT_EQ(model->reason(), "Idle sleep is allowed");
+}
+
+// Starting over a running session ends the old one first; starting resumes paused automation.
+TEST(ManualSession, ReplacementAndResume) {
+    ModelRig rig;
+    auto model = rig.make();
+    model->endAll("Stopped by you");
+    ASSERT_TRUE(model->automationPaused());
+    model->setMode(SessionMode::indefinite);
+    model->start();
+    EXPECT_FALSE(model->automationPaused());
+
+    rig.time->advance(30);
+    model->start(Profile("Download", 60));
+    EXPECT_EQ(model->reason(), "Profile: Download");
+    const auto ended = records(*model, "Ended");
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].reason, "Manual \u2022 Until stopped \u2022 Replaced by a new session");
+    EXPECT_DOUBLE_EQ(ended[0].duration, 30);
+    const auto started = records(*model, "Started");
+    ASSERT_EQ(started.size(), 2u);
+    EXPECT_EQ(started[0].reason, "Profile: Download");
+}
+
+// An application session ends as soon as its application quits, and automation takes over in the
+// same pass.
+TEST(ManualSession, ApplicationSessionEndsWhenTheAppQuits) {
+    ModelRig rig;
+    rig.source->snapshot.running = {"rsync", "bash"};
+    auto model = rig.make();
+    model->setRules({mainsRule("Plugged in")});
+    model->setMode(SessionMode::application);
+    model->setAppID("rsync");
+    model->start();
+    ASSERT_TRUE(model->manual());
+    EXPECT_EQ(model->reason(), "Manual \u2022 While an app runs");
+    EXPECT_FALSE(model->deadline());
+    EXPECT_EQ(rig.events->watched, "rsync");
+
+    rig.source->snapshot.running = {"bash"};
+    rig.events->changed();
+    EXPECT_FALSE(model->manual());
+    EXPECT_FALSE(rig.events->watched);
+    EXPECT_EQ(records(*model, "Ended")[0].reason,
+              "Manual \u2022 While an app runs \u2022 Selected application closed");
+    EXPECT_EQ(model->reason(), "Rule: Plugged in");
+    EXPECT_TRUE(model->active());
+}
+
+// Falling below the safeguard ends the session at the next tick.
+TEST(ManualSession, SafeguardEndsARunningSession) {
+    ModelRig rig;
+    auto model = rig.make();
+    model->setMode(SessionMode::indefinite);
+    model->start();
+    rig.source->snapshot.ac = false;
+    rig.source->snapshot.battery = 15;
+    model->refresh();
+    EXPECT_FALSE(model->manual());
+    EXPECT_EQ(records(*model, "Ended")[0].reason,
+              "Manual \u2022 Until stopped \u2022 Battery or mains-power safeguard");
+}
+
+// Stopping with nothing held touches nothing; ending all still pauses and forgets grace.
+TEST(ManualSession, StopAndEndWithNothingHeld) {
+    ModelRig rig;
+    auto model = rig.make();
+    model->stopManual("Stopped by you");
+    EXPECT_TRUE(rig.power->calls.empty());
+    EXPECT_EQ(model->reason(), "Idle sleep is allowed");
+
+    Rule rule = mainsRule("Slow");
+    rule.grace = 30;
+    model->setRules({rule});
+    model->refresh(); // starts the grace count
+    rig.time->advance(20);
+    model->endAll("Stopped by you");
+    EXPECT_TRUE(model->automationPaused());
+    EXPECT_TRUE(model->history().empty());
+    EXPECT_EQ(model->reason(), "Stopped by you");
+
+    model->setAutomationPaused(false);
+    rig.time->advance(15);
+    model->refresh(); // 35 s after the first match, but the count began again
+    EXPECT_FALSE(model->active());
+    rig.time->advance(30);
+    model->refresh();
+    EXPECT_TRUE(model->active());
+}

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "Fakes.h"
+#include "controller/Model.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+#include <wakeward/Store.h>
+
+namespace wakeward::test {
+
+// One controller wired to fakes, with a private store folder that outlives the controllers
+// built from it, so a test can "restart the application" by building another.
+struct ModelRig {
+    std::shared_ptr<FakeClock::Time> time = std::make_shared<FakeClock::Time>();
+    std::shared_ptr<FakePowerBackend::Log> power = std::make_shared<FakePowerBackend::Log>();
+    std::shared_ptr<FakeSignalSource::State> source = std::make_shared<FakeSignalSource::State>();
+    std::shared_ptr<FakeNotifier::State> notes = std::make_shared<FakeNotifier::State>();
+    std::shared_ptr<FakeWorkspaceEvents::State> events =
+        std::make_shared<FakeWorkspaceEvents::State>();
+    QTemporaryDir dir;
+    std::optional<std::filesystem::path> storePath;
+    std::string zone = "Europe/Berlin";
+
+    ModelRig() {
+        storePath = std::filesystem::path(dir.path().toStdString()) / "fenmarch" / "Wakeward" /
+                    "sleep.sqlite";
+        source->snapshot.ac = true;
+    }
+
+    std::unique_ptr<Model> make() {
+        ModelServices services;
+        services.clock = std::make_unique<FakeClock>(time);
+        services.power = std::make_unique<FakePowerBackend>(power);
+        services.signalSource = std::make_unique<FakeSignalSource>(source);
+        services.storePath = storePath;
+        services.notifier = std::make_unique<FakeNotifier>(notes);
+        services.calendar = [zone = zone] { return Calendar::forZone(zone).value(); };
+        services.events = std::make_unique<FakeWorkspaceEvents>(events);
+        services.otherAssertions = [] {
+            return OptionalTexts(std::vector<std::string>{"Process 7 • idle\nbackup"});
+        };
+        return std::make_unique<Model>(std::move(services));
+    }
+
+    Store store() const { return Store::open(*storePath).value(); }
+
+    /// The creation calls the backend has seen.
+    long creations() const {
+        return std::count_if(power->calls.begin(), power->calls.end(),
+                             [](const std::string& call) { return call.rfind("create ", 0) == 0; });
+    }
+};
+
+/// The records of one type, newest first.
+inline std::vector<HistoryEvent> records(const Model& model, const std::string& type) {
+    std::vector<HistoryEvent> found;
+    for (const HistoryEvent& event : model.history())
+        if (event.type == type)
+            found.push_back(event);
+    return found;
+}
+
+/// A rule that matches whenever mains power is on, with no grace.
+inline Rule mainsRule(std::string name, std::int64_t priority = 10,
+                      RuleAction action = RuleAction::awake) {
+    Rule rule;
+    rule.name = std::move(name);
+    rule.enabled = true;
+    rule.priority = priority;
+    rule.action = action;
+    rule.grace = 0;
+    return rule;
+}
+
+/// An enabled one-off schedule whose window holds `now`.
+inline Schedule scheduleAround(Instant now, std::string name, bool acOnly = false) {
+    Schedule schedule(now - 600);
+    schedule.name = std::move(name);
+    schedule.enabled = true;
+    schedule.recurring = false;
+    schedule.end = now + 3600;
+    schedule.acOnly = acOnly;
+    return schedule;
+}
+
+// Timers need an application object; one lives for the whole test program.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "controller_test";
+        static char* argv[] = {name, nullptr};
+        if (!QCoreApplication::instance())
+            m_app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    void TearDown() override { m_app.reset(); }
+
+private:
+    std::unique_ptr<QCoreApplication> m_app;
+};
+
+} // namespace wakeward::test

@@ -1,0 +1,186 @@
+#include "ModelRig.h"
+
+#include <QTimer>
+
+using namespace wakeward;
+using namespace wakeward::test;
+
+namespace {
+[[maybe_unused]] auto* const qtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+}
+
+// A fresh installation starts from the documented defaults and runs its timer and observers.
+TEST(ModelStartup, FirstLaunchHasTheDefaults) {
+    ModelRig rig;
+    auto model = rig.make();
+
+    EXPECT_EQ(model->profiles(), Profile::defaults());
+    EXPECT_EQ(model->profiles().size(), 6u);
+    EXPECT_TRUE(model->rules().empty());
+    EXPECT_TRUE(model->schedules().empty());
+    EXPECT_EQ(model->threshold(), 20);
+    EXPECT_EQ(model->retention(), 30);
+    EXPECT_FALSE(model->notifications());
+    EXPECT_EQ(model->reason(), "Idle sleep is allowed");
+    EXPECT_EQ(model->mode(), SessionMode::duration);
+    EXPECT_EQ(model->minutes(), 60);
+    EXPECT_EQ(model->clock(), rig.time->now + 3600);
+    EXPECT_FALSE(model->message());
+    EXPECT_FALSE(model->active());
+    EXPECT_TRUE(model->history().empty());
+    EXPECT_EQ(rig.source->reads, 1) << "start-up runs one tick";
+    EXPECT_TRUE(rig.events->started);
+
+    auto* timer = model->findChild<QTimer*>("tickTimer");
+    ASSERT_NE(timer, nullptr);
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 15000);
+    EXPECT_FALSE(timer->isSingleShot());
+}
+
+// Saved lists are taken as they are: an empty profile list is the user's choice.
+TEST(ModelStartup, SavedSettingsComeBackAsSaved) {
+    ModelRig rig;
+    {
+        auto model = rig.make();
+        model->setProfiles({});
+        model->setRules({mainsRule("Desk", 3, RuleAction::allow)});
+        model->setThreshold(35.5);
+        model->setRetention(7);
+        model->save();
+        EXPECT_FALSE(model->message());
+    }
+    auto model = rig.make();
+    EXPECT_TRUE(model->profiles().empty());
+    ASSERT_EQ(model->rules().size(), 1u);
+    EXPECT_EQ(model->rules()[0].name, "Desk");
+    EXPECT_EQ(model->threshold(), 35.5);
+    EXPECT_EQ(model->retention(), 7);
+}
+
+// A process that died while holding leaves exactly one "Interrupted" record behind.
+TEST(ModelStartup, CrashDuringHoldIsRecordedOnce) {
+    ModelRig rig;
+    {
+        auto model = rig.make();
+        model->setMode(SessionMode::indefinite);
+        model->start();
+        ASSERT_TRUE(model->active());
+        // Destroyed without shutdown(), as a crash would leave it.
+    }
+    rig.time->advance(125);
+    {
+        auto model = rig.make();
+        const auto interrupted = records(*model, "Interrupted");
+        ASSERT_EQ(interrupted.size(), 1u);
+        EXPECT_EQ(
+            interrupted[0].reason,
+            "Previous session ended when the process exited. No manual assertion was restored.");
+        EXPECT_EQ(interrupted[0].battery, "Not recorded");
+        EXPECT_DOUBLE_EQ(interrupted[0].duration, 125);
+        EXPECT_FALSE(model->active());
+        auto saved = rig.store().load<std::optional<Instant>>("activeSession");
+        ASSERT_TRUE(saved && saved->has_value());
+        EXPECT_FALSE(saved->value().has_value()) << "activeSession is null again";
+    }
+    auto model = rig.make();
+    EXPECT_EQ(records(*model, "Interrupted").size(), 1u);
+}
+
+// An unreadable settings value is never replaced by defaults the user did not choose.
+TEST(ModelStartup, UndecodableProfilesAreNotOverwritten) {
+    ModelRig rig;
+    {
+        auto store = rig.store();
+        ASSERT_TRUE(store.save(std::string("not a list"), "profiles"));
+        ASSERT_TRUE(store.save(std::vector<Rule>{mainsRule("Kept")}, "rules"));
+    }
+    auto model = rig.make();
+    ASSERT_TRUE(model->message());
+    EXPECT_EQ(model->message()->rfind("Local settings could not be read: ", 0), 0u);
+    EXPECT_TRUE(model->message()->ends_with(". Nothing has been overwritten."));
+    EXPECT_EQ(model->profiles(), Profile::defaults());
+    EXPECT_TRUE(model->rules().empty()) << "later keys are not read either";
+    EXPECT_EQ(model->threshold(), 20);
+
+    // Saving untouched defaults leaves both the bad value and the unread rules alone...
+    model->setThreshold(25);
+    model->save();
+    {
+        auto store = rig.store();
+        EXPECT_FALSE(store.load<Profiles>("profiles")) << "still the undecodable text";
+        EXPECT_EQ(store.load<std::string>("profiles")->value(), "not a list");
+        EXPECT_EQ(store.load<Rules>("rules")->value()[0].name, "Kept");
+        EXPECT_EQ(store.load<double>("threshold")->value(), 25) << "what the user changed is saved";
+    }
+    // ...until the user sets that value.
+    model->setProfiles({Profile("Mine")});
+    model->save();
+    EXPECT_EQ(rig.store().load<Profiles>("profiles")->value()[0].name, "Mine");
+}
+
+// Without a folder for the database the controller still works and says why nothing is kept.
+TEST(ModelStartup, RunsWithoutAStore) {
+    ModelRig rig;
+    rig.storePath.reset();
+    auto model = rig.make();
+    ASSERT_TRUE(model->message());
+    model->setMode(SessionMode::indefinite);
+    model->start();
+    EXPECT_TRUE(model->active());
+    model->stopManual("Stopped by you");
+    EXPECT_FALSE(model->active());
+    EXPECT_TRUE(model->history().empty());
+    model->save();
+}
+
+// Quitting ends the session with "App quit", stops the tick and leaves no claimed hold.
+TEST(ModelStartup, ShutdownDuringSession) {
+    ModelRig rig;
+    auto model = rig.make();
+    model->start(Profile("Backup run", 30));
+    ASSERT_TRUE(model->active());
+    model->setThreshold(12);
+    model->shutdown();
+
+    const auto ended = records(*model, "Ended");
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].reason, "Profile: Backup run \u2022 App quit");
+    EXPECT_FALSE(model->active());
+    EXPECT_FALSE(model->findChild<QTimer*>("tickTimer")->isActive());
+    auto store = rig.store();
+    EXPECT_EQ(store.load<double>("threshold")->value(), 12);
+    EXPECT_FALSE(store.load<std::optional<Instant>>("activeSession")->value().has_value());
+}
+
+// The inspector listing comes through the injected lister.
+TEST(ModelStartup, OtherAssertionsAreListedOnRequest) {
+    ModelRig rig;
+    auto model = rig.make();
+    EXPECT_FALSE(model->otherAssertions());
+    model->refreshOtherAssertions();
+    ASSERT_TRUE(model->otherAssertions());
+    EXPECT_EQ(model->otherAssertions()->size(), 1u);
+}
+
+// Going to sleep drops everything but leaves automation running for after the wake.
+TEST(ModelStartup, SleepEndsEverythingAndAutomationResumes) {
+    ModelRig rig;
+    auto model = rig.make();
+    model->setMode(SessionMode::indefinite);
+    model->start();
+    ASSERT_TRUE(model->manual());
+
+    rig.events->aboutToSleep();
+    EXPECT_FALSE(model->active());
+    EXPECT_FALSE(model->manual());
+    EXPECT_FALSE(model->automationPaused());
+    EXPECT_EQ(records(*model, "Ended")[0].reason,
+              "Manual \u2022 Until stopped \u2022 Mac entered sleep");
+
+    // After the wake a rule can hold again at once.
+    model->setRules({mainsRule("Plugged in")});
+    rig.events->changed();
+    EXPECT_TRUE(model->active());
+    EXPECT_EQ(model->reason(), "Rule: Plugged in");
+}

@@ -1,0 +1,183 @@
+#include "ModelRig.h"
+
+#include <QSignalSpy>
+
+using namespace wakeward;
+using namespace wakeward::test;
+
+// Holding on with the same reason is one hold: one creation, one "Started", the same start.
+TEST(PowerState, RepeatedHoldWritesOneStart) {
+    ModelRig rig;
+    rig.source->snapshot.battery = 79.6;
+    auto model = rig.make();
+    model->setRules({mainsRule("Plugged in")});
+    model->refresh();
+    ASSERT_TRUE(model->active());
+    const auto started = model->started();
+    rig.time->advance(15);
+    model->refresh();
+
+    EXPECT_EQ(model->started(), started);
+    EXPECT_EQ(rig.creations(), 1);
+    const auto starts = records(*model, "Started");
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].reason, "Rule: Plugged in");
+    EXPECT_EQ(starts[0].battery, "80% battery");
+    EXPECT_EQ(starts[0].duration, 0);
+    EXPECT_EQ(rig.store().load<std::optional<Instant>>("activeSession")->value(), started);
+    EXPECT_EQ(rig.power->calls.back(),
+              "create PreventUserIdleSystemSleep Wakeward \u2022 Rule: Plugged in -> 101");
+}
+
+// A new reason while holding ends one hold and starts the next, with a notification between.
+TEST(PowerState, ReasonChangeWhileHolding) {
+    ModelRig rig;
+    auto model = rig.make();
+    model->requestNotifications(true);
+    rig.notes->pendingCheck(std::nullopt);
+    model->setRules({mainsRule("Plugged in")});
+    model->setSchedules({scheduleAround(rig.time->now, "Office")});
+    model->refresh();
+    ASSERT_EQ(model->reason(), "Rule: Plugged in");
+
+    rig.time->advance(90);
+    Rules rules = model->rules();
+    rules[0].enabled = false;
+    model->setRules(rules);
+    model->refresh();
+
+    EXPECT_EQ(model->reason(), "Schedule: Office");
+    EXPECT_TRUE(model->active());
+    const auto ended = records(*model, "Ended");
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].reason, "Rule: Plugged in \u2022 Schedule: Office");
+    EXPECT_DOUBLE_EQ(ended[0].duration, 90);
+    ASSERT_EQ(records(*model, "Started").size(), 2u);
+    EXPECT_EQ(records(*model, "Started")[0].reason, "Schedule: Office");
+    EXPECT_EQ(model->started(), rig.time->now);
+    ASSERT_EQ(rig.notes->posted.size(), 1u);
+    EXPECT_EQ(rig.notes->posted[0],
+              std::make_pair(std::string("Session ended"), std::string("Schedule: Office")));
+}
+
+// Releasing while nothing is held writes nothing but still shows the reason.
+TEST(PowerState, ReleasingNothingWritesNothing) {
+    ModelRig rig;
+    auto model = rig.make();
+    QSignalSpy reasonSpy(model.get(), &Model::reasonChanged);
+    model->endAll("Stopped by you");
+    EXPECT_EQ(model->reason(), "Stopped by you");
+    EXPECT_EQ(reasonSpy.count(), 1);
+    EXPECT_TRUE(model->history().empty());
+    EXPECT_TRUE(rig.notes->posted.empty());
+    EXPECT_TRUE(rig.power->calls.empty());
+}
+
+// A refused display hold leaves nothing held and no record of the hold that was running;
+// the store no longer claims a hold, so the next launch reports no interruption.
+TEST(PowerState, RefusedDisplayHoldEndsInSessionUnavailable) {
+    ModelRig rig;
+    {
+        auto model = rig.make();
+        model->setRules({mainsRule("Plugged in")});
+        model->refresh();
+        ASSERT_TRUE(model->active());
+
+        Rules rules = model->rules();
+        rules[0].display = true;
+        model->setRules(rules);
+        rig.power->statuses = {0, -3};
+        model->refresh();
+
+        EXPECT_FALSE(model->active());
+        EXPECT_FALSE(model->displayActive());
+        EXPECT_FALSE(model->started());
+        EXPECT_EQ(model->reason(), "Session unavailable");
+        EXPECT_EQ(model->message(),
+                  "macOS could not hold the display awake. The session was stopped.");
+        EXPECT_TRUE(records(*model, "Ended").empty());
+        EXPECT_EQ(rig.power->calls.back(), "release 102");
+        EXPECT_FALSE(
+            rig.store().load<std::optional<Instant>>("activeSession")->value().has_value());
+    }
+    auto model = rig.make();
+    EXPECT_TRUE(records(*model, "Interrupted").empty());
+}
+
+// A refused manual hold ends the session; the start posts no "Session started".
+TEST(PowerState, RefusedSystemHoldEndsTheManualSession) {
+    ModelRig rig;
+    auto model = rig.make();
+    model->requestNotifications(true);
+    rig.notes->pendingCheck(std::nullopt);
+    rig.power->statuses = {-2147483647 - 1};
+    model->setMode(SessionMode::indefinite);
+    model->start();
+
+    EXPECT_FALSE(model->manual());
+    EXPECT_FALSE(model->deadline());
+    EXPECT_EQ(model->reason(), "Session unavailable");
+    EXPECT_EQ(model->message(), "macOS could not create the idle-sleep assertion (-2147483648). No "
+                                "active session is claimed.");
+    EXPECT_TRUE(model->history().empty());
+    EXPECT_TRUE(rig.notes->posted.empty());
+    EXPECT_FALSE(model->automationPaused()) << "the next tick may try again";
+}
+
+// The battery text of every record follows what is known about the power source.
+TEST(PowerState, BatteryText) {
+    ModelRig rig;
+    rig.storePath.reset();
+    auto model = rig.make();
+    rig.source->snapshot = Snapshot();
+    model->refreshSignals(false);
+    EXPECT_EQ(model->batteryText(), "Power source unknown");
+    rig.source->snapshot.ac = true;
+    model->refreshSignals(false);
+    EXPECT_EQ(model->batteryText(), "Mains power \u2022 no battery reported");
+    rig.source->snapshot.battery = 79.6;
+    model->refreshSignals(false);
+    EXPECT_EQ(model->batteryText(), "80% battery");
+}
+
+// Notifications: nothing is posted while they are off; switching on waits for the service.
+TEST(PowerState, NotificationSwitch) {
+    ModelRig rig;
+    auto model = rig.make();
+    model->setMode(SessionMode::indefinite);
+    model->start();
+    model->stopManual("Stopped by you");
+    EXPECT_TRUE(rig.notes->posted.empty());
+
+    model->requestNotifications(true);
+    EXPECT_FALSE(model->notifications()) << "not before the service has answered";
+    rig.notes->pendingCheck(std::string("The name org.freedesktop.Notifications was not provided"));
+    EXPECT_FALSE(model->notifications());
+    EXPECT_EQ(model->message(), "The name org.freedesktop.Notifications was not provided");
+
+    model->requestNotifications(true);
+    rig.notes->pendingCheck(std::nullopt);
+    EXPECT_TRUE(model->notifications());
+    EXPECT_EQ(rig.store().load<bool>("notifications")->value(), true);
+
+    model->start();
+    model->stopManual("Stopped by you");
+    ASSERT_EQ(rig.notes->posted.size(), 2u);
+    EXPECT_EQ(rig.notes->posted[0].first, "Session started");
+    EXPECT_EQ(rig.notes->posted[0].second, "Manual \u2022 Until stopped");
+    EXPECT_EQ(rig.notes->posted[1].first, "Session ended");
+    EXPECT_EQ(rig.notes->posted[1].second, "Stopped by you");
+
+    model->requestNotifications(false);
+    EXPECT_FALSE(model->notifications());
+    EXPECT_EQ(rig.store().load<bool>("notifications")->value(), false);
+}
+
+// An answer that arrives after the controller is gone is dropped.
+TEST(PowerState, LateNotificationAnswerIsIgnored) {
+    ModelRig rig;
+    auto model = rig.make();
+    model->requestNotifications(true);
+    model.reset();
+    rig.notes->pendingCheck(std::nullopt);
+}
