@@ -196,6 +196,14 @@ void SignalReader::scanProcesses() {
         const auto pid = parseNumber<int>(entry->d_name);
         if (!pid || *pid <= 0)
             continue;
+        // procfs gives a new process a new directory inode, so an unchanged inode needs no
+        // further read; a changed one may only be a dropped cache entry, which the start time
+        // tells apart from a reused pid.
+        const auto known = m_processes.find(*pid);
+        if (known != m_processes.end() && known->second.inode == entry->d_ino) {
+            known->second.seen = m_scan;
+            continue;
+        }
         std::snprintf(path, sizeof path, "%d/stat", *pid);
         const ssize_t n = readAt(procFd, path, stat, sizeof stat);
         if (n <= 0)
@@ -205,12 +213,12 @@ void SignalReader::scanProcesses() {
             continue;
         auto [it, inserted] = m_processes.try_emplace(*pid);
         Process& process = it->second;
-        // A pid reused by a new process has another start time, so its cached identifier is stale.
         if (inserted || process.startTime != *startTime) {
             process = Process{};
             process.startTime = *startTime;
             process.identifier = identify(procFd, *pid);
         }
+        process.inode = entry->d_ino;
         process.seen = m_scan;
     }
     ::closedir(dir);

@@ -197,19 +197,32 @@ TEST_F(SignalReaderTest, CheapReadKeepsRateSamples) {
     EXPECT_NEAR(costly.traffic.value_or(-1), 2.0, 1e-9);
 }
 
-// Identifiers are cached by pid and start time: a changed command line alone is not read again.
+// Identifiers are cached by pid and start time: a process seen before is not read again.
 TEST_F(SignalReaderTest, ProcessCache) {
     FixtureTree tree("signals/machine");
+    // A process directory made anew, as procfs does for a new process (the old one goes after,
+    // so the new folder cannot reuse its inode).
+    auto replaceProcess = [&tree](const std::string& pid, const std::string& startTime,
+                                  const std::string& cmdline) {
+        tree.write("proc/" + pid + ".new/stat", stat(pid, "x", startTime));
+        tree.write("proc/" + pid + ".new/cmdline", cmdline);
+        tree.remove("proc/" + pid);
+        std::filesystem::rename(tree / ("proc/" + pid + ".new"), tree / ("proc/" + pid));
+    };
     auto signals = reader(tree.root());
     ASSERT_TRUE(signals->read(false).running.count("rsync"));
+
     tree.write("proc/1700/cmdline", std::string("cp\0-a\0", 6));
     EXPECT_TRUE(signals->read(false).running.count("rsync"));
-    EXPECT_FALSE(signals->read(false).running.count("cp"));
-    // The pid was reused by a new process: a new start time.
-    tree.write("proc/1700/stat", stat("1700", "cp", "99999"));
+    // A new directory with the same start time is the same process: its command line is not read.
+    replaceProcess("1700", "9200", std::string("cp\0", 3));
+    EXPECT_TRUE(signals->read(false).running.count("rsync"));
+    // A new start time means the pid was reused.
+    replaceProcess("1700", "99999", std::string("cp\0", 3));
     auto running = signals->read(false).running;
     EXPECT_TRUE(running.count("cp"));
     EXPECT_FALSE(running.count("rsync"));
+
     tree.remove("proc/1800");
     EXPECT_FALSE(signals->read(false).running.count("chrome"));
     // No /proc at all: nothing runs, nothing fails.
