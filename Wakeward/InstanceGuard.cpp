@@ -27,7 +27,7 @@ QString InstanceGuard::defaultLockPath(const QString& fallback) {
     return fallback;
 }
 
-InstanceGuard::Outcome InstanceGuard::acquire(const QString& lockPath) {
+InstanceGuard::Outcome InstanceGuard::lock(const QString& lockPath) {
     if (!lockPath.isEmpty()) {
         QDir().mkpath(QFileInfo(lockPath).absolutePath());
         m_lockFd = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -38,6 +38,10 @@ InstanceGuard::Outcome InstanceGuard::acquire(const QString& lockPath) {
             return Outcome::anotherRuns;
         }
     }
+    return Outcome::first;
+}
+
+InstanceGuard::Outcome InstanceGuard::claimBusName() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected() && bus.interface()) {
         const auto reply = bus.interface()->registerService(QString::fromLatin1(serviceName),

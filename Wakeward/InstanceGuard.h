@@ -15,8 +15,12 @@ public:
     InstanceGuard(const InstanceGuard&) = delete;
     InstanceGuard& operator=(const InstanceGuard&) = delete;
 
-    // Takes the lock (`lockPath`) and, when there is a session bus, the bus name.
-    Outcome acquire(const QString& lockPath);
+    // Takes the exclusive lock file; taken before the database is opened.
+    Outcome lock(const QString& lockPath);
+
+    // Takes the session-bus name once the automation object is exported, so that no caller
+    // ever finds the name without the object. Without a session bus there is nothing to take.
+    Outcome claimBusName();
 
     // Whether the bus name is ours (false without a session bus).
     bool ownsBusName() const { return m_ownsName; }

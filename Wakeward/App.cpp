@@ -1,0 +1,124 @@
+#include "App.h"
+
+#include "controller/Model.h"
+#include "ui/Icons.h"
+#include "ui/MainWindow.h"
+#include "ui/Panel.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
+#include <QSettings>
+#include <QSystemTrayIcon>
+#include <QVBoxLayout>
+
+#include "ui/Appearance.h"
+
+namespace wakeward {
+
+namespace {
+
+bool onWayland() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+// Keeps the panel inside the screen that holds `anchor`.
+QPoint placeNear(const QRect& anchor, const QSize& size) {
+    QScreen* screen = QGuiApplication::screenAt(anchor.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), size);
+    QPoint at(anchor.center().x() - size.width() / 2, anchor.bottom() + 4);
+    if (at.y() + size.height() > area.bottom())
+        at.setY(anchor.top() - size.height() - 4);
+    at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - size.width())));
+    at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
+    return at;
+}
+
+} // namespace
+
+App::App(Model& model, bool background, QObject* parent) : QObject(parent), m_model(model) {
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(appIcon());
+
+    m_window = std::make_unique<MainWindow>(model);
+    connect(m_window.get(), &MainWindow::quitRequested, this, &App::quitRequested);
+    const QSettings settings;
+    applyAppearance(*m_window, settings.value(QStringLiteral("appearance"), QStringLiteral("system")).toString());
+
+    // On Wayland the compositor places windows, so the panel is a small ordinary window there.
+    m_panelWindow = std::make_unique<QWidget>(nullptr, onWayland() ? Qt::Window : Qt::Popup);
+    m_panelWindow->setWindowTitle(QStringLiteral("Wakeward"));
+    auto* layout = new QVBoxLayout(m_panelWindow.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    Panel::Actions actions;
+    actions.openApp = [this] {
+        m_panelWindow->hide();
+        activate();
+    };
+    actions.openInspector = [this] {
+        m_panelWindow->hide();
+        openInspector();
+    };
+    actions.quit = [this] { emit quitRequested(); };
+    m_panel = new Panel(model, actions, m_panelWindow.get());
+    layout->addWidget(m_panel);
+
+    const bool trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    if (trayAvailable) {
+        m_tray = new QSystemTrayIcon(this);
+        m_trayMenu = std::make_unique<QMenu>();
+        m_trayMenu->addAction(QStringLiteral("Open app"), this, &App::activate);
+        m_trayMenu->addAction(QStringLiteral("Quit Wakeward"), this, &App::quitRequested);
+        m_tray->setContextMenu(m_trayMenu.get());
+        connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
+            if (why == QSystemTrayIcon::Trigger)
+                togglePanel();
+        });
+        connect(&model, &Model::activeChanged, this, &App::refreshTray);
+        refreshTray();
+        m_tray->show();
+    }
+    if (!background || !trayAvailable)
+        activate();
+}
+
+App::~App() = default;
+
+void App::activate() {
+    m_window->present();
+}
+
+void App::openInspector() {
+    activate();
+    m_model.refreshOtherAssertions();
+    emit inspectorRequested();
+}
+
+void App::togglePanel() {
+    if (m_panelWindow->isVisible()) {
+        m_panelWindow->hide();
+        return;
+    }
+    m_panelWindow->adjustSize();
+    if (!onWayland()) {
+        // XEmbed trays report where the icon is; others leave only the pointer to go by.
+        const QRect icon = m_tray ? m_tray->geometry() : QRect();
+        const QRect anchor = icon.isValid() && !icon.isEmpty() ? icon : QRect(QCursor::pos(), QSize(1, 1));
+        m_panelWindow->move(placeNear(anchor, m_panelWindow->sizeHint()));
+    }
+    m_panelWindow->show();
+    m_panelWindow->raise();
+    m_panelWindow->activateWindow();
+}
+
+void App::refreshTray() {
+    const bool active = m_model.active();
+    m_tray->setIcon(stateIcon(active));
+    m_tray->setToolTip(active ? QStringLiteral("Wakeward • Awake") : QStringLiteral("Wakeward"));
+}
+
+} // namespace wakeward

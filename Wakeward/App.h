@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+class QSystemTrayIcon;
+class QMenu;
+class QWidget;
+
+namespace wakeward {
+
+class MainWindow;
+class Model;
+class Panel;
+
+// The desktop shell: the tray icon with its panel and the main window, all built on the one
+// controller. Created only when there is a display.
+class App : public QObject {
+    Q_OBJECT
+public:
+    // `background` starts in the tray only (the autostart entry), unless there is no tray.
+    App(Model& model, bool background, QObject* parent = nullptr);
+    ~App() override;
+
+    // Shows and raises the main window.
+    void activate();
+    // Shows the main window on the inspector with a fresh list.
+    void openInspector();
+
+    MainWindow& window() { return *m_window; }
+
+signals:
+    // The user chose "Sleep Inspector"; the dashboard shows its inspector page.
+    void inspectorRequested();
+    void quitRequested();
+
+private:
+    void togglePanel();
+    void refreshTray();
+
+    Model& m_model;
+    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<QWidget> m_panelWindow;
+    Panel* m_panel = nullptr;
+    QSystemTrayIcon* m_tray = nullptr;
+    std::unique_ptr<QMenu> m_trayMenu;
+};
+
+} // namespace wakeward

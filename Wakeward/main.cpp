@@ -1,0 +1,119 @@
+#include "App.h"
+#include "InstanceGuard.h"
+#include "UnixSignals.h"
+#include "controller/Model.h"
+#include "shortcuts/AutomationService.h"
+#include "shortcuts/CommandLine.h"
+#include "shortcuts/RemoteClient.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDir>
+#include <QTextStream>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <sys/stat.h>
+
+using namespace wakeward;
+
+namespace {
+
+bool hasDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// Beside the database when there is no runtime folder; created private, like the store's.
+QString fallbackLockPath() {
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (dataHome.isEmpty() || !QDir::isAbsolutePath(dataHome)) {
+        const QString home = qEnvironmentVariable("HOME");
+        if (home.isEmpty())
+            return {};
+        dataHome = QDir(home).filePath(QStringLiteral(".local/share"));
+    }
+    const QString folder = QDir(dataHome).filePath(QStringLiteral("fenmarch/Wakeward"));
+    std::error_code error;
+    std::filesystem::path path;
+    for (const auto& part : std::filesystem::path(folder.toStdString())) {
+        path /= part;
+        if (!std::filesystem::exists(path, error))
+            ::mkdir(path.c_str(), 0700);
+    }
+    return QDir(folder).filePath(QStringLiteral("wakeward.lock"));
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication::setApplicationName(QStringLiteral("Wakeward"));
+    QCoreApplication::setOrganizationName(QStringLiteral("fenmarch"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(WAKEWARD_VERSION));
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const ParsedArguments parsed = parseArguments(arguments);
+    if (!parsed.invocation) {
+        std::fputs(parsed.output.toLocal8Bit().constData(), parsed.exitCode == 0 ? stdout : stderr);
+        return parsed.exitCode;
+    }
+    const Invocation& invocation = *parsed.invocation;
+
+    if (invocation.verb != Invocation::Verb::run) {
+        QCoreApplication client(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return runRemote(invocation, QCoreApplication::applicationFilePath(), out, err);
+    }
+
+    const bool headless = invocation.headless || !hasDisplay();
+    std::unique_ptr<QCoreApplication> application =
+        headless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
+
+    InstanceGuard guard;
+    if (guard.lock(InstanceGuard::defaultLockPath(fallbackLockPath())) == InstanceGuard::Outcome::anotherRuns) {
+        if (!activateRunningInstance())
+            std::fputs("Wakeward is already running.\n", stderr);
+        return 0;
+    }
+
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        std::fputs("There is no session bus: Wakeward runs, but the command line and D-Bus control are "
+                   "unavailable.\n",
+                   stderr);
+
+    Model& model = Model::shared();
+    bool shutDown = false;
+    QObject::connect(application.get(), &QCoreApplication::aboutToQuit, [&] {
+        if (!shutDown) {
+            shutDown = true;
+            model.shutdown();
+        }
+    });
+    UnixSignals signalPipe;
+    QObject::connect(&signalPipe, &UnixSignals::terminationRequested, application.get(), &QCoreApplication::quit);
+
+    std::unique_ptr<App> app;
+    if (!headless) {
+        app = std::make_unique<App>(model, invocation.background);
+        QObject::connect(app.get(), &App::quitRequested, application.get(), &QCoreApplication::quit);
+    }
+    AutomationService service(model, [&app] {
+        if (app)
+            app->activate();
+    });
+    if (bus.isConnected()) {
+        service.exportOn(bus);
+        if (guard.claimBusName() == InstanceGuard::Outcome::anotherRuns) {
+            // Another instance on this bus got there first (it keeps its own lock elsewhere).
+            std::fputs("Wakeward is already running.\n", stderr);
+            shutDown = true;
+            model.shutdown();
+            return 0;
+        }
+    }
+    return application->exec();
+}

@@ -1,0 +1,74 @@
+#include "ModelRig.h"
+#include "ui/Panel.h"
+
+#include <QPushButton>
+#include <QtTest>
+
+using namespace wakeward;
+
+class PanelTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Only favourites, in list order, at most six; nothing in their place when there are none.
+    void favouritesFollowTheProfiles() {
+        test::ModelRig rig;
+        auto model = rig.make();
+        Panel panel(*model, {});
+        QCOMPARE(panel.favouriteLabels(), QStringList({"Download", "File transfer", "Backup", "Presentation",
+                                                        "Render", "External drive"}));
+
+        Profiles profiles;
+        for (int i = 1; i <= 8; ++i)
+            profiles.push_back(Profile("P" + std::to_string(i)));
+        profiles[1].favourite = false;
+        model->setProfiles(profiles);
+        QCOMPARE(panel.favouriteLabels(), QStringList({"P1", "P3", "P4", "P5", "P6", "P7"}));
+
+        for (Profile& profile : profiles)
+            profile.favourite = false;
+        model->setProfiles(profiles);
+        QVERIFY(panel.favouriteLabels().isEmpty());
+    }
+
+    // "Start 60 minutes" overwrites the form with a 60-minute duration before starting.
+    void startSixtyMinutesSetsTheForm() {
+        test::ModelRig rig;
+        auto model = rig.make();
+        model->setMode(SessionMode::indefinite);
+        model->setMinutes(5);
+        Panel panel(*model, {});
+        QCOMPARE(panel.primaryButton()->text(), QStringLiteral("Start 60 minutes"));
+        panel.primaryButton()->click();
+        QCOMPARE(model->mode(), SessionMode::duration);
+        QCOMPARE(model->minutes(), 60.0);
+        QVERIFY(model->active());
+        QCOMPARE(panel.primaryButton()->text(), QStringLiteral("Stop all"));
+
+        // Stopping from the panel pauses automation, and the pause button says so.
+        panel.primaryButton()->click();
+        QVERIFY(!model->active());
+        QVERIFY(model->automationPaused());
+        QCOMPARE(panel.pauseButton()->text(), QStringLiteral("Resume automation"));
+        panel.pauseButton()->click();
+        QVERIFY(!model->automationPaused());
+        QCOMPARE(panel.pauseButton()->text(), QStringLiteral("Pause automation"));
+    }
+
+    // A favourite starts its own profile.
+    void favouriteStartsItsProfile() {
+        test::ModelRig rig;
+        auto model = rig.make();
+        Panel panel(*model, {});
+        const auto buttons = panel.findChildren<QPushButton*>();
+        const auto render = std::find_if(buttons.begin(), buttons.end(),
+                                         [](QPushButton* b) { return b->text() == QStringLiteral("Render"); });
+        QVERIFY(render != buttons.end());
+        (*render)->click();
+        QVERIFY(model->active());
+        QCOMPARE(QString::fromStdString(model->reason()), QStringLiteral("Profile: Render"));
+    }
+};
+
+QTEST_MAIN(PanelTest)
+#include "PanelTest.moc"
