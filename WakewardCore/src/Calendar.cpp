@@ -25,7 +25,8 @@ Instant fromMillis(double millis) {
     return Instant::fromUnix(millis / 1000.0);
 }
 
-std::unique_ptr<icu::Calendar> calendarAt(const std::shared_ptr<const Calendar::Impl>& impl, Instant instant) {
+std::unique_ptr<icu::Calendar> calendarAt(const std::shared_ptr<const Calendar::Impl>& impl,
+                                          Instant instant) {
     const auto millis = toMillis(instant);
     if (!impl || !millis)
         return nullptr;
@@ -49,8 +50,8 @@ std::optional<int> field(const icu::Calendar& calendar, UCalendarDateFields whic
 
 // The instant of a local date and time, with the calendar's choices for skipped and
 // repeated wall times; `repeated` picks the first or the last of a repeated time.
-std::optional<double> resolve(icu::Calendar& calendar, int extendedYear, int month, int date, int hour,
-                              int minute, UCalendarWallTimeOption repeated) {
+std::optional<double> resolve(icu::Calendar& calendar, int extendedYear, int month, int date,
+                              int hour, int minute, UCalendarWallTimeOption repeated) {
     calendar.clear();
     calendar.setRepeatedWallTimeOption(repeated);
     calendar.set(UCAL_EXTENDED_YEAR, extendedYear);
@@ -83,13 +84,15 @@ std::shared_ptr<const Calendar::Impl> Calendar::Impl::make(const icu::TimeZone& 
 }
 
 Result<Calendar> Calendar::forZone(std::string_view zoneId) {
-    const auto id = icu::UnicodeString::fromUTF8(icu::StringPiece(zoneId.data(), static_cast<int32_t>(zoneId.size())));
+    const auto id = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(zoneId.data(), static_cast<int32_t>(zoneId.size())));
     std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createTimeZone(id));
     if (!zone || *zone == icu::TimeZone::getUnknown())
         return Error{"Unknown time zone \"" + std::string(zoneId) + "\"."};
     auto impl = Impl::make(*zone);
     if (!impl)
-        return Error{"The calendar of the time zone \"" + std::string(zoneId) + "\" is not available."};
+        return Error{"The calendar of the time zone \"" + std::string(zoneId) +
+                     "\" is not available."};
     return Calendar(std::move(impl));
 }
 
@@ -148,7 +151,8 @@ std::optional<Instant> Calendar::nextOccurrence(int hour, int minute, Instant af
     // Usually today or tomorrow; a few more days cover zones that once skipped a whole day.
     for (int days = 0; days < 7; ++days) {
         for (auto repeated : {UCAL_WALLTIME_FIRST, UCAL_WALLTIME_LAST}) {
-            const auto candidate = resolve(*calendar, *year, *month, *date + days, hour, minute, repeated);
+            const auto candidate =
+                resolve(*calendar, *year, *month, *date + days, hour, minute, repeated);
             if (!candidate)
                 return std::nullopt;
             if (*candidate > *afterMillis)

@@ -68,7 +68,9 @@ public:
         return sqlite3_bind_blob(m_statement, index, bytes.data(), static_cast<int>(bytes.size()),
                                  copyWhileBinding) == SQLITE_OK;
     }
-    bool bind(int index, double value) { return sqlite3_bind_double(m_statement, index, value) == SQLITE_OK; }
+    bool bind(int index, double value) {
+        return sqlite3_bind_double(m_statement, index, value) == SQLITE_OK;
+    }
 
     int step() { return sqlite3_step(m_statement); }
 
@@ -110,7 +112,8 @@ Status createFolder(const fs::path& folder) {
     const int mkdirError = errno;
     if (mkdirError == EEXIST && fs::is_directory(folder, error))
         return {};
-    return Error{"The folder \"" + folder.string() + "\" could not be created: " + systemMessage(mkdirError) + "."};
+    return Error{"The folder \"" + folder.string() +
+                 "\" could not be created: " + systemMessage(mkdirError) + "."};
 }
 
 // Creates the database file for its owner only before SQLite opens it; SQLite gives its
@@ -131,7 +134,8 @@ Status createPrivateFile(const fs::path& location) {
 // at least one digit after the point.
 std::string plainDecimal(double value) {
     char buffer[512];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
     std::string text(buffer, error == std::errc() ? end : buffer);
     if (text.find('.') == std::string::npos)
         text += ".0";
@@ -158,7 +162,8 @@ Result<Store> Store::open(const std::filesystem::path& location) {
         return file.error();
 
     sqlite3* db = nullptr;
-    const int opened = sqlite3_open_v2(location.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int opened =
+        sqlite3_open_v2(location.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     Store store(db); // owns the handle even when opening failed
     if (opened != SQLITE_OK)
         return db ? writeFailure(db) : writeFailure(sqlite3_errstr(opened));
@@ -228,7 +233,9 @@ Status Store::append(const HistoryEvent& event) {
         return *failure;
     }
     // A failed trim still keeps the new event: only this statement is undone.
-    if (sqlite3_exec(db, "DELETE FROM history WHERE id NOT IN (SELECT id FROM history ORDER BY created DESC LIMIT 2000)",
+    if (sqlite3_exec(db,
+                     "DELETE FROM history WHERE id NOT IN (SELECT id FROM history ORDER BY created "
+                     "DESC LIMIT 2000)",
                      nullptr, nullptr, nullptr) != SQLITE_OK)
         failure = writeFailure(db);
     if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -244,7 +251,8 @@ Result<std::vector<HistoryEvent>> Store::history(Instant since) const {
     sqlite3* db = m_db.get();
     if (!db)
         return notOpen();
-    Statement select(db, "SELECT data FROM history WHERE created>=? ORDER BY created DESC LIMIT 2000");
+    Statement select(db,
+                     "SELECT data FROM history WHERE created>=? ORDER BY created DESC LIMIT 2000");
     if (!select || !select.bind(1, since.unix()))
         return readFailure(db);
     std::vector<HistoryEvent> events;
@@ -270,8 +278,8 @@ Status Store::clearHistory() {
     sqlite3* db = m_db.get();
     if (!db)
         return notOpen();
-    if (sqlite3_exec(db, "DELETE FROM history; PRAGMA wal_checkpoint(TRUNCATE); VACUUM;", nullptr, nullptr,
-                     nullptr) != SQLITE_OK)
+    if (sqlite3_exec(db, "DELETE FROM history; PRAGMA wal_checkpoint(TRUNCATE); VACUUM;", nullptr,
+                     nullptr, nullptr) != SQLITE_OK)
         return writeFailure(db);
     return {};
 }

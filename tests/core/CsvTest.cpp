@@ -33,17 +33,17 @@ TEST(Csv, FormulaSignsFirstGetAnApostrophe) {
     EXPECT_EQ(Engine::csv(" =1"), "\" =1\"");
     EXPECT_EQ(Engine::csv("\t=1"), "\"\t=1\"");
     EXPECT_EQ(Engine::csv("'=1"), "\"'=1\"");
-    EXPECT_EQ(Engine::csv("\xEF\xBC\x9D" "1"), "\"\xEF\xBC\x9D" "1\""); // fullwidth equals sign
-    EXPECT_EQ(Engine::csv("\xE2\x88\x92" "5"), "\"\xE2\x88\x92" "5\"");  // minus sign U+2212
+    EXPECT_EQ(Engine::csv("\uFF1D1"), "\"\uFF1D1\""); // fullwidth equals sign
+    EXPECT_EQ(Engine::csv("\u22125"), "\"\u22125\""); // minus sign
 }
 
 // The first character is a whole user-perceived character: a sign with a combining mark
 // is another character.
 TEST(Csv, FirstCharacterIsAGrapheme) {
-    EXPECT_EQ(Engine::csv("=\xCC\x81" "1"), "\"=\xCC\x81" "1\"");   // "=" + combining acute
-    EXPECT_EQ(Engine::csv("-\xE2\x83\x9D"), "\"-\xE2\x83\x9D\"");    // "-" + combining enclosing circle
-    EXPECT_EQ(Engine::csv("-\xCC\x81-"), "\"-\xCC\x81-\"");
-    EXPECT_EQ(Engine::csv("-\xF0\x9F\x98\x80"), "\"'-\xF0\x9F\x98\x80\""); // "-" then an emoji
+    EXPECT_EQ(Engine::csv("=\u03011"), "\"=\u03011\""); // "=" with a combining acute accent
+    EXPECT_EQ(Engine::csv("-\u20DD"), "\"-\u20DD\"");   // "-" with a combining enclosing circle
+    EXPECT_EQ(Engine::csv("-\u0301-"), "\"-\u0301-\"");
+    EXPECT_EQ(Engine::csv("-\U0001F600"), "\"'-\U0001F600\""); // "-" then an emoji
     // Bytes that are not UTF-8 pass through untouched.
     EXPECT_EQ(Engine::csv("-\xFF"), "\"'-\xFF\"");
     EXPECT_EQ(Engine::csv("\xFF="), "\"\xFF=\"");

@@ -124,7 +124,8 @@ TEST(Schedule, BerlinGapAndRepeatedHour) {
     EXPECT_TRUE(skipped.contains(utc(2024, 10, 27, 1, 30), berlin));   // 02:30 CET
     EXPECT_FALSE(skipped.contains(utc(2024, 10, 27, 2, 0), berlin));   // 03:00 CET
 
-    const Schedule untilHalfPast = weekly(utc(2020, 1, 1, 0, 0), utc(2020, 1, 1, 1, 30), {1}); // 01:00-02:30
+    const Schedule untilHalfPast =
+        weekly(utc(2020, 1, 1, 0, 0), utc(2020, 1, 1, 1, 30), {1});       // 01:00-02:30
     EXPECT_TRUE(untilHalfPast.contains(utc(2024, 3, 31, 0, 59), berlin)); // 01:59 CET
     EXPECT_FALSE(untilHalfPast.contains(utc(2024, 3, 31, 1, 0), berlin)); // 03:00 CEST
 }
@@ -132,7 +133,7 @@ TEST(Schedule, BerlinGapAndRepeatedHour) {
 // The early-morning part is matched against the previous calendar day, not 24 hours back.
 TEST(Schedule, OvernightWindowAcrossDaylightSaving) {
     const Calendar newYork = zone("America/New_York");
-    const Instant ten = utc(2020, 1, 2, 3, 0); // 22:00 EST
+    const Instant ten = utc(2020, 1, 2, 3, 0);  // 22:00 EST
     const Instant six = utc(2020, 1, 2, 11, 0); // 06:00 EST
     const Schedule saturday = weekly(ten, six, {7});
     EXPECT_TRUE(saturday.contains(utc(2024, 3, 10, 3, 0), newYork));   // Saturday 22:00 EST
@@ -148,12 +149,14 @@ TEST(Schedule, OvernightWindowAcrossDaylightSaving) {
 // twice on 7 April 2024.
 TEST(Schedule, HalfHourShift) {
     const Calendar lordHowe = zone("Australia/Lord_Howe");
-    const Schedule gap = weekly(utc(2020, 1, 1, 15, 0), utc(2020, 1, 1, 15, 30), {1}); // 02:00-02:30 +11:00
-    EXPECT_FALSE(gap.contains(utc(2024, 10, 5, 15, 29), lordHowe)); // 01:59 +10:30
-    EXPECT_FALSE(gap.contains(utc(2024, 10, 5, 15, 30), lordHowe)); // 02:30 +11:00
-    EXPECT_TRUE(gap.contains(utc(2024, 10, 12, 15, 10), lordHowe)); // a week later, 02:10 +11:00
+    const Schedule gap =
+        weekly(utc(2020, 1, 1, 15, 0), utc(2020, 1, 1, 15, 30), {1}); // 02:00-02:30 +11:00
+    EXPECT_FALSE(gap.contains(utc(2024, 10, 5, 15, 29), lordHowe));   // 01:59 +10:30
+    EXPECT_FALSE(gap.contains(utc(2024, 10, 5, 15, 30), lordHowe));   // 02:30 +11:00
+    EXPECT_TRUE(gap.contains(utc(2024, 10, 12, 15, 10), lordHowe));   // a week later, 02:10 +11:00
 
-    const Schedule repeated = weekly(utc(2020, 1, 1, 14, 30), utc(2020, 1, 1, 15, 0), {1}); // 01:30-02:00
+    const Schedule repeated =
+        weekly(utc(2020, 1, 1, 14, 30), utc(2020, 1, 1, 15, 0), {1});   // 01:30-02:00
     EXPECT_TRUE(repeated.contains(utc(2024, 4, 6, 14, 30), lordHowe));  // 01:30 +11:00
     EXPECT_TRUE(repeated.contains(utc(2024, 4, 6, 15, 0), lordHowe));   // 01:30 +10:30
     EXPECT_TRUE(repeated.contains(utc(2024, 4, 6, 15, 29), lordHowe));  // 01:59 +10:30

@@ -49,7 +49,8 @@ protected:
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(location.c_str(), &db), SQLITE_OK);
         sqlite3_stmt* statement = nullptr;
-        ASSERT_EQ(sqlite3_prepare_v2(db, text.c_str(), -1, &statement, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        ASSERT_EQ(sqlite3_prepare_v2(db, text.c_str(), -1, &statement, nullptr), SQLITE_OK)
+            << sqlite3_errmsg(db);
         if (sqlite3_bind_parameter_count(statement) > 0)
             sqlite3_bind_double(statement, 1, parameter);
         EXPECT_EQ(sqlite3_step(statement), SQLITE_DONE) << sqlite3_errmsg(db);
@@ -85,7 +86,8 @@ protected:
         sqlite3_open(location.c_str(), &db);
         sqlite3_stmt* statement = nullptr;
         sqlite3_prepare_v2(db, ("SELECT count(*) FROM " + table).c_str(), -1, &statement, nullptr);
-        const long long rows = sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : -1;
+        const long long rows =
+            sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : -1;
         sqlite3_finalize(statement);
         sqlite3_close(db);
         return rows;
@@ -101,7 +103,8 @@ unsigned modeOf(const fs::path& path) {
 }
 
 HistoryEvent event(double sinceReference, std::string reason = "Stopped by you") {
-    return HistoryEvent("Ended", std::move(reason), "80% on battery", 12.5, Instant{sinceReference});
+    return HistoryEvent("Ended", std::move(reason), "80% on battery", 12.5,
+                        Instant{sinceReference});
 }
 
 const Instant distantPast{-1e12};
@@ -120,10 +123,12 @@ std::string fileText(const fs::path& path) {
 // Missing folders are created for their owner only, the file for its owner only, and a
 // second opening finds what the first stored.
 TEST_F(StoreTest, OpeningCreatesPrivateFoldersAndKeepsDataAcrossOpenings) {
-    const HistoryEvent started("Started", "Profile: Backup", "On mains power", 0, Instant{760000000});
+    const HistoryEvent started("Started", "Profile: Backup", "On mains power", 0,
+                               Instant{760000000});
     {
         Store store = open();
-        ASSERT_TRUE(store.save(std::vector<Profile>{Profile("Render", 180, false, true)}, "profiles").ok());
+        ASSERT_TRUE(
+            store.save(std::vector<Profile>{Profile("Render", 180, false, true)}, "profiles").ok());
         ASSERT_TRUE(store.append(started).ok());
     }
     EXPECT_EQ(modeOf(folder.path() / "fenmarch"), 0700u);
@@ -159,17 +164,20 @@ TEST_F(StoreTest, OpeningFailures) {
     const auto blocked = Store::open(folder.path() / "blocker" / "Wakeward" / "sleep.sqlite");
     ASSERT_FALSE(blocked.ok());
     EXPECT_TRUE(contains(blocked.error().description, "blocker")) << blocked.error().description;
-    EXPECT_TRUE(contains(blocked.error().description, "could not be created")) << blocked.error().description;
+    EXPECT_TRUE(contains(blocked.error().description, "could not be created"))
+        << blocked.error().description;
 
     // A folder where the file should be, and a file that is not a database.
     fs::create_directories(folder.path() / "folder");
     const auto directory = Store::open(folder.path() / "folder");
     ASSERT_FALSE(directory.ok());
-    EXPECT_TRUE(contains(directory.error().description, "could not be written")) << directory.error().description;
+    EXPECT_TRUE(contains(directory.error().description, "could not be written"))
+        << directory.error().description;
     std::ofstream(folder.path() / "garbage.sqlite") << std::string(4096, 'x');
     const auto garbage = Store::open(folder.path() / "garbage.sqlite");
     ASSERT_FALSE(garbage.ok());
-    EXPECT_TRUE(contains(garbage.error().description, "could not be written")) << garbage.error().description;
+    EXPECT_TRUE(contains(garbage.error().description, "could not be written"))
+        << garbage.error().description;
     EXPECT_FALSE(Store::open("").ok());
 }
 
@@ -242,11 +250,13 @@ TEST_F(StoreTest, AppendingKeepsTheNewest2000) {
 TEST_F(StoreTest, FailedTrimKeepsTheNewEvent) {
     Store store = open();
     fill(2000, 700000000);
-    sql("CREATE TRIGGER keep BEFORE DELETE ON history BEGIN SELECT RAISE(ABORT, 'deleting is blocked'); END");
+    sql("CREATE TRIGGER keep BEFORE DELETE ON history BEGIN SELECT RAISE(ABORT, 'deleting is "
+        "blocked'); END");
     const HistoryEvent newest = event(800000000);
     const auto appended = store.append(newest);
     ASSERT_FALSE(appended.ok());
-    EXPECT_TRUE(contains(appended.error().description, "deleting is blocked")) << appended.error().description;
+    EXPECT_TRUE(contains(appended.error().description, "deleting is blocked"))
+        << appended.error().description;
     EXPECT_EQ(count("history"), 2001);
     EXPECT_EQ(store.history(newest.date)->size(), 1u);
     sql("DROP TRIGGER keep");
@@ -263,7 +273,8 @@ TEST_F(StoreTest, DuplicateIdFailsAndChangesNothing) {
     again.reason = "Session time reached";
     const auto duplicate = store.append(again);
     ASSERT_FALSE(duplicate.ok());
-    EXPECT_TRUE(contains(duplicate.error().description, "could not be written")) << duplicate.error().description;
+    EXPECT_TRUE(contains(duplicate.error().description, "could not be written"))
+        << duplicate.error().description;
     EXPECT_EQ(*store.history(distantPast), std::vector<HistoryEvent>{first});
 }
 
@@ -289,7 +300,8 @@ TEST_F(StoreTest, CorruptedHistoryBlobFailsTheRangesThatCoverIt) {
     ASSERT_TRUE(store.append(event(699999000)).ok());
     ASSERT_TRUE(store.append(broken).ok());
     ASSERT_TRUE(store.append(newer).ok());
-    sql("UPDATE history SET data=CAST('{\"id\":1}' AS BLOB) WHERE id='" + broken.id.toString() + "'");
+    sql("UPDATE history SET data=CAST('{\"id\":1}' AS BLOB) WHERE id='" + broken.id.toString() +
+        "'");
     EXPECT_FALSE(store.history(distantPast).ok());
     EXPECT_FALSE(store.history(broken.date).ok());
     EXPECT_EQ(*store.history(broken.date + 1), std::vector<HistoryEvent>{newer});
@@ -354,7 +366,8 @@ TEST_F(StoreTest, DamagedTableIsAFailureNotAnEmptyAnswer) {
         const auto integer = [db](const char* query) {
             sqlite3_stmt* statement = nullptr;
             sqlite3_prepare_v2(db, query, -1, &statement, nullptr);
-            const int value = sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int(statement, 0) : 0;
+            const int value =
+                sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int(statement, 0) : 0;
             sqlite3_finalize(statement);
             return value;
         };
@@ -376,13 +389,16 @@ TEST_F(StoreTest, DamagedTableIsAFailureNotAnEmptyAnswer) {
     Store store = open();
     const auto loaded = store.load<std::int64_t>("retention");
     ASSERT_FALSE(loaded.ok());
-    EXPECT_TRUE(contains(loaded.error().description, "could not be read")) << loaded.error().description;
+    EXPECT_TRUE(contains(loaded.error().description, "could not be read"))
+        << loaded.error().description;
     const auto history = store.history(distantPast);
     ASSERT_FALSE(history.ok());
-    EXPECT_TRUE(contains(history.error().description, "could not be read")) << history.error().description;
+    EXPECT_TRUE(contains(history.error().description, "could not be read"))
+        << history.error().description;
     const auto saved = store.save(std::int64_t{7}, "retention");
     ASSERT_FALSE(saved.ok());
-    EXPECT_TRUE(contains(saved.error().description, "could not be written")) << saved.error().description;
+    EXPECT_TRUE(contains(saved.error().description, "could not be written"))
+        << saved.error().description;
 }
 
 TEST_F(StoreTest, MovedFromStoreReportsItIsNotOpen) {

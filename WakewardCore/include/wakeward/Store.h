@@ -35,13 +35,11 @@ public:
     ~Store();
 
     // Stores the JSON form of `value` under `key`, replacing what was there.
-    template <class T>
-    Status save(const T& value, std::string_view key);
+    template <class T> Status save(const T& value, std::string_view key);
 
     // The value stored under `key`; none when the key has no row or an empty blob. Load
     // a `std::optional<T>` to tell a stored JSON null (a found, absent value) from no row.
-    template <class T>
-    Result<std::optional<T>> load(std::string_view key) const;
+    template <class T> Result<std::optional<T>> load(std::string_view key) const;
 
     // Adds one event and keeps only the newest `historyLimit`. An event whose id is
     // already stored is refused and changes nothing.
@@ -70,16 +68,14 @@ private:
     std::unique_ptr<sqlite3, Closer> m_db;
 };
 
-template <class T>
-Status Store::save(const T& value, std::string_view key) {
+template <class T> Status Store::save(const T& value, std::string_view key) {
     auto json = toJsonText(value);
     if (!json)
         return json.error();
     return saveData(key, *json);
 }
 
-template <class T>
-Result<std::optional<T>> Store::load(std::string_view key) const {
+template <class T> Result<std::optional<T>> Store::load(std::string_view key) const {
     auto data = loadData(key);
     if (!data)
         return data.error();
