@@ -38,18 +38,6 @@ Schedule weekly(Instant start, Instant end, std::vector<std::int64_t> weekdays) 
 
 } // namespace
 
-TEST(Schedule, NewScheduleIsADisabledHourOnWeekdays) {
-    const Instant now = utc(2024, 1, 8, 8, 0);
-    const Schedule schedule(now);
-    EXPECT_EQ(schedule.name, "Work session");
-    EXPECT_FALSE(schedule.enabled);
-    EXPECT_TRUE(schedule.recurring);
-    EXPECT_EQ(schedule.end - schedule.start, 3600);
-    EXPECT_EQ(schedule.weekdays, (std::vector<std::int64_t>{2, 3, 4, 5, 6}));
-    EXPECT_TRUE(schedule.acOnly);
-    EXPECT_FALSE(schedule.contains(now + 10, zone("UTC")));
-}
-
 // 09:00 to 17:00, Monday to Friday, Berlin in winter (UTC+1). The start carries seconds,
 // which do not count.
 TEST(Schedule, WindowWithinOneDay) {

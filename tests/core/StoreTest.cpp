@@ -400,11 +400,3 @@ TEST_F(StoreTest, DamagedTableIsAFailureNotAnEmptyAnswer) {
     EXPECT_TRUE(contains(saved.error().description, "could not be written"))
         << saved.error().description;
 }
-
-TEST_F(StoreTest, MovedFromStoreReportsItIsNotOpen) {
-    Store store = open();
-    Store moved = std::move(store);
-    EXPECT_FALSE(store.append(event(1)).ok()); // NOLINT(bugprone-use-after-move)
-    EXPECT_FALSE(store.load<bool>("notifications").ok());
-    EXPECT_TRUE(moved.append(event(1)).ok());
-}
