@@ -19,8 +19,8 @@ public:
 
     /// Shows a notification at once; never waits for the service and never reports a failure.
     virtual void post(const std::string& title, const std::string& body) = 0;
-    /// Asks whether the service answers; done runs later on the main thread, or not at all once the
-    /// notifier is gone.
+    /// Asks whether the service answers; done runs once on the main thread (at once when there is
+    /// no bus), never once the notifier is gone.
     virtual void check(CheckDone done) = 0;
 };
 

@@ -1,0 +1,74 @@
+#include "SharedModel.h"
+
+#include "platform/Assertions.h"
+#include "platform/DesktopNotifier.h"
+#include "platform/LinuxPowerBackend.h"
+#include "platform/LinuxWorkspaceEvents.h"
+#include "platform/SignalReader.h"
+
+#include <QCoreApplication>
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+#include <wakeward/CurrentCalendar.h>
+
+namespace wakeward {
+namespace {
+
+Model* sharedInstance = nullptr;
+
+// Runs while the application object is still whole, so the controller's timers and watches
+// go before the event loop they belong to.
+void destroySharedModel() {
+    delete sharedInstance;
+    sharedInstance = nullptr;
+}
+
+std::optional<std::filesystem::path> homeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/')
+        return std::filesystem::path(home);
+    if (const passwd* entry = ::getpwuid(::getuid());
+        entry != nullptr && entry->pw_dir != nullptr && entry->pw_dir[0] == '/')
+        return std::filesystem::path(entry->pw_dir);
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::filesystem::path> defaultStorePath() {
+    std::filesystem::path dataHome;
+    // The XDG rules ignore a relative XDG_DATA_HOME.
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
+        dataHome = xdg;
+    } else {
+        const auto home = homeFolder();
+        if (!home)
+            return std::nullopt;
+        dataHome = *home / ".local" / "share";
+    }
+    return dataHome / "fenmarch" / "Wakeward" / "sleep.sqlite";
+}
+
+ModelServices linuxServices() {
+    ModelServices services;
+    services.clock = std::make_unique<SystemClock>();
+    services.power = std::make_unique<LinuxPowerBackend>();
+    services.signalSource = std::make_unique<SignalReader>();
+    services.storePath = defaultStorePath();
+    services.notifier = std::make_unique<DesktopNotifier>();
+    services.calendar = [] { return currentCalendar(); };
+    services.events = std::make_unique<LinuxWorkspaceEvents>();
+    services.otherAssertions = [] { return Assertions::others(); };
+    return services;
+}
+
+Model& Model::shared() {
+    if (sharedInstance == nullptr) {
+        sharedInstance = new Model(linuxServices());
+        qAddPostRoutine(destroySharedModel);
+    }
+    return *sharedInstance;
+}
+
+} // namespace wakeward

@@ -1,0 +1,273 @@
+#include "platform/LinuxWorkspaceEvents.h"
+
+#include "Login1ManagerProxy.h"
+#include "platform/ActiveWindow.h"
+#include "platform/BusAddress.h"
+#include "platform/BusConnection.h"
+
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusUnixFileDescriptor>
+#include <QSocketNotifier>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string_view>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+namespace wakeward {
+namespace {
+
+constexpr int kBusTimeoutMs = 2000;
+
+std::string_view baseName(std::string_view path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+// The identifier of a process as the signal reader names it: the executable's base name,
+// else argv[0]'s; empty for kernel threads.
+std::string identifierOf(const std::filesystem::path& procRoot, const char* pid) {
+    char buffer[4096];
+    const std::string exe = (procRoot / pid / "exe").string();
+    const ssize_t linkLength = ::readlink(exe.c_str(), buffer, sizeof buffer);
+    if (linkLength > 0) {
+        std::string_view target(buffer, static_cast<std::size_t>(linkLength));
+        constexpr std::string_view deleted = " (deleted)";
+        if (target.ends_with(deleted))
+            target.remove_suffix(deleted.size());
+        return std::string(baseName(target));
+    }
+    const std::string cmdlinePath = (procRoot / pid / "cmdline").string();
+    const int fd = ::open(cmdlinePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    ::close(fd);
+    if (n <= 0)
+        return {};
+    const std::string_view cmdline(buffer, static_cast<std::size_t>(n));
+    std::string_view argv0 = cmdline.substr(0, cmdline.find('\0'));
+    if (cmdline.substr(argv0.size()).find_first_not_of('\0') == std::string_view::npos)
+        argv0 = argv0.substr(0, argv0.find(' '));
+    return std::string(baseName(argv0));
+}
+
+int openPidfd(int pid) {
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+}
+
+} // namespace
+
+struct LinuxWorkspaceEvents::X11Watch {
+    xcb_connection_t* connection = nullptr;
+    xcb_atom_t activeWindow = XCB_ATOM_NONE;
+    std::unique_ptr<QSocketNotifier> notifier;
+
+    ~X11Watch() {
+        notifier.reset();
+        if (connection != nullptr)
+            xcb_disconnect(connection);
+    }
+
+    // Drains the event queue; true when the active window changed.
+    bool activeWindowChanged() const {
+        bool changed = false;
+        while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
+            if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY &&
+                reinterpret_cast<xcb_property_notify_event_t*>(event)->atom == activeWindow)
+                changed = true;
+            std::free(event);
+        }
+        return changed;
+    }
+};
+
+LinuxWorkspaceEvents::LinuxWorkspaceEvents() : LinuxWorkspaceEvents(Options()) {}
+
+LinuxWorkspaceEvents::LinuxWorkspaceEvents(Options options) : m_options(std::move(options)) {}
+
+LinuxWorkspaceEvents::~LinuxWorkspaceEvents() {
+    stopWatchingApplication();
+    closeDelayLock();
+    delete m_mountNotifier;
+    if (m_mountFd >= 0)
+        ::close(m_mountFd);
+}
+
+void LinuxWorkspaceEvents::start(Handlers handlers) {
+    m_handlers = std::move(handlers);
+
+    m_system = std::make_unique<BusConnection>(
+        m_options.systemBusAddress.isEmpty() ? BusAddress::system() : m_options.systemBusAddress);
+    if (m_system->isConnected()) {
+        m_login = std::make_unique<Login1ManagerProxy>(QStringLiteral("org.freedesktop.login1"),
+                                                       QStringLiteral("/org/freedesktop/login1"),
+                                                       m_system->connection());
+        m_login->setTimeout(kBusTimeoutMs);
+        connect(m_login.get(), &Login1ManagerProxy::PrepareForSleep, this,
+                &LinuxWorkspaceEvents::onPrepareForSleep);
+        takeDelayLock();
+    }
+
+    watchMounts();
+    if (m_options.activeWindow && ActiveWindow::isX11Session())
+        watchActiveWindow();
+}
+
+void LinuxWorkspaceEvents::takeDelayLock() {
+    if (!m_login || m_delayLock >= 0 || m_pendingLock != nullptr)
+        return;
+    m_pendingLock = new QDBusPendingCallWatcher(
+        m_login->Inhibit(
+            QStringLiteral("sleep"), QStringLiteral("Wakeward"),
+            QStringLiteral("Releases Wakeward's power holds before the machine sleeps"),
+            QStringLiteral("delay")),
+        this);
+    connect(m_pendingLock, &QDBusPendingCallWatcher::finished, this,
+            [this](QDBusPendingCallWatcher* watcher) {
+                QDBusPendingReply<QDBusUnixFileDescriptor> reply = *watcher;
+                if (!reply.isError() && reply.value().isValid() && m_delayLock < 0)
+                    m_delayLock = ::fcntl(reply.value().fileDescriptor(), F_DUPFD_CLOEXEC, 0);
+                m_pendingLock = nullptr;
+                watcher->deleteLater();
+            });
+}
+
+void LinuxWorkspaceEvents::closeDelayLock() {
+    if (m_delayLock >= 0) {
+        ::close(m_delayLock);
+        m_delayLock = -1;
+    }
+}
+
+void LinuxWorkspaceEvents::onPrepareForSleep(bool start) {
+    if (start) {
+        // logind waits for the delay lock to close: drop the holds first, then let it go.
+        if (m_handlers.aboutToSleep)
+            m_handlers.aboutToSleep();
+        closeDelayLock();
+    } else {
+        takeDelayLock();
+        changed();
+    }
+}
+
+void LinuxWorkspaceEvents::watchMounts() {
+    const std::string path = (m_options.procRoot / "self" / "mountinfo").string();
+    m_mountFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_mountFd < 0)
+        return;
+    // The kernel flags a mount change as an exceptional condition until the table is read again.
+    m_mountNotifier = new QSocketNotifier(m_mountFd, QSocketNotifier::Exception, this);
+    connect(m_mountNotifier, &QSocketNotifier::activated, this, [this] {
+        char buffer[8192];
+        ::lseek(m_mountFd, 0, SEEK_SET);
+        while (::read(m_mountFd, buffer, sizeof buffer) > 0) {
+        }
+        changed();
+    });
+}
+
+void LinuxWorkspaceEvents::watchActiveWindow() {
+    auto watch = std::make_unique<X11Watch>();
+    int screenNumber = 0;
+    watch->connection = xcb_connect(nullptr, &screenNumber);
+    if (xcb_connection_has_error(watch->connection) != 0)
+        return;
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(watch->connection));
+    for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
+        xcb_screen_next(&screens);
+    if (screens.rem == 0)
+        return;
+    const xcb_window_t root = screens.data->root;
+
+    const char* name = "_NET_ACTIVE_WINDOW";
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+        watch->connection,
+        xcb_intern_atom(watch->connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+        nullptr);
+    if (atom == nullptr)
+        return;
+    watch->activeWindow = atom->atom;
+    std::free(atom);
+
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(watch->connection, root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(watch->connection);
+
+    watch->notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(watch->connection),
+                                                        QSocketNotifier::Read);
+    connect(watch->notifier.get(), &QSocketNotifier::activated, this, [this] {
+        if (xcb_connection_has_error(m_x11->connection) != 0) {
+            m_x11.reset();
+            return;
+        }
+        if (m_x11->activeWindowChanged())
+            changed();
+    });
+    m_x11 = std::move(watch);
+    m_x11->activeWindowChanged();
+}
+
+void LinuxWorkspaceEvents::watchApplication(const std::string& identifier) {
+    // A pass of the tick calls this while the session runs: rescan only when there is nothing
+    // left to watch or the application changed.
+    if (identifier == m_watchedApp && !m_processes.empty())
+        return;
+    stopWatchingApplication();
+    m_watchedApp = identifier;
+
+    DIR* dir = ::opendir(m_options.procRoot.c_str());
+    if (dir == nullptr)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        char* end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0' || pid <= 0)
+            continue;
+        if (identifierOf(m_options.procRoot, entry->d_name) != identifier)
+            continue;
+        const int pidfd = openPidfd(static_cast<int>(pid));
+        if (pidfd < 0)
+            continue;
+        auto notifier = std::make_unique<QSocketNotifier>(pidfd, QSocketNotifier::Read);
+        connect(notifier.get(), &QSocketNotifier::activated, this,
+                [this, pid = static_cast<int>(pid)] { onProcessExited(pid); });
+        m_processes.emplace(static_cast<int>(pid), std::move(notifier));
+    }
+    ::closedir(dir);
+}
+
+void LinuxWorkspaceEvents::stopWatchingApplication() {
+    for (auto& [pid, notifier] : m_processes) {
+        const int pidfd = static_cast<int>(notifier->socket());
+        notifier.reset();
+        ::close(pidfd);
+    }
+    m_processes.clear();
+    m_watchedApp.clear();
+}
+
+void LinuxWorkspaceEvents::onProcessExited(int pid) {
+    const auto it = m_processes.find(pid);
+    if (it == m_processes.end())
+        return;
+    const int pidfd = static_cast<int>(it->second->socket());
+    // Deleting the notifier from its own signal is not allowed; disable it and let it go later.
+    it->second->setEnabled(false);
+    it->second.release()->deleteLater();
+    ::close(pidfd);
+    m_processes.erase(it);
+    changed();
+}
+
+void LinuxWorkspaceEvents::changed() {
+    if (m_handlers.changed)
+        m_handlers.changed();
+}
+
+} // namespace wakeward

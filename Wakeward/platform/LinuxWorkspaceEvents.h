@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/WorkspaceEvents.h"
+
+#include <QObject>
+#include <QString>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+class QSocketNotifier;
+class QDBusPendingCallWatcher;
+class Login1ManagerProxy;
+
+namespace wakeward {
+
+class BusConnection;
+
+// The Linux sources of the controller's workspace events: logind's sleep signal with a delay
+// lock, mount changes, the exit of a watched application's processes and, in an X11 session,
+// a change of the active window.
+class LinuxWorkspaceEvents : public QObject, public WorkspaceEvents {
+    Q_OBJECT
+
+public:
+    struct Options {
+        /// The system bus; empty means the usual one.
+        QString systemBusAddress;
+        /// Where processes and the mount table are read.
+        std::filesystem::path procRoot = "/proc";
+        /// Watch the X11 active window when the session is an X11 one.
+        bool activeWindow = true;
+    };
+
+    LinuxWorkspaceEvents();
+    explicit LinuxWorkspaceEvents(Options options);
+    ~LinuxWorkspaceEvents() override;
+
+    void start(Handlers handlers) override;
+    void watchApplication(const std::string& identifier) override;
+    void stopWatchingApplication() override;
+
+    /// True while the logind delay lock for sleep is held.
+    bool holdsSleepDelay() const { return m_delayLock >= 0; }
+    /// How many processes of the watched application are watched.
+    std::size_t watchedProcesses() const { return m_processes.size(); }
+
+private:
+    struct X11Watch;
+
+    void takeDelayLock();
+    void closeDelayLock();
+    void onPrepareForSleep(bool start);
+    void watchMounts();
+    void watchActiveWindow();
+    void onProcessExited(int pid);
+    void changed();
+
+    Options m_options;
+    Handlers m_handlers;
+    std::unique_ptr<BusConnection> m_system;
+    std::unique_ptr<Login1ManagerProxy> m_login;
+    QDBusPendingCallWatcher* m_pendingLock = nullptr;
+    int m_delayLock = -1;
+    int m_mountFd = -1;
+    QSocketNotifier* m_mountNotifier = nullptr;
+    std::string m_watchedApp;
+    // pid to its pidfd watch; a watch goes when its process exits.
+    std::map<int, std::unique_ptr<QSocketNotifier>> m_processes;
+    std::unique_ptr<X11Watch> m_x11;
+};
+
+} // namespace wakeward
