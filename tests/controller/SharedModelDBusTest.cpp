@@ -1,0 +1,109 @@
+#include "../platform/DBusHarness.h"
+#include "SharedModel.h"
+#include "platform/InhibitorReport.h"
+
+#include <QDBusVariant>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <wakeward/Store.h>
+
+using namespace wakeward;
+using namespace wakeward::test;
+
+namespace {
+
+bool holdsLock(const QString& systemAddress, const std::string& what, const std::string& mode) {
+    const auto inhibitors = InhibitorReport::list(systemAddress.toStdString());
+    return inhibitors &&
+           std::any_of(inhibitors->begin(), inhibitors->end(), [&](const Inhibitor& lock) {
+               return lock.what == what && lock.mode == mode && lock.who == "Wakeward";
+           });
+}
+
+bool prepareForSleep(DBusHarness& harness, bool start) {
+    const QVariantList reply =
+        harness.call(DBusHarness::Bus::System, QStringLiteral("org.freedesktop.login1"),
+                     QStringLiteral("/org/freedesktop/login1"),
+                     QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"),
+                     {QStringLiteral("org.freedesktop.login1.Manager"),
+                      QStringLiteral("PrepareForSleep"), QStringLiteral("b"),
+                      QVariant::fromValue(QVariantList{QVariant::fromValue(QDBusVariant(start))})});
+    return reply.isEmpty(); // EmitSignal answers with no arguments; an error also gives none
+}
+
+} // namespace
+
+// The real wiring on private buses: a session held through logind, ended by the sleep signal,
+// with the records in the database and the notifications posted.
+TEST(SharedModelDBus, SessionEndsWhenTheMachineSleeps) {
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
+    qputenv("XDG_DATA_DIRS", (home.path() + "/share").toUtf8());
+    qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
+
+    DBusHarness harness;
+    ASSERT_TRUE(harness.ok());
+    ASSERT_TRUE(harness.startTemplate(DBusHarness::Bus::System, QStringLiteral("logind"),
+                                      QStringLiteral("org.freedesktop.login1")));
+    ASSERT_TRUE(harness.startTemplate(DBusHarness::Bus::Session,
+                                      QStringLiteral("notification_daemon"),
+                                      QStringLiteral("org.freedesktop.Notifications")));
+    const QString system = harness.address(DBusHarness::Bus::System);
+
+    Model& model = Model::shared();
+    EXPECT_EQ(&model, &Model::shared());
+    EXPECT_FALSE(model.message()) << *model.message();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return holdsLock(system, "sleep", "delay"); }, 5000));
+
+    model.requestNotifications(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.notifications(); }, 5000)) << *model.message();
+
+    model.setMode(SessionMode::indefinite);
+    model.start();
+    ASSERT_TRUE(model.active()) << model.message().value_or("");
+    EXPECT_EQ(model.reason(), "Manual \u2022 Until stopped");
+    EXPECT_TRUE(holdsLock(system, "idle", "block"));
+
+    ASSERT_TRUE(prepareForSleep(harness, true));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model.active(); }, 5000));
+    EXPECT_EQ(model.reason(), "Mac entered sleep");
+    EXPECT_FALSE(model.manual());
+    EXPECT_FALSE(model.automationPaused());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !holdsLock(system, "idle", "block") && !holdsLock(system, "sleep", "delay"); },
+        5000))
+        << "the hold and then the delay lock are let go";
+
+    auto store = Store::open(home.path().toStdString() + "/data/fenmarch/Wakeward/sleep.sqlite");
+    ASSERT_TRUE(store) << store.error().description;
+    const auto history = store->history(Instant{-1e10});
+    ASSERT_TRUE(history);
+    ASSERT_EQ(history->size(), 2u);
+    const auto ended =
+        std::find_if(history->begin(), history->end(),
+                     [](const HistoryEvent& event) { return event.type == "Ended"; });
+    ASSERT_NE(ended, history->end());
+    EXPECT_EQ(ended->reason, "Manual \u2022 Until stopped \u2022 Mac entered sleep");
+    EXPECT_FALSE(store->load<std::optional<Instant>>("activeSession")->value().has_value());
+
+    const auto notes =
+        harness.calls(DBusHarness::Bus::Session, QStringLiteral("org.freedesktop.Notifications"),
+                      QStringLiteral("/org/freedesktop/Notifications"), QStringLiteral("Notify"));
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[0].value(0).toString(), "Wakeward");
+    EXPECT_EQ(notes[0].value(3).toString(), "Session started");
+    EXPECT_EQ(notes[1].value(3).toString(), "Session ended");
+    EXPECT_EQ(notes[1].value(4).toString(), "Mac entered sleep");
+
+    // After the wake the delay lock is taken again, ready for the next sleep.
+    ASSERT_TRUE(prepareForSleep(harness, false));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return holdsLock(system, "sleep", "delay"); }, 5000));
+
+    model.shutdown();
+}
