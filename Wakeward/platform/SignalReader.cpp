@@ -132,6 +132,27 @@ std::string unescapeMountField(std::string_view field) {
     return out;
 }
 
+std::vector<std::string_view> splitFields(std::string_view text) {
+    std::vector<std::string_view> fields;
+    while (!text.empty()) {
+        const auto start = text.find_first_not_of(' ');
+        if (start == std::string_view::npos)
+            break;
+        text.remove_prefix(start);
+        const auto end = text.find(' ');
+        fields.push_back(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end);
+    }
+    return fields;
+}
+
+// The base name of a symbolic link's target; empty when it is not a readable link.
+std::string readLinkName(const fs::path& link) {
+    std::error_code ec;
+    const fs::path target = fs::read_symlink(link, ec);
+    return ec ? std::string() : target.filename().string();
+}
+
 fs::path resolved(const fs::path& path) {
     std::error_code ec;
     fs::path real = fs::canonical(path, ec);
@@ -387,7 +408,17 @@ std::set<std::string> SignalReader::volumes() const {
         constexpr std::string_view devPrefix = "/dev/";
         if (source.rfind(devPrefix, 0) != 0)
             continue;
-        const auto found = byTarget.find(resolved(m_dev / source.substr(devPrefix.size())));
+        auto found = byTarget.find(resolved(m_dev / source.substr(devPrefix.size())));
+        if (found == byTarget.end()) {
+            // A root mounted without an initramfs shows the source /dev/root, which has no node;
+            // its device number (the third field) still names the device in /sys/dev/block.
+            const auto fields = splitFields(line.substr(0, separator));
+            if (fields.size() > 2) {
+                const auto device = readLinkName(m_sys / "dev" / "block" / std::string(fields[2]));
+                if (!device.empty())
+                    found = byTarget.find(resolved(m_dev / device));
+            }
+        }
         if (found != byTarget.end())
             uuids.insert(found->second);
     }

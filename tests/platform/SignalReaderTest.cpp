@@ -85,11 +85,12 @@ TEST_F(SignalReaderTest, CheapReadOfAMachine) {
     EXPECT_EQ(snapshot.ac, false);
     EXPECT_EQ(snapshot.battery, 57.0);
     EXPECT_TRUE(snapshot.externalDisplay);
-    // Sources through /dev/mapper and an escaped by-label path resolve to their by-uuid links; sda2
-    // is not mounted and sdc1 has no UUID.
-    EXPECT_EQ(
-        snapshot.volumes,
-        (std::set<std::string>{"1111-AAAA", "2222bbbb-0000-4000-8000-000000000002", "3333-CCCC"}));
+    // Sources through /dev/mapper and an escaped by-label path resolve to their by-uuid links, a
+    // btrfs volume (anonymous device number) by its path, /dev/root by its device number; sdb2 is
+    // not mounted and sdc1 has no UUID.
+    EXPECT_EQ(snapshot.volumes,
+              (std::set<std::string>{"1111-AAAA", "2222bbbb-0000-4000-8000-000000000002",
+                                     "3333-CCCC", "4444-DDDD", "5555-EEEE"}));
     EXPECT_TRUE(snapshot.usb.empty());
     EXPECT_FALSE(snapshot.audio);
     EXPECT_FALSE(snapshot.cpu);
