@@ -1,0 +1,240 @@
+#include "platform/LinuxWorkspaceEvents.h"
+
+#include "../platform/DBusHarness.h"
+#include "platform/DesktopNotifier.h"
+
+#include <QDBusVariant>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <xcb/xcb.h>
+
+using namespace wakeward;
+using namespace wakeward::test;
+
+namespace {
+
+const QString kNoBus = QStringLiteral("unix:path=/nonexistent/wakeward-test-bus");
+
+// Counts what the event source reports.
+struct Recorder {
+    int changes = 0;
+    int sleeps = 0;
+
+    WorkspaceEvents::Handlers handlers() {
+        return {[this] { ++changes; }, [this] { ++sleeps; }};
+    }
+};
+
+LinuxWorkspaceEvents::Options offline() {
+    LinuxWorkspaceEvents::Options options;
+    options.systemBusAddress = kNoBus;
+    options.activeWindow = false;
+    return options;
+}
+
+bool emitPrepareForSleep(DBusHarness& harness, bool start) {
+    harness.call(DBusHarness::Bus::System, QStringLiteral("org.freedesktop.login1"),
+                 QStringLiteral("/org/freedesktop/login1"),
+                 QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"),
+                 {QStringLiteral("org.freedesktop.login1.Manager"),
+                  QStringLiteral("PrepareForSleep"), QStringLiteral("b"),
+                  QVariant::fromValue(QVariantList{QVariant::fromValue(QDBusVariant(start))})});
+    return true;
+}
+
+} // namespace
+
+// The exit of a watched application's process runs a tick at once.
+TEST(LinuxWorkspaceEvents, ProcessExitIsReported) {
+    DBusHarness::ensureApplication();
+    QProcess child;
+    child.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    ASSERT_TRUE(child.waitForStarted());
+
+    Recorder recorder;
+    LinuxWorkspaceEvents events(offline());
+    events.start(recorder.handlers());
+    events.watchApplication("sleep");
+    const std::size_t watched = events.watchedProcesses();
+    ASSERT_GE(watched, 1u);
+    events.watchApplication("sleep");
+    EXPECT_EQ(events.watchedProcesses(), watched) << "a watch that stands is kept as it is";
+
+    child.kill();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.changes > 0; }, 5000));
+    EXPECT_LT(events.watchedProcesses(), watched);
+    EXPECT_EQ(recorder.sleeps, 0);
+
+    events.stopWatchingApplication();
+    EXPECT_EQ(events.watchedProcesses(), 0u);
+    events.watchApplication("no-such-program-wakeward");
+    EXPECT_EQ(events.watchedProcesses(), 0u);
+}
+
+// Before sleep the holds are dropped while the delay lock still stands; after the wake the lock
+// is taken again and a tick runs.
+TEST(LinuxWorkspaceEvents, SleepAndWake) {
+    DBusHarness harness;
+    ASSERT_TRUE(harness.ok());
+    ASSERT_TRUE(harness.startTemplate(DBusHarness::Bus::System, QStringLiteral("logind"),
+                                      QStringLiteral("org.freedesktop.login1")));
+    LinuxWorkspaceEvents::Options options = offline();
+    options.systemBusAddress = harness.address(DBusHarness::Bus::System);
+    LinuxWorkspaceEvents events(options);
+    int changes = 0;
+    bool lockedWhileDropping = false;
+    events.start({[&] { ++changes; }, [&] { lockedWhileDropping = events.holdsSleepDelay(); }});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return events.holdsSleepDelay(); }, 5000));
+
+    emitPrepareForSleep(harness, true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !events.holdsSleepDelay(); }, 5000));
+    EXPECT_TRUE(lockedWhileDropping);
+    EXPECT_EQ(changes, 0) << "no tick before sleep";
+
+    emitPrepareForSleep(harness, false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 1 && events.holdsSleepDelay(); }, 5000));
+}
+
+// Without a system bus there are no sleep events, and nothing fails.
+TEST(LinuxWorkspaceEvents, NoSystemBus) {
+    DBusHarness::ensureApplication();
+    Recorder recorder;
+    LinuxWorkspaceEvents events(offline());
+    events.start(recorder.handlers());
+    EXPECT_FALSE(events.holdsSleepDelay());
+}
+
+// A mount in a private mount namespace of this process is reported through the mount table.
+TEST(LinuxWorkspaceEvents, MountIsReported) {
+    DBusHarness::ensureApplication();
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        GTEST_SKIP() << "needs the right to make a mount namespace: " << std::strerror(errno);
+    QTemporaryDir target;
+    Recorder recorder;
+    LinuxWorkspaceEvents events(offline());
+    events.start(recorder.handlers());
+
+    ASSERT_EQ(::mount("wakeward-test", target.path().toUtf8().constData(), "tmpfs", 0, nullptr), 0)
+        << std::strerror(errno);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.changes >= 1; }, 5000));
+    const int afterMount = recorder.changes;
+    ASSERT_EQ(::umount(target.path().toUtf8().constData()), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.changes > afterMount; }, 5000));
+}
+
+// In an X11 session a change of the active window runs a tick; other root properties do not.
+TEST(LinuxWorkspaceEvents, ActiveWindowChangeIsReported) {
+#ifndef WAKEWARD_XVFB
+    GTEST_SKIP() << "Xvfb is not installed";
+#else
+    DBusHarness::ensureApplication();
+    QProcess server;
+    server.setProgram(QStringLiteral(WAKEWARD_XVFB));
+    server.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"),
+                         QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                         QStringLiteral("-screen"), QStringLiteral("0"),
+                         QStringLiteral("64x64x24")});
+    server.setStandardErrorFile(QProcess::nullDevice());
+    server.start();
+    ASSERT_TRUE(server.waitForStarted(10000));
+    QByteArray number;
+    const QDeadlineTimer deadline(20000);
+    while (!number.contains('\n') && !deadline.hasExpired() && server.waitForReadyRead(1000))
+        number += server.readAllStandardOutput();
+    ASSERT_TRUE(number.contains('\n'));
+    qputenv("DISPLAY", ":" + number.trimmed());
+    qunsetenv("WAYLAND_DISPLAY");
+
+    Recorder recorder;
+    LinuxWorkspaceEvents::Options options = offline();
+    options.activeWindow = true;
+    LinuxWorkspaceEvents events(options);
+    events.start(recorder.handlers());
+
+    xcb_connection_t* xcb = xcb_connect(nullptr, nullptr);
+    ASSERT_EQ(xcb_connection_has_error(xcb), 0);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(xcb)).data->root;
+    auto atom = [&](const char* name) {
+        auto* reply = xcb_intern_atom_reply(
+            xcb, xcb_intern_atom(xcb, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+            nullptr);
+        const xcb_atom_t result = reply->atom;
+        std::free(reply);
+        return result;
+    };
+    const std::uint32_t value = 42;
+    xcb_change_property(xcb, XCB_PROP_MODE_REPLACE, root, atom("WAKEWARD_UNRELATED"),
+                        XCB_ATOM_CARDINAL, 32, 1, &value);
+    xcb_flush(xcb);
+    // A missed event can only make this pass wrongly, never fail wrongly.
+    QTest::qWait(100);
+    EXPECT_EQ(recorder.changes, 0);
+
+    xcb_change_property(xcb, XCB_PROP_MODE_REPLACE, root, atom("_NET_ACTIVE_WINDOW"),
+                        XCB_ATOM_WINDOW, 32, 1, &value);
+    xcb_flush(xcb);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.changes > 0; }, 5000));
+
+    xcb_disconnect(xcb);
+    server.kill();
+    server.waitForFinished(5000);
+    qunsetenv("DISPLAY");
+#endif
+}
+
+// The notifier's check answers after the service did; posts carry the title and body.
+TEST(DesktopNotifier, ChecksAndPosts) {
+    DBusHarness harness;
+    ASSERT_TRUE(harness.ok());
+    const QString session = harness.address(DBusHarness::Bus::Session);
+    DesktopNotifier notifier(session);
+
+    std::optional<std::optional<std::string>> answer;
+    notifier.check([&](std::optional<std::string> failure) { answer = std::move(failure); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 5000));
+    ASSERT_TRUE(answer->has_value()) << "no notification service yet";
+    EXPECT_FALSE(answer->value().empty());
+
+    ASSERT_TRUE(harness.startTemplate(DBusHarness::Bus::Session,
+                                      QStringLiteral("notification_daemon"),
+                                      QStringLiteral("org.freedesktop.Notifications")));
+    answer.reset();
+    notifier.check([&](std::optional<std::string> failure) { answer = std::move(failure); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 5000));
+    EXPECT_FALSE(answer->has_value()) << answer->value_or("");
+
+    notifier.post("Session ended", "Stopped by you");
+    std::vector<QVariantList> calls;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            calls = harness.calls(
+                DBusHarness::Bus::Session, QStringLiteral("org.freedesktop.Notifications"),
+                QStringLiteral("/org/freedesktop/Notifications"), QStringLiteral("Notify"));
+            return !calls.empty();
+        },
+        5000));
+    const QVariantList& arguments = calls.front();
+    ASSERT_EQ(arguments.size(), 8);
+    EXPECT_EQ(arguments[0].toString(), "Wakeward");
+    EXPECT_EQ(arguments[3].toString(), "Session ended");
+    EXPECT_EQ(arguments[4].toString(), "Stopped by you");
+    EXPECT_EQ(arguments[7].toInt(), -1);
+}
+
+// Without a session bus the check fails at once with a reason.
+TEST(DesktopNotifier, NoSessionBus) {
+    DBusHarness::ensureApplication();
+    DesktopNotifier notifier(kNoBus);
+    std::optional<std::string> failure;
+    notifier.check([&](std::optional<std::string> answer) { failure = std::move(answer); });
+    ASSERT_TRUE(failure);
+    EXPECT_FALSE(failure->empty());
+    notifier.post("Session ended", "nowhere to go");
+}
