@@ -1,5 +1,6 @@
 #include "DBusHarness.h"
 
+#include <QDBusArgument>
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -21,7 +22,7 @@ const QString pmInterface = QStringLiteral("org.freedesktop.PowerManagement.Inhi
 const QString activeAnswer = QStringLiteral("Wakeward is active.");
 const QString refusedAnswer = QStringLiteral("Session could not start. Check the app for details.");
 
-struct Run {
+struct Outcome {
     int exitCode = -1;
     QString out;
     QString err;
@@ -46,6 +47,15 @@ protected:
     }
 
     void TearDown() override {
+        // An instance that `start` launched lives in a session of its own; end it by its pid.
+        const QVariantList owner = bus.call(Bus::Session, QStringLiteral("org.freedesktop.DBus"),
+                                            QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
+                                            QStringLiteral("GetConnectionUnixProcessID"), {appName});
+        if (!owner.isEmpty() && owner.front().toUInt() > 0) {
+            const auto pid = static_cast<pid_t>(owner.front().toUInt());
+            ::kill(pid, SIGTERM);
+            eventually([&] { return !bus.hasOwner(Bus::Session, appName); });
+        }
         for (auto& process : instances) {
             if (process->state() != QProcess::NotRunning) {
                 process->terminate();
@@ -83,11 +93,11 @@ protected:
         return false;
     }
 
-    Run run(const QStringList& arguments) {
+    Outcome run(const QStringList& arguments) {
         QProcess process;
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(WAKEWARD_BINARY), arguments);
-        Run result;
+        Outcome result;
         if (!process.waitForFinished(30000)) {
             process.kill();
             process.waitForFinished();
@@ -155,7 +165,7 @@ TEST_F(EndToEndTest, StartStatusStopThroughTheDesktopService) {
     launchInstance();
     ASSERT_TRUE(waitForInstance());
 
-    Run started = run({QStringLiteral("start")});
+    Outcome started = run({QStringLiteral("start")});
     EXPECT_EQ(started.exitCode, 0) << started.err.toStdString();
     EXPECT_EQ(started.out, activeAnswer);
     const auto inhibits = bus.calls(Bus::Session, pmName, pmPath, QStringLiteral("Inhibit"));
@@ -163,11 +173,11 @@ TEST_F(EndToEndTest, StartStatusStopThroughTheDesktopService) {
     const QString holdName = inhibits[0].value(1).toString();
     EXPECT_TRUE(holdName.startsWith(QStringLiteral("Wakeward \u2022 "))) << holdName.toStdString();
 
-    Run status = run({QStringLiteral("status")});
+    Outcome status = run({QStringLiteral("status")});
     EXPECT_EQ(status.exitCode, 0);
     EXPECT_EQ(QStringLiteral("Wakeward \u2022 ") + status.out, holdName);
 
-    Run stopped = run({QStringLiteral("stop")});
+    Outcome stopped = run({QStringLiteral("stop")});
     EXPECT_EQ(stopped.exitCode, 0);
     EXPECT_EQ(stopped.out, QStringLiteral("Wakeward assertions released. Automation is paused."));
     EXPECT_EQ(bus.calls(Bus::Session, pmName, pmPath, QStringLiteral("UnInhibit")).size(), 1u);
@@ -177,13 +187,13 @@ TEST_F(EndToEndTest, StartStatusStopThroughTheDesktopService) {
 TEST_F(EndToEndTest, RefusedStartAndBadArguments) {
     launchInstance();
     ASSERT_TRUE(waitForInstance());
-    Run refused = run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("0")});
+    Outcome refused = run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("0")});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_EQ(refused.out, refusedAnswer);
     EXPECT_FALSE(refused.err.isEmpty());
     EXPECT_FALSE(hasIdleLock(QStringLiteral("Wakeward \u2022 Manual session")));
 
-    Run bad = run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("abc")});
+    Outcome bad = run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("abc")});
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("Usage: wakeward")));
     EXPECT_EQ(run({QStringLiteral("sleep")}).exitCode, 2);
@@ -191,9 +201,9 @@ TEST_F(EndToEndTest, RefusedStartAndBadArguments) {
 
 // stop and status never start an instance.
 TEST_F(EndToEndTest, VerbsWithoutAnInstance) {
-    for (const QString verb : {QStringLiteral("stop"), QStringLiteral("status")}) {
-        Run result = run({verb});
-        EXPECT_EQ(result.exitCode, 3) << verb.toStdString();
+    for (const char* verb : {"stop", "status"}) {
+        Outcome result = run({QString::fromLatin1(verb)});
+        EXPECT_EQ(result.exitCode, 3) << verb;
         EXPECT_EQ(result.err, QStringLiteral("Wakeward is not running."));
     }
     EXPECT_FALSE(bus.hasOwner(Bus::Session, appName));
@@ -252,11 +262,22 @@ TEST_F(EndToEndTest, KilledDuringAHoldIsNoticedAtTheNextStart) {
     EXPECT_EQ(interrupted, 1);
 }
 
+// start launches an instance in the background when none runs, and it keeps running.
+TEST_F(EndToEndTest, StartLaunchesAnInstanceWhenNoneRuns) {
+    Outcome started = run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("30")});
+    EXPECT_EQ(started.exitCode, 0) << started.err.toStdString();
+    EXPECT_EQ(started.out, activeAnswer);
+    EXPECT_TRUE(bus.hasOwner(Bus::Session, appName));
+    Outcome status = run({QStringLiteral("status")});
+    EXPECT_EQ(status.exitCode, 0);
+    EXPECT_TRUE(eventually([&] { return hasIdleLock(QStringLiteral("Wakeward \u2022 ") + status.out); }));
+}
+
 // A second instance hands over to the first and exits 0; the first keeps running.
 TEST_F(EndToEndTest, SecondInstanceExitsAndTheFirstStays) {
     QProcess& first = launchInstance();
     ASSERT_TRUE(waitForInstance());
-    Run second = run({QStringLiteral("--headless")});
+    Outcome second = run({QStringLiteral("--headless")});
     EXPECT_EQ(second.exitCode, 0);
     EXPECT_EQ(first.state(), QProcess::Running);
     EXPECT_EQ(run({QStringLiteral("status")}).exitCode, 0);
