@@ -114,25 +114,20 @@ bool DBusHarness::waitForOwner(Bus bus, const QString& name) {
 
 bool DBusHarness::startMock(Bus bus, const QString& name, const QString& path,
                             const QString& interface) {
-    QStringList arguments{QStringLiteral("-m"), QStringLiteral("dbusmock")};
-    if (bus == Bus::System)
-        arguments << QStringLiteral("--system");
-    arguments << name << path << interface;
-    auto process = std::make_unique<QProcess>();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_sessionAddress);
-    environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_systemAddress);
-    process->setProcessEnvironment(environment);
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process->setStandardOutputFile(QProcess::nullDevice());
-    process->start(python(), arguments);
-    if (!process->waitForStarted(startTimeoutMs))
-        return false;
-    m_mocks.push_back(std::move(process));
-    return waitForOwner(bus, name);
+    return spawnMock(bus,
+                     {bus == Bus::System ? QStringLiteral("--system") : QStringLiteral("--session"),
+                      name, path, interface},
+                     name);
 }
 
 bool DBusHarness::startTemplate(Bus bus, const QString& templateName, const QString& name) {
+    return spawnMock(bus,
+                     {bus == Bus::System ? QStringLiteral("--system") : QStringLiteral("--session"),
+                      QStringLiteral("--template"), templateName},
+                     name);
+}
+
+bool DBusHarness::spawnMock(Bus bus, const QStringList& arguments, const QString& name) {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_sessionAddress);
@@ -141,9 +136,7 @@ bool DBusHarness::startTemplate(Bus bus, const QString& templateName, const QStr
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->setStandardOutputFile(QProcess::nullDevice());
     process->start(python(),
-                   {QStringLiteral("-m"), QStringLiteral("dbusmock"),
-                    bus == Bus::System ? QStringLiteral("--system") : QStringLiteral("--session"),
-                    QStringLiteral("--template"), templateName});
+                   QStringList{QStringLiteral("-m"), QStringLiteral("dbusmock")} + arguments);
     if (!process->waitForStarted(startTimeoutMs))
         return false;
     m_mocks.push_back(std::move(process));

@@ -53,6 +53,7 @@ public:
 private:
     QString startDaemon(QProcess& process);
     bool waitForOwner(Bus bus, const QString& name);
+    bool spawnMock(Bus bus, const QStringList& arguments, const QString& name);
 
     QProcess m_sessionDaemon;
     QProcess m_systemDaemon;
