@@ -85,8 +85,10 @@ Panel::Panel(Model& model, Actions actions, QWidget* parent)
     layout->addWidget(separator(this));
     auto* inspector = new QPushButton(QStringLiteral("Sleep Inspector"), this);
     auto* quit = new QPushButton(QStringLiteral("Quit Wakeward"), this);
-    for (auto* button : {inspector, quit})
+    for (auto* button : {inspector, quit}) {
         button->setFlat(true);
+        button->setStyleSheet(QStringLiteral("text-align: left"));
+    }
     layout->addWidget(inspector);
     layout->addWidget(quit);
 
