@@ -277,18 +277,32 @@ TEST_F(LinuxPowerBackendTest, DisplayRefusalReleasesSystemHold) {
     EXPECT_EQ(calls(gnomeName, gnomePath, "Uninhibit"), (std::vector<QVariantList>{{44u}}));
 }
 
-// A service that does not answer within the bound gives -3; a later hold works on a fresh
-// connection.
+// A service that does not answer within the bound gives -3. The connection that asked is closed, so
+// a grant the service makes later dies with it; a later hold works on a fresh connection.
 TEST_F(LinuxPowerBackendTest, SilentServiceTimesOut) {
     startGnome(QStringLiteral("self.n = getattr(self, 'n', 0) + 1\n"
                               "if self.n == 1:\n"
                               "    __import__('time').sleep(3)\n"
                               "ret = 40 + self.n"));
+    auto clients = [this] {
+        const QVariantList names =
+            bus.call(Bus::Session, QStringLiteral("org.freedesktop.DBus"),
+                     QStringLiteral("/org/freedesktop/DBus"),
+                     QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListNames"));
+        return names.isEmpty()
+                   ? -1
+                   : names.constFirst().toStringList().filter(QStringLiteral(":")).size();
+    };
+    const auto before = clients();
     auto power = backend(2000);
     std::uint32_t handle = 0;
     EXPECT_EQ(power->create(Type::PreventUserIdleSystemSleep, holdName, handle),
               LinuxPowerBackend::ServiceTimeout);
     EXPECT_EQ(handle, 0u);
+    const QDeadlineTimer deadline(5000);
+    while (clients() != before && !deadline.hasExpired())
+        QThread::msleep(20);
+    EXPECT_EQ(clients(), before);
     ASSERT_EQ(power->create(Type::PreventUserIdleSystemSleep, holdName, handle), 0);
     power->release(handle);
     EXPECT_EQ(calls(gnomeName, gnomePath, "Uninhibit"), (std::vector<QVariantList>{{42u}}));
