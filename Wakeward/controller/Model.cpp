@@ -181,7 +181,8 @@ void Model::load() {
         HistoryEvent event(
             "Interrupted",
             "Previous session ended when the process exited. No manual assertion was restored.",
-            "Not recorded", now - began, now);
+            // A clock set back since then must not give a negative length.
+            "Not recorded", std::max(0.0, now - began), now);
         if (auto appended = m_store->append(event); !appended)
             return fail(appended.error());
         if (auto cleared = m_store->save(std::optional<Instant>(), kActiveSessionKey); !cleared)
@@ -454,8 +455,10 @@ void Model::setState(bool awake, bool display, const std::string& reason) {
 
     const bool reasonChanged = oldReason != reason;
     if (wasActive && (!m_active || reasonChanged)) {
-        const Instant now = m_time->now();
-        log("Ended", oldReason + kBullet + reason, oldStarted ? now - *oldStarted : 0.0);
+        // Measured on the monotonic clock: a wall clock set during the hold (by the user, or by
+        // time synchronisation) would otherwise give a wrong or even negative length.
+        log("Ended", oldReason + kBullet + reason,
+            oldStarted ? std::max(0.0, m_time->uptime() - m_startedUptime) : 0.0);
         update(m_started, OptionalInstant(), &Model::startedChanged);
         if (m_store) {
             if (auto saved = m_store->save(std::optional<Instant>(), kActiveSessionKey); !saved)
@@ -464,6 +467,7 @@ void Model::setState(bool awake, bool display, const std::string& reason) {
         notify("Session ended", reason);
     }
     if (m_active && (!wasActive || reasonChanged)) {
+        m_startedUptime = m_time->uptime();
         update(m_started, OptionalInstant(m_time->now()), &Model::startedChanged);
         log("Started", reason, 0);
         if (m_store) {

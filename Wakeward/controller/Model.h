@@ -231,6 +231,7 @@ private:
     bool m_displayActive = false;
     std::string m_reason = "Idle sleep is allowed";
     OptionalInstant m_started;
+    double m_startedUptime = 0; // the monotonic clock when m_started was taken
     OptionalInstant m_deadline;
     SessionMode m_mode = SessionMode::duration;
     double m_minutes = 60;

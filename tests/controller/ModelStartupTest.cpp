@@ -87,6 +87,20 @@ TEST(ModelStartup, CrashDuringHoldIsRecordedOnce) {
     EXPECT_EQ(records(*model, "Interrupted").size(), 1u);
 }
 
+// A clock set back across a crash gives an interruption of no length, never a negative one.
+TEST(ModelStartup, InterruptedLengthIsNeverNegative) {
+    ModelRig rig;
+    {
+        auto model = rig.make();
+        model->setMode(SessionMode::indefinite);
+        model->start();
+    }
+    rig.time->jump(-3600);
+    auto model = rig.make();
+    ASSERT_EQ(records(*model, "Interrupted").size(), 1u);
+    EXPECT_EQ(records(*model, "Interrupted")[0].duration, 0);
+}
+
 // An unreadable settings value is never replaced by defaults the user did not choose.
 TEST(ModelStartup, UndecodableProfilesAreNotOverwritten) {
     ModelRig rig;
