@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <string_view>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
@@ -378,16 +379,33 @@ bool SignalReader::externalDisplay() const {
     return false;
 }
 
-std::set<std::string> SignalReader::volumes() const {
+std::set<std::string> SignalReader::volumes() {
+    // Resolving the sources and links costs a readlink per path component; the answer can only
+    // change with the mount table or the by-uuid folder, so it is kept until one of them does.
+    const fs::path byUuid = m_dev / "disk" / "by-uuid";
+    const auto mountinfo = readText(m_proc / "self" / "mountinfo", 1 << 20);
+    struct stat folder {};
+    VolumeKey key;
+    key.mountinfo = mountinfo;
+    if (::stat(byUuid.c_str(), &folder) == 0)
+        key.folder = {static_cast<std::uint64_t>(folder.st_ino),
+                      static_cast<std::uint64_t>(folder.st_mtim.tv_sec),
+                      static_cast<std::uint64_t>(folder.st_mtim.tv_nsec)};
+    if (m_volumes && m_volumes->first == key)
+        return m_volumes->second;
+    auto uuids = resolveVolumes(byUuid, mountinfo);
+    m_volumes.emplace(std::move(key), uuids);
+    return uuids;
+}
+
+std::set<std::string>
+SignalReader::resolveVolumes(const fs::path& byUuid,
+                             const std::optional<std::string>& mountinfo) const {
     std::set<std::string> uuids;
     std::map<fs::path, std::string> byTarget;
-    for (const auto& link : sortedEntries(m_dev / "disk" / "by-uuid"))
+    for (const auto& link : sortedEntries(byUuid))
         byTarget.emplace(resolved(link), link.filename().string());
-    if (byTarget.empty())
-        return uuids;
-
-    const auto mountinfo = readText(m_proc / "self" / "mountinfo", 1 << 20);
-    if (!mountinfo)
+    if (byTarget.empty() || !mountinfo)
         return uuids;
     std::string_view rest(*mountinfo);
     while (!rest.empty()) {

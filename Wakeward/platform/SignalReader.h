@@ -71,6 +71,11 @@ private:
         std::optional<unsigned> uid; // read on first need
         std::uint64_t seen = 0;
     };
+    struct VolumeKey {
+        std::optional<std::string> mountinfo;
+        std::array<std::uint64_t, 3> folder{}; // inode and modification time of the by-uuid folder
+        bool operator==(const VolumeKey&) const = default;
+    };
     // user, nice, system, idle, iowait, irq, softirq, steal
     using CpuSample = std::array<std::uint64_t, 8>;
 
@@ -81,7 +86,9 @@ private:
     std::string frontmost();
     void readPower(Snapshot& snapshot) const;
     bool externalDisplay() const;
-    std::set<std::string> volumes() const;
+    std::set<std::string> volumes();
+    std::set<std::string> resolveVolumes(const std::filesystem::path& byUuid,
+                                         const std::optional<std::string>& mountinfo) const;
 
     std::filesystem::path m_proc;
     std::filesystem::path m_sys;
@@ -92,6 +99,7 @@ private:
     std::optional<CpuSample> m_lastCpu;
     std::optional<std::uint64_t> m_lastBytes;
     std::optional<std::chrono::steady_clock::time_point> m_lastTime;
+    std::optional<std::pair<VolumeKey, std::set<std::string>>> m_volumes;
     std::unique_ptr<ActiveWindow> m_activeWindow;
 };
 

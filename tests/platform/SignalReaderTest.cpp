@@ -97,6 +97,24 @@ TEST_F(SignalReaderTest, CheapReadOfAMachine) {
     EXPECT_FALSE(snapshot.traffic);
 }
 
+// Volumes follow the mount table and the by-uuid links as they change.
+TEST_F(SignalReaderTest, VolumesFollowMountsAndLinks) {
+    FixtureTree tree("signals/machine");
+    auto signals = reader(tree.root());
+    ASSERT_TRUE(signals->read(false).volumes.count("1111-AAAA"));
+    tree.write(
+        "proc/self/mountinfo",
+        "22 1 253:0 / / rw - ext4 /dev/mapper/root rw\n27 22 8:33 / /mnt rw - ext4 /dev/sdc1 rw\n");
+    EXPECT_EQ(signals->read(false).volumes,
+              (std::set<std::string>{"2222bbbb-0000-4000-8000-000000000002"}));
+    tree.write("dev/sdc1", "");
+    std::filesystem::create_symlink("../../sdc1", tree / "dev/disk/by-uuid/7777-AAAA");
+    EXPECT_EQ(signals->read(false).volumes,
+              (std::set<std::string>{"2222bbbb-0000-4000-8000-000000000002", "7777-AAAA"}));
+    tree.remove("proc/self/mountinfo");
+    EXPECT_TRUE(signals->read(false).volumes.empty());
+}
+
 // USB product names in name order, duplicates kept; root hubs, interfaces and devices without a
 // product left out.
 TEST_F(SignalReaderTest, ExpensiveReadOfAMachine) {
