@@ -1,0 +1,140 @@
+#include "controller/DriveReader.h"
+#include "controller/Transfer.h"
+
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace wakeward;
+
+namespace {
+
+std::string profilesText(std::size_t count, const std::string& name = "Backup", const std::string& minutes = "60") {
+    std::string text = "[";
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0)
+            text += ",";
+        text += R"({"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":")" + name + R"(","minutes":)" + minutes +
+                R"(,"display":true,"acOnly":false,"favourite":false})";
+    }
+    return text + "]";
+}
+
+std::string importError(const std::string& text) {
+    auto result = Transfer::importableProfiles(text);
+    EXPECT_FALSE(result.ok()) << text.substr(0, 80);
+    return result.ok() ? "" : result.error().description;
+}
+
+std::string repeated(const std::string& piece, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += piece;
+    return text;
+}
+
+} // namespace
+
+TEST(ProfilesFile, ExportIsPrettySortedAndReadsBack) {
+    Profile profile("Render", 180, false, true);
+    const std::string text = Transfer::profilesJson({profile, Profile("Download")}).value();
+    EXPECT_EQ(text.find("\n    \"acOnly\": true,\n    \"display\": false,\n    \"favourite\": true,\n    \"id\""),
+              text.find("\n    \"acOnly\""));
+    EXPECT_LT(text.find("\"acOnly\""), text.find("\"name\""));
+    auto imported = Transfer::importableProfiles(text).value();
+    ASSERT_EQ(imported.size(), 2u);
+    // Imported copies are new profiles: same content, new identity.
+    EXPECT_NE(imported[0].id, profile.id);
+    EXPECT_EQ(imported[0].name, "Render");
+    EXPECT_TRUE(imported[0].acOnly);
+    EXPECT_EQ(imported[1].name, "Download");
+}
+
+TEST(ProfilesFile, LimitsOnCountNameAndMinutes) {
+    EXPECT_EQ(Transfer::importableProfiles(profilesText(100)).value().size(), 100u);
+    EXPECT_NE(importError(profilesText(101)).find("101 profiles"), std::string::npos);
+    EXPECT_TRUE(Transfer::importableProfiles("[]").value().empty());
+
+    // Names count user-perceived characters: a family emoji is one.
+    const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467";
+    EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, repeated(family, 100))).ok());
+    EXPECT_NE(importError(profilesText(1, repeated("a", 101))).find("longer than 100"), std::string::npos);
+    EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "   ")).ok());
+    EXPECT_NE(importError(profilesText(1, "")).find("empty name"), std::string::npos);
+
+    EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "x", "1")).ok());
+    EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "x", "1440")).ok());
+    for (const char* minutes : {"0.5", "1440.5", "-3", "1e999"})
+        EXPECT_FALSE(Transfer::importableProfiles(profilesText(1, "x", minutes)).ok()) << minutes;
+}
+
+TEST(ProfilesFile, OneBadEntryRejectsTheFileWithAClearReason) {
+    std::string text = profilesText(3);
+    text.replace(text.rfind("\"minutes\":60"), 12, "\"minutes\":\"60\"");
+    EXPECT_NE(importError(text).find("[2].minutes"), std::string::npos);
+    EXPECT_NE(importError("{\"name\":\"x\"}").find("list of profiles"), std::string::npos);
+    EXPECT_NE(importError("[{\"name\":").find("not valid JSON"), std::string::npos);
+    EXPECT_NE(importError(R"([{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"x","minutes":5}])").find("\"display\" is missing"),
+              std::string::npos);
+    EXPECT_FALSE(Transfer::importableProfiles(std::string(200000, '[')).ok());
+}
+
+TEST(HistoryCsv, LinesFieldsAndDates) {
+    EXPECT_EQ(Transfer::historyCsv({}), "Date,Event,Reason,Battery,Duration seconds\n");
+
+    HistoryEvent ended("Ended", "Stopped, \"quoted\"\nsecond line", "-5%", 59.9, Instant::fromUnix(1773480413.7));
+    HistoryEvent started("Started", "Manual session", "Battery 80%", 0.4, Instant::fromUnix(0));
+    const std::string csv = Transfer::historyCsv({ended, started});
+    EXPECT_EQ(csv, "Date,Event,Reason,Battery,Duration seconds\n"
+                   "\"2026-03-14T09:26:53Z\",\"Ended\",\"Stopped, \"\"quoted\"\"\nsecond line\",\"'-5%\",\"59\"\n"
+                   "\"1970-01-01T00:00:00Z\",\"Started\",\"Manual session\",\"Battery 80%\",\"0\"");
+    EXPECT_EQ(csv.find('\r'), std::string::npos);
+}
+
+TEST(HistoryCsv, DatesAreUtcWhateverTheZone) {
+    const char* saved = std::getenv("TZ");
+    const std::string previous = saved ? saved : "";
+    setenv("TZ", "Pacific/Kiritimati", 1);
+    tzset();
+    EXPECT_EQ(Transfer::isoUtc(Instant::fromUnix(1773480413)), "2026-03-14T09:26:53Z");
+    if (saved)
+        setenv("TZ", previous.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+    EXPECT_EQ(Transfer::isoUtc(Instant::fromUnix(-1.5)), "1969-12-31T23:59:58Z");
+}
+
+TEST(Files, AtomicWriteAndBoundedRead) {
+    QTemporaryDir dir;
+    const std::filesystem::path path = dir.filePath(QStringLiteral("out.json")).toStdString();
+    ASSERT_TRUE(Transfer::writeFileAtomically(path, "first").ok());
+    ASSERT_TRUE(Transfer::writeFileAtomically(path, "second").ok());
+    EXPECT_EQ(Transfer::readFile(path, 100).value(), "second");
+    EXPECT_NE(Transfer::readFile(path, 3).error().description.find("larger"), std::string::npos);
+    EXPECT_FALSE(Transfer::readFile(path.parent_path() / "missing", 100).ok());
+    // A destination in a missing folder fails and reports why.
+    EXPECT_FALSE(Transfer::writeFileAtomically(path.parent_path() / "no" / "such.json", "x").ok());
+}
+
+TEST(DriveReader, ReadsWithoutChangingTheFile) {
+    QTemporaryDir dir;
+    const std::filesystem::path small = dir.filePath(QStringLiteral("small.bin")).toStdString();
+    const std::filesystem::path empty = dir.filePath(QStringLiteral("empty.bin")).toStdString();
+    std::ofstream(small) << std::string(10000, 'x');
+    std::ofstream{empty};
+    struct stat before {};
+    ASSERT_EQ(::stat(small.c_str(), &before), 0);
+    EXPECT_TRUE(touchDriveFile(small).ok());
+    EXPECT_TRUE(touchDriveFile(empty).ok());
+    struct stat after {};
+    ASSERT_EQ(::stat(small.c_str(), &after), 0);
+    EXPECT_EQ(after.st_size, before.st_size);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+
+    EXPECT_FALSE(touchDriveFile(dir.filePath(QStringLiteral("gone")).toStdString()).ok());
+    EXPECT_FALSE(touchDriveFile(dir.path().toStdString()).ok());
+}
