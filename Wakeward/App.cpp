@@ -1,6 +1,7 @@
 #include "App.h"
 
 #include "controller/Model.h"
+#include "ui/Dashboard.h"
 #include "ui/Icons.h"
 #include "ui/MainWindow.h"
 #include "ui/Panel.h"
@@ -44,7 +45,9 @@ App::App(Model& model, bool background, QObject* parent) : QObject(parent), m_mo
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(appIcon());
 
-    m_window = std::make_unique<MainWindow>(model);
+    auto* dashboard = new Dashboard(model);
+    connect(this, &App::inspectorRequested, dashboard, &Dashboard::showInspector);
+    m_window = std::make_unique<MainWindow>(model, dashboard);
     connect(m_window.get(), &MainWindow::quitRequested, this, &App::quitRequested);
     const QSettings settings;
     applyAppearance(*m_window, settings.value(QStringLiteral("appearance"), QStringLiteral("system")).toString());
@@ -94,7 +97,7 @@ void App::activate() {
 
 void App::openInspector() {
     activate();
-    m_model.refreshOtherAssertions();
+    // The dashboard shows the inspector page, which reads the reports afresh.
     emit inspectorRequested();
 }
 

@@ -1,0 +1,42 @@
+#include "ui/EditorFrame.h"
+
+#include "ui/Widgets.h"
+
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace wakeward {
+
+EditorFrame::EditorFrame(QDialog* dialog, const QString& title) {
+    dialog->setWindowTitle(title);
+    dialog->setModal(true);
+    // The sheet takes the main window's light or dark palette.
+    dialog->setAttribute(Qt::WA_WindowPropagation);
+    layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(22, 18, 22, 18);
+    layout->setSpacing(12);
+    auto* heading = new QLabel(title, dialog);
+    heading->setFont(scaledFont(dialog, 1.3, true));
+    layout->addWidget(heading);
+}
+
+void EditorFrame::finish(QDialog* dialog, const QString& saveText) {
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    cancel = new QPushButton(QStringLiteral("Cancel"), dialog);
+    cancel->setAutoDefault(false);
+    save = new QPushButton(saveText, dialog);
+    save->setDefault(true);
+    emphasise(save);
+    row->addWidget(cancel);
+    row->addWidget(save);
+    layout->addSpacing(6);
+    layout->addLayout(row);
+    // Escape rejects the dialog by itself; Return presses the default button.
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+}
+
+} // namespace wakeward

@@ -1,0 +1,68 @@
+#include "ui/ProfileEditor.h"
+
+#include "ui/EditorFrame.h"
+#include "ui/Widgets.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace wakeward {
+
+ProfileEditor::ProfileEditor(Profile profile, QWidget* parent) : QDialog(parent), m_profile(std::move(profile)) {
+    EditorFrame frame(this, QStringLiteral("Task profile"));
+    auto* form = new QFormLayout;
+    form->setHorizontalSpacing(14);
+    m_name = new QLineEdit(QString::fromStdString(m_profile.name), this);
+    m_name->setAccessibleName(QStringLiteral("Name"));
+    m_name->setMinimumWidth(260);
+    connect(m_name, &QLineEdit::textEdited, this, [this](const QString& text) {
+        m_profile.name = text.toStdString();
+        refreshSave();
+    });
+    form->addRow(QStringLiteral("Name"), m_name);
+    m_minutes = new NumberField(QStringLiteral("Minutes"), this);
+    m_minutes->setValue(m_profile.minutes);
+    connect(m_minutes, &NumberField::valueEdited, this, [this](double value) {
+        m_profile.minutes = value;
+        refreshSave();
+    });
+    form->addRow(QStringLiteral("Minutes"), m_minutes);
+    frame.layout->addLayout(form);
+
+    auto addSwitch = [this, &frame](const QString& text, bool& field) {
+        auto* box = new QCheckBox(text, this);
+        box->setChecked(field);
+        connect(box, &QCheckBox::toggled, this, [&field](bool on) { field = on; });
+        frame.layout->addWidget(box);
+        return box;
+    };
+    m_display = addSwitch(QStringLiteral("Keep display awake"), m_profile.display);
+    m_mains = addSwitch(QStringLiteral("Mains power only"), m_profile.acOnly);
+    m_favourite = addSwitch(QStringLiteral("Menu-bar favourite"), m_profile.favourite);
+
+    frame.finish(this, QStringLiteral("Save"));
+    m_save = frame.save;
+    m_cancel = frame.cancel;
+    connect(m_save, &QPushButton::clicked, this, [this] {
+        if (!acceptable(m_profile))
+            return;
+        emit saved(m_profile);
+        accept();
+    });
+    refreshSave();
+}
+
+bool ProfileEditor::acceptable(const Profile& profile) {
+    const bool named = profile.name.find_first_not_of(" \t") != std::string::npos;
+    return named && std::isfinite(profile.minutes) && profile.minutes >= 1 && profile.minutes <= 1440;
+}
+
+void ProfileEditor::refreshSave() {
+    m_save->setEnabled(acceptable(m_profile));
+}
+
+} // namespace wakeward

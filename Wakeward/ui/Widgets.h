@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QFrame>
+#include <QLineEdit>
+#include <optional>
+
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+
+namespace wakeward {
+
+// A text field bound to a decimal number in the locale's form. Any number is accepted; text
+// that is not a number leaves the bound value at the last valid number, and the field shows
+// that number again once editing ends.
+class NumberField : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit NumberField(const QString& accessibleName, QWidget* parent = nullptr);
+
+    double value() const { return m_value; }
+    // Shows `value` unless the user is typing something that already means it.
+    void setValue(double value);
+
+    // The number in the locale's decimal form, as the field writes it.
+    static QString format(double value);
+    // Reads the locale's decimal form (group separators allowed) or the plain C form.
+    static std::optional<double> parse(const QString& text);
+
+signals:
+    // The user typed a new valid number.
+    void valueEdited(double value);
+
+private:
+    void textWasEdited(const QString& text);
+
+    double m_value = 0;
+};
+
+// A group as the pages are made of: a bold title above a rounded card that holds the content.
+class TitledGroup : public QWidget {
+    Q_OBJECT
+public:
+    explicit TitledGroup(const QString& title, QWidget* parent = nullptr);
+
+    QString title() const;
+    void setTitle(const QString& title);
+    // The card's layout, for the group's content.
+    QVBoxLayout* body() const { return m_body; }
+
+private:
+    QLabel* m_title = nullptr;
+    QVBoxLayout* m_body = nullptr;
+};
+
+// The rounded card behind a group's content.
+class Card : public QFrame {
+    Q_OBJECT
+public:
+    explicit Card(QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// Smaller text; `secondary` also dims it.
+QLabel* captionLabel(const QString& text, QWidget* parent, bool secondary = true);
+
+// The main action of a row, drawn in the accent colour.
+void emphasise(QPushButton* button);
+// An action that removes something, drawn in red.
+void markDestructive(QPushButton* button);
+
+// The widget's font scaled by `scale`, bold when asked.
+QFont scaledFont(const QWidget* widget, qreal scale, bool bold);
+
+} // namespace wakeward

@@ -1,0 +1,433 @@
+#include "UiRig.h"
+#include "ui/FenmarchHeader.h"
+#include "ui/FenmarchNavigationLabel.h"
+#include "ui/OverviewPage.h"
+#include "ui/ProfileEditor.h"
+#include "ui/ProfilesPage.h"
+#include "ui/SessionsPage.h"
+#include "ui/StatusGroup.h"
+#include "ui/Widgets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimeEdit>
+#include <QToolButton>
+#include <QUrlQuery>
+#include <QtTest>
+
+using namespace wakeward;
+using test::DashboardRig;
+
+namespace {
+
+const QStringList sessionSteps = {"Choose a duration, end time or running app.",
+                                  "Choose display and battery policies, then start.",
+                                  "Stop from the app or menu bar at any time."};
+
+ProfilesPage* profilesPage(Dashboard& dashboard) {
+    return qobject_cast<ProfilesPage*>(dashboard.pageWidget("Profiles"));
+}
+
+SessionsPage* sessionsPage(Dashboard& dashboard) {
+    return qobject_cast<SessionsPage*>(dashboard.pageWidget("Sessions"));
+}
+
+QStringList profileNames(const Model& model) {
+    QStringList names;
+    for (const Profile& profile : model.profiles())
+        names << QString::fromStdString(profile.name);
+    return names;
+}
+
+} // namespace
+
+class DashboardTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_settings;
+
+private slots:
+    void initTestCase() { test::usePrivateSettings(m_settings); }
+    void init() { QSettings().clear(); }
+
+    // The sidebar lists the ten pages in order; selecting one shows its title and its steps,
+    // and a page without steps of its own shows the session steps.
+    void pagesAndTheirSteps() {
+        DashboardRig ui;
+        Dashboard& dashboard = *ui.dashboard;
+        QCOMPARE(Dashboard::pageTitles(),
+                 QStringList({"Overview", "Sessions", "Sleep Inspector", "Profiles", "Rules", "Schedules",
+                              "Drive Awake", "History", "Settings", "About"}));
+        QCOMPARE(dashboard.page(), QStringLiteral("Overview"));
+        QCOMPARE(dashboard.titleLabel()->text(), QStringLiteral("Overview"));
+        QCOMPARE(dashboard.shownSteps(), sessionSteps);
+
+        for (const QString& page : Dashboard::pageTitles()) {
+            dashboard.navigationLabel(page)->click();
+            QCOMPARE(dashboard.page(), page);
+            QCOMPARE(dashboard.titleLabel()->text(), page);
+            QVERIFY(dashboard.navigationLabel(page)->selected());
+            QVERIFY(!dashboard.pageWidget(page)->isHidden());
+            QCOMPARE(dashboard.shownSteps().size(), 3);
+            QVERIFY(!Dashboard::pageSymbol(page).isEmpty());
+        }
+        QCOMPARE(Dashboard::stepsFor("Settings"), sessionSteps);
+        QCOMPARE(Dashboard::stepsFor("About"), sessionSteps);
+        QCOMPARE(Dashboard::stepsFor("Rules").first(), QStringLiteral("Add conditions and choose All or Any."));
+        QCOMPARE(Dashboard::stepsFor("History").last(), QStringLiteral("Export CSV or clear history in this app."));
+        QVERIFY(!dashboard.navigationLabel("Overview")->selected());
+        QVERIFY(dashboard.pageWidget("Overview")->isHidden());
+
+        // Switching the steps off hides them at once and is remembered.
+        dashboard.setStepsVisible(false);
+        QVERIFY(dashboard.shownSteps().isEmpty());
+        QCOMPARE(QSettings().value("fenmarch.showSteps").toBool(), false);
+        DashboardRig again;
+        QVERIFY(again.dashboard->shownSteps().isEmpty());
+        dashboard.setStepsVisible(true);
+        QCOMPARE(dashboard.shownSteps(), sessionSteps);
+    }
+
+    // The header links to the maker's site, tagged with the app and where the link sits.
+    void headerLinkCarriesItsSource() {
+        DashboardRig ui;
+        auto* header = ui.dashboard->findChild<FenmarchHeader*>();
+        QVERIFY(header);
+        const QUrlQuery query(header->linkUrl());
+        QCOMPARE(query.queryItemValue("utm_source"), QStringLiteral("wakeward"));
+        QCOMPARE(query.queryItemValue("utm_medium"), QStringLiteral("app"));
+        QCOMPARE(query.queryItemValue("utm_campaign"), QStringLiteral("fenmarch_branding"));
+        QCOMPARE(query.queryItemValue("utm_content"), QStringLiteral("sidebar"));
+        QVERIFY(header->link()->text().contains("Visit "));
+        QCOMPARE(header->link()->toolTip(), QStringLiteral("software by fenmarch. Visit website"));
+    }
+
+    // The toolbar's "Start session" from another page goes to Sessions and starts the form's
+    // session; while active it reads "Stop all" and stops with automation paused.
+    void toolbarStartsFromAnyPage() {
+        DashboardRig ui;
+        Dashboard& dashboard = *ui.dashboard;
+        ui.model->setMinutes(25);
+        dashboard.setPage("History");
+        QCOMPARE(dashboard.toolbarButton()->text(), QStringLiteral("Start session"));
+        dashboard.toolbarButton()->click();
+        QCOMPARE(dashboard.page(), QStringLiteral("Sessions"));
+        QVERIFY(ui.model->active());
+        QVERIFY(ui.model->manual());
+        QCOMPARE(*ui.model->deadline(), ui.rig.time->now + 25 * 60);
+        QCOMPARE(dashboard.toolbarButton()->text(), QStringLiteral("Stop all"));
+        QCOMPARE(sessionsPage(dashboard)->startButton()->text(), QStringLiteral("Replace session"));
+
+        dashboard.toolbarButton()->click();
+        QVERIFY(!ui.model->active());
+        QVERIFY(ui.model->automationPaused());
+        QVERIFY(QString::fromStdString(test::records(*ui.model, "Ended").front().reason).endsWith("Stopped by you"));
+        QCOMPARE(dashboard.toolbarButton()->text(), QStringLiteral("Start session"));
+    }
+
+    // Every route to the inspector reads the other processes' holds afresh.
+    void inspectorRefreshesByEveryRoute() {
+        DashboardRig ui;
+        Dashboard& dashboard = *ui.dashboard;
+        const int before = *ui.listings;
+        dashboard.navigationLabel("Sleep Inspector")->click();
+        QCOMPARE(*ui.listings, before + 1);
+        QVERIFY(ui.model->otherAssertions().has_value());
+
+        // The notification from the tray, while the page is already shown.
+        dashboard.showInspector();
+        QCOMPARE(*ui.listings, before + 2);
+
+        // "Inspect" in the status group of the Overview page.
+        dashboard.setPage("Overview");
+        auto* inspect = ui.button(dashboard.pageWidget("Overview"), "Inspect");
+        QVERIFY(inspect);
+        inspect->click();
+        QCOMPARE(dashboard.page(), QStringLiteral("Sleep Inspector"));
+        QCOMPARE(*ui.listings, before + 3);
+
+        // Leaving the page reads nothing.
+        dashboard.setPage("Rules");
+        QCOMPARE(*ui.listings, before + 3);
+    }
+
+    // The controller's message shows as one alert "Wakeward" with "OK"; dismissing it in any
+    // way clears the message. A message that comes while the window is hidden waits.
+    void messageAlertClearsTheMessage() {
+        DashboardRig ui;
+        Dashboard& dashboard = *ui.dashboard;
+        ui.model->setMessage("Could not save local settings: disk full");
+        QVERIFY(!dashboard.messageAlert());
+
+        dashboard.show();
+        QMessageBox* alert = dashboard.messageAlert();
+        QVERIFY(alert);
+        QCOMPARE(alert->windowTitle(), QStringLiteral("Wakeward"));
+        QCOMPARE(alert->text(), QStringLiteral("Could not save local settings: disk full"));
+        QCOMPARE(alert->buttons().size(), 1);
+        QCOMPARE(alert->buttons().first()->text().remove('&'), QStringLiteral("OK"));
+        alert->buttons().first()->click();
+        QVERIFY(!ui.model->message());
+        QVERIFY(!dashboard.messageAlert());
+
+        // Escape dismisses it as well.
+        ui.model->setMessage("Choose a duration between 1 and 1,440 minutes.");
+        alert = dashboard.messageAlert();
+        QVERIFY(alert);
+        QTest::keyClick(alert, Qt::Key_Escape);
+        QVERIFY(!ui.model->message());
+
+        // A refused start reaches the user through the alert.
+        ui.model->setMinutes(2000);
+        sessionsPage(dashboard)->startButton()->click();
+        QVERIFY(dashboard.messageAlert());
+        QCOMPARE(dashboard.messageAlert()->text(), QStringLiteral("Choose a duration between 1 and 1,440 minutes."));
+        dashboard.messageAlert()->reject();
+        QVERIFY(!ui.model->message());
+    }
+
+    // "Edit" saves in place, "New profile" appends with its defaults, "Cancel" changes
+    // nothing; every save is written to the store.
+    void profileSheetsReplaceOrAppend() {
+        DashboardRig ui;
+        Dashboard& dashboard = *ui.dashboard;
+        ProfilesPage* page = profilesPage(dashboard);
+        const QStringList before = profileNames(*ui.model);
+
+        page->button(2, "Edit")->click();
+        ProfileEditor* editor = dashboard.profileEditor();
+        QVERIFY(editor);
+        QCOMPARE(editor->profile(), ui.model->profiles()[2]);
+        QTest::keyClicks(editor->nameField(), " nightly");
+        QVERIFY(ui.model->profiles()[2].name == before[2].toStdString()); // a copy is edited
+        editor->saveButton()->click();
+        QStringList expected = before;
+        expected[2] += " nightly";
+        QCOMPARE(profileNames(*ui.model), expected);
+
+        page->newButton()->click();
+        editor = dashboard.profileEditor();
+        QVERIFY(editor);
+        const Profile fresh = editor->profile();
+        QCOMPARE(fresh.name, std::string("Custom profile"));
+        QCOMPARE(fresh.minutes, 60.0);
+        QVERIFY(!fresh.display && !fresh.acOnly && fresh.favourite);
+        for (const Profile& existing : ui.model->profiles())
+            QVERIFY(existing.id != fresh.id);
+        editor->saveButton()->click();
+        expected << "Custom profile";
+        QCOMPARE(profileNames(*ui.model), expected);
+        QCOMPARE(ui.model->profiles().back().id, fresh.id);
+
+        page->button(0, "Edit")->click();
+        QTest::keyClicks(dashboard.profileEditor()->nameField(), "zzz");
+        QTest::keyClick(dashboard.profileEditor(), Qt::Key_Escape);
+        QVERIFY(!dashboard.profileEditor());
+        QCOMPARE(profileNames(*ui.model), expected);
+
+        auto stored = ui.rig.store().load<Profiles>("profiles");
+        QVERIFY(stored && stored->has_value());
+        QCOMPARE(**stored, ui.model->profiles());
+    }
+
+    // Duplicating twice gives two " copy" entries with their own ids; a copy of a copy adds
+    // " copy" again; favourite and delete work on the profile with that id.
+    void duplicateFavouriteAndDelete() {
+        DashboardRig ui;
+        ProfilesPage* page = profilesPage(*ui.dashboard);
+        const Profile original = ui.model->profiles()[0];
+        const std::size_t count = ui.model->profiles().size();
+
+        page->button(0, "Duplicate")->click();
+        page->button(0, "Duplicate")->click();
+        const Profiles& profiles = ui.model->profiles();
+        QCOMPARE(profiles.size(), count + 2);
+        const Profile first = profiles[count];
+        const Profile second = profiles[count + 1];
+        QCOMPARE(first.name, original.name + " copy");
+        QCOMPARE(second.name, original.name + " copy");
+        QVERIFY(first.id != second.id && first.id != original.id && second.id != original.id);
+        QCOMPARE(first.minutes, original.minutes);
+        QCOMPARE(first.favourite, original.favourite);
+
+        page->button(count, "Duplicate")->click();
+        QCOMPARE(ui.model->profiles().back().name, original.name + " copy copy");
+        QCOMPARE(page->groups().size(), count + 3);
+        QCOMPARE(page->groups().back()->title(), QString::fromStdString(original.name + " copy copy"));
+
+        QCOMPARE(page->button(1, "Unfavourite")->text(), QStringLiteral("Unfavourite"));
+        page->button(1, "Unfavourite")->click();
+        QVERIFY(!ui.model->profiles()[1].favourite);
+        QVERIFY(page->button(1, "Favourite"));
+
+        page->button(count, "Delete")->click();
+        QCOMPARE(ui.model->profiles().size(), count + 2);
+        QVERIFY(std::none_of(ui.model->profiles().begin(), ui.model->profiles().end(),
+                             [&](const Profile& p) { return p.id == first.id; }));
+        auto stored = ui.rig.store().load<Profiles>("profiles");
+        QCOMPARE(**stored, ui.model->profiles());
+    }
+
+    // The summary line truncates the minutes and names both policies.
+    void profileSummary() {
+        Profile profile(std::string("Render"), 90.5);
+        QCOMPARE(ProfilesPage::summary(profile), QStringLiteral("90 minutes • Display may sleep • Battery safeguard"));
+        profile.minutes = 60;
+        profile.display = true;
+        profile.acOnly = true;
+        QCOMPARE(ProfilesPage::summary(profile), QStringLiteral("60 minutes • Display awake • Mains only"));
+        profile.minutes = 1e300;
+        QVERIFY(ProfilesPage::summary(profile).endsWith(QStringLiteral(" minutes • Display awake • Mains only")));
+
+        DashboardRig ui;
+        ui.model->setProfiles({Profile(std::string("Long"), 90.5)});
+        QStringList texts;
+        for (QLabel* label : profilesPage(*ui.dashboard)->groups().front()->findChildren<QLabel*>())
+            texts << label->text();
+        QVERIFY(texts.contains("90 minutes • Display may sleep • Battery safeguard"));
+    }
+
+    // The session form is bound to the controller both ways: the mode picks the rows shown, the
+    // minutes field takes any number and keeps the last one when the text is not a number.
+    void sessionFormBinding() {
+        DashboardRig ui;
+        SessionsPage* page = sessionsPage(*ui.dashboard);
+        QStringList modes;
+        for (int i = 0; i < page->modePicker()->count(); ++i)
+            modes << page->modePicker()->itemText(i);
+        QCOMPARE(modes, QStringList({"For a duration", "Until a time", "Until stopped", "While an app runs"}));
+        QVERIFY(page->showsRow("Duration"));
+        QVERIFY(!page->showsRow("Until local time"));
+        QVERIFY(!page->showsRow("Running application"));
+
+        page->minutesField()->setFocus();
+        page->minutesField()->selectAll();
+        QTest::keyClicks(page->minutesField(), "2000");
+        QCOMPARE(ui.model->minutes(), 2000.0);
+        page->minutesField()->selectAll();
+        QTest::keyClicks(page->minutesField(), "soon");
+        QCOMPARE(ui.model->minutes(), 2000.0);
+        ui.model->setMinutes(45);
+        QCOMPARE(page->minutesField()->value(), 45.0);
+
+        page->modePicker()->setCurrentIndex(1);
+        emit page->modePicker()->activated(1);
+        QCOMPARE(ui.model->mode(), SessionMode::until);
+        QVERIFY(!page->showsRow("Duration"));
+        QVERIFY(page->showsRow("Until local time"));
+        page->clockPicker()->setTime(QTime(7, 30));
+        QCOMPARE(ui.calendar().minuteOfDay(ui.model->clock()), std::optional<int>(7 * 60 + 30));
+        ui.model->setClock(*ui.calendar().nextOccurrence(22, 15, ui.rig.time->now));
+        QCOMPARE(page->clockPicker()->time(), QTime(22, 15));
+
+        ui.model->setMode(SessionMode::indefinite);
+        QCOMPARE(page->modePicker()->currentText(), QStringLiteral("Until stopped"));
+        QVERIFY(!page->showsRow("Until local time"));
+
+        page->displaySwitch()->click();
+        QVERIFY(ui.model->keepDisplay());
+        ui.model->setAcOnly(true);
+        QVERIFY(page->mainsSwitch()->isChecked());
+        QVERIFY(!page->stopButton()->isEnabled());
+    }
+
+    // Application mode lists the running applications after "Choose an app"; with none chosen
+    // the controller refuses to start.
+    void applicationPicker() {
+        DashboardRig ui;
+        ui.rig.source->apps = {{41, "vlc", "VLC media player"}, {42, "rsync", ""}};
+        ui.rig.source->snapshot.running = {"vlc", "rsync"};
+        ui.model->setMode(SessionMode::application);
+        SessionsPage* page = sessionsPage(*ui.dashboard);
+        QVERIFY(page->showsRow("Running application"));
+        AppPicker* picker = page->appPicker();
+        picker->reload();
+        QCOMPARE(picker->count(), 3);
+        QCOMPARE(picker->itemText(0), QStringLiteral("Choose an app"));
+        QCOMPARE(picker->itemText(1), QStringLiteral("VLC media player"));
+        QCOMPARE(picker->itemText(2), QStringLiteral("App"));
+        QCOMPARE(picker->currentIndex(), 0);
+
+        page->startButton()->click();
+        QVERIFY(!ui.model->manual());
+        QCOMPARE(*ui.model->message(), std::string("Choose an application that is currently running."));
+
+        picker->setCurrentIndex(2);
+        emit picker->activated(2);
+        QCOMPARE(ui.model->appID(), std::string("rsync"));
+        page->startButton()->click();
+        QVERIFY(ui.model->manual());
+        QCOMPARE(QString::fromStdString(ui.model->reason()), QStringLiteral("Manual • While an app runs"));
+    }
+
+    // The status group: no "Resume automation" unless paused, "Stop all" only while active,
+    // and the countdown ticks only while it can be seen.
+    void statusGroupFollowsTheController() {
+        DashboardRig ui;
+        Dashboard& dashboard = *ui.dashboard;
+        StatusGroup* status = sessionsPage(dashboard)->status();
+        QVERIFY(status->resumeButton()->isHidden());
+        QVERIFY(!status->stopButton()->isEnabled());
+        QCOMPARE(status->stateLine()->text(), QStringLiteral("Idle system sleep allowed"));
+        QVERIFY(status->countdown()->isHidden());
+        QVERIFY(status->startedLine()->isHidden());
+
+        dashboard.resize(1000, 700);
+        dashboard.show();
+        dashboard.setPage("Sessions");
+        ui.model->setMinutes(5);
+        ui.model->start();
+        QCOMPARE(status->stateLine()->text(), QStringLiteral("Idle system sleep prevented"));
+        QVERIFY(status->stopButton()->isEnabled());
+        QCOMPARE(status->countdown()->text(), QStringLiteral("Ends 5:00"));
+        QVERIFY(status->startedLine()->text().startsWith(QStringLiteral("Started ")));
+        QVERIFY(status->ticking());
+        QVERIFY(!status->resumeButton()->isVisible());
+
+        ui.rig.time->advance(61);
+        QTRY_COMPARE_WITH_TIMEOUT(status->countdown()->text(), QStringLiteral("Ends 3:59"), 2500);
+
+        // The Overview's own status group is hidden, so it does not tick.
+        auto* overview = qobject_cast<OverviewPage*>(dashboard.pageWidget("Overview"));
+        QVERIFY(overview);
+        QVERIFY(!overview->status()->ticking());
+        dashboard.hide();
+        QVERIFY(!status->ticking());
+        dashboard.show();
+
+        status->stopButton()->click();
+        QVERIFY(!ui.model->active());
+        QVERIFY(status->resumeButton()->isVisible());
+        status->resumeButton()->click();
+        QVERIFY(!ui.model->automationPaused());
+        QVERIFY(status->resumeButton()->isHidden());
+    }
+
+    // The Overview's headline follows the state and its button leads to Sessions.
+    void overviewFollowsTheState() {
+        DashboardRig ui;
+        Dashboard& dashboard = *ui.dashboard;
+        QWidget* overview = dashboard.pageWidget("Overview");
+        auto* setUp = ui.button(overview, "Set up a session");
+        QVERIFY(setUp);
+        QStringList texts;
+        for (QLabel* label : overview->findChildren<QLabel*>())
+            texts << label->text();
+        QVERIFY(texts.contains("Ready when you are"));
+        QVERIFY(texts.contains("Idle sleep is allowed"));
+        ui.model->start();
+        texts.clear();
+        for (QLabel* label : overview->findChildren<QLabel*>())
+            texts << label->text();
+        QVERIFY(texts.contains("Keeping idle sleep away"));
+        setUp->click();
+        QCOMPARE(dashboard.page(), QStringLiteral("Sessions"));
+    }
+};
+
+QTEST_MAIN(DashboardTest)
+#include "DashboardTest.moc"

@@ -1,0 +1,365 @@
+#include "UiRig.h"
+#include "ui/ProfileEditor.h"
+#include "ui/RuleEditor.h"
+#include "ui/RulesPage.h"
+#include "ui/ScheduleEditor.h"
+#include "ui/SchedulesPage.h"
+#include "ui/Widgets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace wakeward;
+using test::DashboardRig;
+
+namespace {
+
+// Replaces a field's text the way typing does.
+void retype(QLineEdit* field, const QString& text) {
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, text);
+}
+
+void chooseKind(const RuleEditor::ConditionRow& row, SignalKind kind) {
+    const int index = row.kind->findData(static_cast<int>(kind));
+    row.kind->setCurrentIndex(index);
+    emit row.kind->activated(index);
+}
+
+// A schedule whose start and end show these local clock times in `calendar`.
+Schedule recurringAt(const Calendar& calendar, Instant now, int startHour, int endHour) {
+    Schedule schedule(now);
+    schedule.start = *calendar.nextOccurrence(startHour, 0, now);
+    schedule.end = *calendar.nextOccurrence(endHour, 0, now);
+    return schedule;
+}
+
+} // namespace
+
+class EditorsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_settings;
+
+private slots:
+    void initTestCase() { test::usePrivateSettings(m_settings); }
+
+    // "Save" needs a name with more than spaces and 1 to 1440 minutes; names are not trimmed,
+    // and text that is not a number keeps the last valid minutes.
+    void profileEditorSaveEnabling() {
+        Profile profile(std::string("Backup"), 60);
+        ProfileEditor editor(profile);
+        QSignalSpy saved(&editor, &ProfileEditor::saved);
+        QVERIFY(editor.saveButton()->isEnabled());
+
+        retype(editor.nameField(), " \t  ");
+        QVERIFY(!editor.saveButton()->isEnabled());
+        retype(editor.nameField(), " Lead");
+        QVERIFY(editor.saveButton()->isEnabled());
+
+        const std::pair<const char*, bool> cases[] = {{"0.5", false}, {"1", true}, {"1440", true}, {"1441", false},
+                                                      {"1440.5", false}, {"90.5", true}};
+        for (const auto& [text, enabled] : cases) {
+            retype(editor.minutesField(), QLocale::system().toString(QLocale::c().toDouble(text), 'f',
+                                                                     QLocale::FloatingPointShortest));
+            QCOMPARE(editor.saveButton()->isEnabled(), enabled);
+        }
+        retype(editor.minutesField(), "ninety");
+        QCOMPARE(editor.profile().minutes, 90.5);
+        QVERIFY(editor.saveButton()->isEnabled());
+        emit editor.minutesField()->editingFinished();
+        QCOMPARE(editor.minutesField()->text(), NumberField::format(90.5));
+
+        editor.displaySwitch()->click();
+        editor.favouriteSwitch()->click();
+        // Return saves from any field of the shown sheet.
+        editor.show();
+        QTest::keyClick(editor.nameField(), Qt::Key_Return);
+        QCOMPARE(saved.size(), 1);
+        QVERIFY(!editor.isVisible());
+        const auto result = saved.first().first().value<Profile>();
+        QCOMPARE(result.name, std::string(" Lead"));
+        QCOMPARE(result.minutes, 90.5);
+        QVERIFY(result.display);
+        QVERIFY(!result.favourite);
+        QCOMPARE(result.id, profile.id);
+    }
+
+    // "Save rule" needs a valid rule and a grace of 0 to 300 seconds.
+    void ruleEditorSaveEnabling() {
+        DashboardRig ui;
+        Rule rule;
+        rule.name = "Plugged in";
+        RuleEditor editor(rule, *ui.model, {});
+        QVERIFY(editor.saveButton()->isEnabled());
+        const std::pair<double, bool> cases[] = {{-1, false}, {0, true}, {300, true}, {301, false}, {300.5, false}};
+        for (const auto& [grace, enabled] : cases) {
+            retype(editor.graceField(), NumberField::format(grace));
+            QCOMPARE(editor.rule().grace, grace);
+            QCOMPARE(editor.saveButton()->isEnabled(), enabled);
+        }
+        retype(editor.graceField(), "0");
+        retype(editor.nameField(), "   ");
+        QVERIFY(!editor.saveButton()->isEnabled());
+        retype(editor.nameField(), "Plugged in");
+        QVERIFY(editor.saveButton()->isEnabled());
+
+        // A numeric condition without a number makes the rule invalid.
+        editor.addConditionButton()->click();
+        chooseKind(editor.conditionRows().back(), SignalKind::cpu);
+        QVERIFY(!editor.saveButton()->isEnabled());
+        QTest::keyClicks(editor.conditionRows().back().value, "50");
+        QVERIFY(editor.saveButton()->isEnabled());
+
+        editor.priorityStepper()->stepBy(5);
+        QCOMPARE(editor.priorityStepper()->text(), QStringLiteral("Priority 15"));
+        QCOMPARE(editor.rule().priority, 15);
+    }
+
+    // "Allow idle sleep" disables the display switch but keeps its value.
+    void allowKeepsTheDisplayChoice() {
+        DashboardRig ui;
+        Rule rule;
+        rule.display = true;
+        RuleEditor editor(rule, *ui.model, {});
+        QVERIFY(editor.displaySwitch()->isEnabled());
+        const int allow = editor.actionPicker()->findText("Allow idle sleep");
+        editor.actionPicker()->setCurrentIndex(allow);
+        emit editor.actionPicker()->activated(allow);
+        QCOMPARE(editor.rule().action, RuleAction::allow);
+        QVERIFY(!editor.displaySwitch()->isEnabled());
+        QVERIFY(editor.displaySwitch()->isChecked());
+        QVERIFY(editor.rule().display);
+        const int awake = editor.actionPicker()->findText("Keep awake");
+        editor.actionPicker()->setCurrentIndex(awake);
+        emit editor.actionPicker()->activated(awake);
+        QVERIFY(editor.displaySwitch()->isEnabled());
+    }
+
+    // Each kind labels its value field; a kind without a value hides it and keeps the value.
+    void conditionValueFields() {
+        QCOMPARE(RuleEditor::valueLabel(SignalKind::battery), QStringLiteral("Threshold"));
+        QCOMPARE(RuleEditor::valueLabel(SignalKind::traffic), QStringLiteral("Threshold"));
+        QCOMPARE(RuleEditor::valueLabel(SignalKind::volume), QStringLiteral("Volume UUID"));
+        QCOMPARE(RuleEditor::valueLabel(SignalKind::frontmostApp), QStringLiteral("Bundle identifier"));
+        QCOMPARE(RuleEditor::valueLabel(SignalKind::audio), QStringLiteral("Name contains"));
+        QVERIFY(RuleEditor::valueLabel(SignalKind::display).isEmpty());
+
+        DashboardRig ui;
+        Rule rule;
+        rule.conditions = {Condition(SignalKind::runningApp, "vlc")};
+        RuleEditor editor(rule, *ui.model, {});
+        const auto& row = editor.conditionRows().front();
+        QCOMPARE(row.label->text(), QStringLiteral("Bundle identifier"));
+        QVERIFY(!row.value->isHidden());
+        chooseKind(row, SignalKind::ac);
+        QVERIFY(row.value->isHidden());
+        QVERIFY(row.label->isHidden());
+        QCOMPARE(editor.rule().conditions.front().value, std::string("vlc"));
+        QCOMPARE(editor.rule().conditions.front().kind, SignalKind::ac);
+        chooseKind(row, SignalKind::display);
+        QVERIFY(row.value->isHidden());
+        chooseKind(row, SignalKind::usb);
+        QVERIFY(!row.value->isHidden());
+        QCOMPARE(row.label->text(), QStringLiteral("Name contains"));
+        QCOMPARE(row.value->text(), QStringLiteral("vlc"));
+    }
+
+    // Conditions are added with their defaults and removed by identifier.
+    void addAndRemoveConditions() {
+        DashboardRig ui;
+        Rule rule;
+        rule.conditions = {Condition(SignalKind::ac, ""), Condition(SignalKind::usb, "Keyboard")};
+        RuleEditor editor(rule, *ui.model, {});
+        editor.addConditionButton()->click();
+        QCOMPARE(editor.rule().conditions.size(), std::size_t(3));
+        const Condition added = editor.rule().conditions.back();
+        QCOMPARE(added.kind, SignalKind::runningApp);
+        QVERIFY(added.value.empty());
+        QVERIFY(added.id != rule.conditions[0].id && added.id != rule.conditions[1].id);
+        QCOMPARE(editor.conditionRows().size(), std::size_t(3));
+
+        QToolButton* remove = editor.conditionRows()[0].remove;
+        QCOMPARE(remove->accessibleName(), QStringLiteral("Remove condition"));
+        QVERIFY(!remove->icon().isNull());
+        remove->click();
+        QCOMPARE(editor.rule().conditions.size(), std::size_t(2));
+        QCOMPARE(editor.rule().conditions[0].id, rule.conditions[1].id);
+        QCOMPARE(editor.rule().conditions[1].id, added.id);
+        QCOMPARE(editor.conditionRows()[0].value->text(), QStringLiteral("Keyboard"));
+
+        // With no conditions left the rule cannot be saved.
+        editor.conditionRows()[1].remove->click();
+        editor.conditionRows()[0].remove->click();
+        QVERIFY(editor.rule().conditions.empty());
+        QVERIFY(!editor.saveButton()->isEnabled());
+    }
+
+    // "Available local signals" lists the running applications and the mounted volumes.
+    void availableSignals() {
+        DashboardRig ui;
+        ui.rig.source->apps = {{41, "vlc", "VLC media player"}, {42, "rsync", ""}};
+        ui.rig.source->snapshot.volumes = {"B2C4-1111", "0A1F-2222"};
+        ui.model->refreshSignals(false);
+        RuleEditor editor(Rule(), *ui.model, {});
+        QVERIFY(editor.signalsText()->isHidden());
+        editor.signalsToggle()->click();
+        QVERIFY(!editor.signalsText()->isHidden());
+        QCOMPARE(editor.signalsText()->text(),
+                 QStringLiteral("Apps: VLC media player: vlc\nApp: rsync\nVolume UUIDs: 0A1F-2222, B2C4-1111"));
+    }
+
+    // The live test gets the working copy and the trace follows the controller.
+    void liveTestUsesTheWorkingCopy() {
+        DashboardRig ui;
+        std::vector<Rule> tested;
+        RuleEditor editor(Rule(), *ui.model, [&](const Rule& rule) { tested.push_back(rule); });
+        retype(editor.nameField(), "Edited");
+        editor.testButton()->click();
+        QCOMPARE(tested.size(), std::size_t(1));
+        QCOMPARE(tested.front().name, std::string("Edited"));
+        QVERIFY(!ui.model->manual());
+        QCOMPARE(editor.traceLabel()->text(), QString::fromStdString(ui.model->ruleTrace()));
+    }
+
+    // Recurring windows need weekdays and different clock times (overnight is fine); one-off
+    // windows need an end after the start.
+    void scheduleEditorSaveEnabling() {
+        DashboardRig ui;
+        const Calendar calendar = ui.calendar();
+        const Instant now = ui.rig.time->now;
+        QVERIFY(!ScheduleEditor::acceptable(recurringAt(calendar, now, 9, 9), calendar));
+        QVERIFY(ScheduleEditor::acceptable(recurringAt(calendar, now, 22, 6), calendar));
+        Schedule noDays = recurringAt(calendar, now, 22, 6);
+        noDays.weekdays.clear();
+        QVERIFY(!ScheduleEditor::acceptable(noDays, calendar));
+        Schedule unnamed = recurringAt(calendar, now, 22, 6);
+        unnamed.name.clear();
+        QVERIFY(!ScheduleEditor::acceptable(unnamed, calendar));
+
+        Schedule once(now);
+        once.recurring = false;
+        once.end = once.start;
+        QVERIFY(!ScheduleEditor::acceptable(once, calendar));
+        once.end = once.start + 60;
+        QVERIFY(ScheduleEditor::acceptable(once, calendar));
+
+        // The same through the pickers, which show the calendar's local clock.
+        ScheduleEditor editor(recurringAt(calendar, now, 9, 10), ui.time());
+        QCOMPARE(editor.startPicker()->time(), QTime(9, 0));
+        QVERIFY(editor.saveButton()->isEnabled());
+        editor.endPicker()->setTime(QTime(9, 0));
+        QVERIFY(!editor.saveButton()->isEnabled());
+        editor.startPicker()->setTime(QTime(22, 0));
+        editor.endPicker()->setTime(QTime(6, 0));
+        QVERIFY(editor.saveButton()->isEnabled());
+        QCOMPARE(calendar.minuteOfDay(editor.schedule().start), std::optional<int>(22 * 60));
+        QCOMPARE(calendar.minuteOfDay(editor.schedule().end), std::optional<int>(6 * 60));
+        QVERIFY(!editor.startPicker()->displayFormat().contains("yy"));
+
+        editor.recurringSwitch()->click();
+        QVERIFY(editor.startPicker()->displayFormat().contains("yyyy"));
+        QVERIFY(editor.weekdayButton(1)->parentWidget()->isHidden());
+        editor.endPicker()->setDateTime(editor.startPicker()->dateTime());
+        QVERIFY(!editor.saveButton()->isEnabled());
+        editor.endPicker()->setDateTime(editor.startPicker()->dateTime().addDays(1));
+        QVERIFY(editor.saveButton()->isEnabled());
+        QCOMPARE(editor.schedule().end - editor.schedule().start, 86400.0);
+    }
+
+    // Weekday toggles are labelled Sunday first, add a day once, keep the order of switching
+    // and remove every occurrence.
+    void weekdayToggles() {
+        DashboardRig ui;
+        Schedule schedule(ui.rig.time->now);
+        schedule.weekdays = {5, 5, 2};
+        ScheduleEditor editor(schedule, ui.time());
+        for (int number = 1; number <= 7; ++number)
+            QCOMPARE(editor.weekdayButton(number)->text(), ScheduleEditor::weekdayName(number));
+        QCOMPARE(ScheduleEditor::weekdayName(1), QLocale::system().dayName(7, QLocale::ShortFormat));
+        QCOMPARE(ScheduleEditor::weekdayName(2), QLocale::system().dayName(1, QLocale::ShortFormat));
+        QVERIFY(editor.weekdayButton(5)->isChecked());
+        QVERIFY(!editor.weekdayButton(3)->isChecked());
+
+        editor.weekdayButton(3)->click();
+        editor.setWeekday(3, true);
+        QCOMPARE(editor.schedule().weekdays, (std::vector<std::int64_t>{5, 5, 2, 3}));
+        editor.weekdayButton(5)->click();
+        QCOMPARE(editor.schedule().weekdays, (std::vector<std::int64_t>{2, 3}));
+        QVERIFY(!editor.weekdayButton(5)->isChecked());
+        editor.weekdayButton(1)->click();
+        QCOMPARE(editor.schedule().weekdays, (std::vector<std::int64_t>{2, 3, 1}));
+
+        editor.weekdayButton(1)->click();
+        editor.weekdayButton(2)->click();
+        editor.weekdayButton(3)->click();
+        QVERIFY(editor.schedule().weekdays.empty());
+        QVERIFY(!editor.saveButton()->isEnabled());
+    }
+
+    // Rules and schedules saved from their pages are stored and take effect at once; an edit
+    // keeps its place, and cancelling changes nothing.
+    void rulesAndSchedulesApplyOnSave() {
+        DashboardRig ui;
+        Dashboard& dashboard = *ui.dashboard;
+        auto* rules = qobject_cast<RulesPage*>(dashboard.pageWidget("Rules"));
+        QVERIFY(rules);
+        rules->newButton()->click();
+        RuleEditor* editor = dashboard.ruleEditor();
+        QVERIFY(editor);
+        retype(editor->nameField(), "On mains");
+        retype(editor->graceField(), "0");
+        editor->enabledSwitch()->click();
+        editor->saveButton()->click();
+        QCOMPARE(ui.model->rules().size(), std::size_t(1));
+        QVERIFY(ui.model->active());
+        QCOMPARE(QString::fromStdString(ui.model->reason()), QStringLiteral("Rule: On mains"));
+        QCOMPARE(**ui.rig.store().load<Rules>("rules"), ui.model->rules());
+
+        Rule second = ui.model->rules().front();
+        second.id = Uuid::generate();
+        second.name = "Second";
+        ui.model->setRules({ui.model->rules().front(), second});
+        rules->editButton(0)->click();
+        retype(dashboard.ruleEditor()->nameField(), "First");
+        dashboard.ruleEditor()->saveButton()->click();
+        QCOMPARE(ui.model->rules().size(), std::size_t(2));
+        QCOMPARE(ui.model->rules()[0].name, std::string("First"));
+        QCOMPARE(ui.model->rules()[1].name, std::string("Second"));
+
+        rules->editButton(1)->click();
+        retype(dashboard.ruleEditor()->nameField(), "Changed");
+        dashboard.ruleEditor()->cancelButton()->click();
+        QCOMPARE(ui.model->rules()[1].name, std::string("Second"));
+
+        ui.model->setRules({});
+        ui.model->refresh();
+        QVERIFY(!ui.model->active());
+        auto* schedules = qobject_cast<SchedulesPage*>(dashboard.pageWidget("Schedules"));
+        QVERIFY(schedules);
+        schedules->newButton()->click();
+        ScheduleEditor* scheduleEditor = dashboard.scheduleEditor();
+        QVERIFY(scheduleEditor);
+        QCOMPARE(scheduleEditor->schedule().start, ui.rig.time->now);
+        scheduleEditor->recurringSwitch()->click();
+        scheduleEditor->findChildren<QCheckBox*>().back()->click(); // "Enabled"
+        QVERIFY(scheduleEditor->schedule().enabled);
+        scheduleEditor->saveButton()->click();
+        QCOMPARE(ui.model->schedules().size(), std::size_t(1));
+        QVERIFY(ui.model->active());
+        QCOMPARE(QString::fromStdString(ui.model->reason()), QStringLiteral("Schedule: Work session"));
+    }
+};
+
+QTEST_MAIN(EditorsTest)
+#include "EditorsTest.moc"
