@@ -18,15 +18,6 @@ Rule withId(Rule rule, const char* id) {
 
 } // namespace
 
-// With nothing configured every pass allows idle sleep.
-TEST(Automation, NothingConfiguredAllowsSleep) {
-    ModelRig rig;
-    auto model = rig.make();
-    model->refresh();
-    EXPECT_EQ(model->reason(), "Idle sleep is allowed");
-    EXPECT_FALSE(model->active());
-}
-
 // A rule counts once it has matched for its grace without a break; a break starts the count again.
 TEST(Automation, GraceCountsUnbrokenMatching) {
     ModelRig rig;

@@ -101,15 +101,6 @@ TEST(LinuxWorkspaceEvents, SleepAndWake) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 1 && events.holdsSleepDelay(); }, 5000));
 }
 
-// Without a system bus there are no sleep events, and nothing fails.
-TEST(LinuxWorkspaceEvents, NoSystemBus) {
-    DBusHarness::ensureApplication();
-    Recorder recorder;
-    LinuxWorkspaceEvents events(offline());
-    events.start(recorder.handlers());
-    EXPECT_FALSE(events.holdsSleepDelay());
-}
-
 // A mount in a private mount namespace of this process is reported through the mount table.
 TEST(LinuxWorkspaceEvents, MountIsReported) {
     DBusHarness::ensureApplication();

@@ -42,9 +42,6 @@ struct ModelRig {
         services.notifier = std::make_unique<FakeNotifier>(notes);
         services.calendar = [zone = zone] { return Calendar::forZone(zone).value(); };
         services.events = std::make_unique<FakeWorkspaceEvents>(events);
-        services.otherAssertions = [] {
-            return OptionalTexts(std::vector<std::string>{"Process 7 • idle\nbackup"});
-        };
         return std::make_unique<Model>(std::move(services));
     }
 

@@ -167,16 +167,6 @@ TEST(ModelStartup, ShutdownDuringSession) {
     EXPECT_FALSE(store.load<std::optional<Instant>>("activeSession")->value().has_value());
 }
 
-// The inspector listing comes through the injected lister.
-TEST(ModelStartup, OtherAssertionsAreListedOnRequest) {
-    ModelRig rig;
-    auto model = rig.make();
-    EXPECT_FALSE(model->otherAssertions());
-    model->refreshOtherAssertions();
-    ASSERT_TRUE(model->otherAssertions());
-    EXPECT_EQ(model->otherAssertions()->size(), 1u);
-}
-
 // Going to sleep drops everything but leaves automation running for after the wake.
 TEST(ModelStartup, SleepEndsEverythingAndAutomationResumes) {
     ModelRig rig;

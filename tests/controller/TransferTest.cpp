@@ -1,5 +1,6 @@
-#include "controller/DriveReader.h"
 #include "controller/Transfer.h"
+
+#include "controller/DriveReader.h"
 
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -11,12 +12,14 @@ using namespace wakeward;
 
 namespace {
 
-std::string profilesText(std::size_t count, const std::string& name = "Backup", const std::string& minutes = "60") {
+std::string profilesText(std::size_t count, const std::string& name = "Backup",
+                         const std::string& minutes = "60") {
     std::string text = "[";
     for (std::size_t i = 0; i < count; ++i) {
         if (i > 0)
             text += ",";
-        text += R"({"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":")" + name + R"(","minutes":)" + minutes +
+        text += R"({"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":")" + name +
+                R"(","minutes":)" + minutes +
                 R"(,"display":true,"acOnly":false,"favourite":false})";
     }
     return text + "]";
@@ -40,7 +43,8 @@ std::string repeated(const std::string& piece, int count) {
 TEST(ProfilesFile, ExportIsPrettySortedAndReadsBack) {
     Profile profile("Render", 180, false, true);
     const std::string text = Transfer::profilesJson({profile, Profile("Download")}).value();
-    EXPECT_EQ(text.find("\n    \"acOnly\": true,\n    \"display\": false,\n    \"favourite\": true,\n    \"id\""),
+    EXPECT_EQ(text.find("\n    \"acOnly\": true,\n    \"display\": false,\n    \"favourite\": "
+                        "true,\n    \"id\""),
               text.find("\n    \"acOnly\""));
     EXPECT_LT(text.find("\"acOnly\""), text.find("\"name\""));
     auto imported = Transfer::importableProfiles(text).value();
@@ -60,7 +64,8 @@ TEST(ProfilesFile, LimitsOnCountNameAndMinutes) {
     // Names count user-perceived characters: a family emoji is one.
     const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467";
     EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, repeated(family, 100))).ok());
-    EXPECT_NE(importError(profilesText(1, repeated("a", 101))).find("longer than 100"), std::string::npos);
+    EXPECT_NE(importError(profilesText(1, repeated("a", 101))).find("longer than 100"),
+              std::string::npos);
     EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "   ")).ok());
     EXPECT_NE(importError(profilesText(1, "")).find("empty name"), std::string::npos);
 
@@ -76,19 +81,23 @@ TEST(ProfilesFile, OneBadEntryRejectsTheFileWithAClearReason) {
     EXPECT_NE(importError(text).find("[2].minutes"), std::string::npos);
     EXPECT_NE(importError("{\"name\":\"x\"}").find("list of profiles"), std::string::npos);
     EXPECT_NE(importError("[{\"name\":").find("not valid JSON"), std::string::npos);
-    EXPECT_NE(importError(R"([{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"x","minutes":5}])").find("\"display\" is missing"),
-              std::string::npos);
+    EXPECT_NE(
+        importError(R"([{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"x","minutes":5}])")
+            .find("\"display\" is missing"),
+        std::string::npos);
     EXPECT_FALSE(Transfer::importableProfiles(std::string(200000, '[')).ok());
 }
 
 TEST(HistoryCsv, LinesFieldsAndDates) {
     EXPECT_EQ(Transfer::historyCsv({}), "Date,Event,Reason,Battery,Duration seconds\n");
 
-    HistoryEvent ended("Ended", "Stopped, \"quoted\"\nsecond line", "-5%", 59.9, Instant::fromUnix(1773480413.7));
+    HistoryEvent ended("Ended", "Stopped, \"quoted\"\nsecond line", "-5%", 59.9,
+                       Instant::fromUnix(1773480413.7));
     HistoryEvent started("Started", "Manual session", "Battery 80%", 0.4, Instant::fromUnix(0));
     const std::string csv = Transfer::historyCsv({ended, started});
     EXPECT_EQ(csv, "Date,Event,Reason,Battery,Duration seconds\n"
-                   "\"2026-03-14T09:26:53Z\",\"Ended\",\"Stopped, \"\"quoted\"\"\nsecond line\",\"'-5%\",\"59\"\n"
+                   "\"2026-03-14T09:26:53Z\",\"Ended\",\"Stopped, \"\"quoted\"\"\nsecond "
+                   "line\",\"'-5%\",\"59\"\n"
                    "\"1970-01-01T00:00:00Z\",\"Started\",\"Manual session\",\"Battery 80%\",\"0\"");
     EXPECT_EQ(csv.find('\r'), std::string::npos);
 }
