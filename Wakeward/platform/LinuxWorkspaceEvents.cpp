@@ -203,6 +203,9 @@ void LinuxWorkspaceEvents::watchActiveWindow() {
                                                         QSocketNotifier::Read);
     connect(watch->notifier.get(), &QSocketNotifier::activated, this, [this] {
         if (xcb_connection_has_error(m_x11->connection) != 0) {
+            // The X server went away; the notifier is still in its own signal, so it goes later.
+            m_x11->notifier->setEnabled(false);
+            m_x11->notifier.release()->deleteLater();
             m_x11.reset();
             return;
         }
