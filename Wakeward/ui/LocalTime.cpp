@@ -1,6 +1,7 @@
 #include "ui/LocalTime.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTimeZone>
 #include <algorithm>
 #include <cmath>
@@ -26,6 +27,12 @@ QString fourDigitYears(QString format) {
     return format;
 }
 
+// The editors set hours and minutes only; some locales' short forms carry seconds.
+QString withoutSeconds(QString format) {
+    static const QRegularExpression seconds(QStringLiteral("[:.]?s+"));
+    return format.remove(seconds).trimmed();
+}
+
 } // namespace
 
 QDateTime localFields(Instant instant, const Calendar& calendar) {
@@ -47,11 +54,11 @@ QString shortTime(Instant instant, const Calendar& calendar) {
 }
 
 QString shortDateTimeEditFormat() {
-    return fourDigitYears(QLocale::system().dateTimeFormat(QLocale::ShortFormat));
+    return withoutSeconds(fourDigitYears(QLocale::system().dateTimeFormat(QLocale::ShortFormat)));
 }
 
 QString shortTimeEditFormat() {
-    return QLocale::system().timeFormat(QLocale::ShortFormat);
+    return withoutSeconds(QLocale::system().timeFormat(QLocale::ShortFormat));
 }
 
 } // namespace wakeward

@@ -20,8 +20,8 @@ Instant fromLocalFields(const QDateTime& fields, const Calendar& calendar);
 QString shortDateTime(Instant instant, const Calendar& calendar);
 QString shortTime(Instant instant, const Calendar& calendar);
 
-// The locale's short formats, with four-digit years so that editing cannot land in the
-// wrong century.
+// The locale's short formats for editing: hours and minutes without seconds, and four-digit
+// years so that editing cannot land in the wrong century.
 QString shortDateTimeEditFormat();
 QString shortTimeEditFormat();
 

@@ -102,6 +102,7 @@ RuleEditor::RuleEditor(Rule rule, Model& model, LiveTest liveTest, QWidget* pare
 
     auto* settings = new QFormLayout;
     settings->setHorizontalSpacing(14);
+    settings->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     m_action = enumPicker<RuleAction>(QStringLiteral("Action"), this);
     selectCase(m_action, m_rule.action);
     connect(m_action, &QComboBox::activated, this, [this](int index) {
@@ -132,8 +133,6 @@ RuleEditor::RuleEditor(Rule rule, Model& model, LiveTest liveTest, QWidget* pare
 
     m_signalsToggle = new QToolButton(this);
     m_signalsToggle->setText(QStringLiteral("Available local signals"));
-    m_signalsToggle->setCheckable(true);
-    m_signalsToggle->setChecked(false);
     m_signalsToggle->setArrowType(Qt::RightArrow);
     m_signalsToggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_signalsToggle->setAutoRaise(true);
@@ -141,14 +140,15 @@ RuleEditor::RuleEditor(Rule rule, Model& model, LiveTest liveTest, QWidget* pare
     m_signals->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_signals->setTextFormat(Qt::PlainText);
     m_signals->setVisible(false);
-    connect(m_signalsToggle, &QToolButton::toggled, this, [this](bool open) {
+    connect(m_signalsToggle, &QToolButton::clicked, this, [this] {
+        const bool open = m_signals->isHidden();
         m_signalsToggle->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
         if (open)
             m_signals->setText(signalsSummary());
         m_signals->setVisible(open);
     });
     connect(&model, &Model::snapshotChanged, this, [this] {
-        if (m_signalsToggle->isChecked())
+        if (!m_signals->isHidden())
             m_signals->setText(signalsSummary());
     });
     frame.layout->addWidget(m_signalsToggle, 0, Qt::AlignLeft);
@@ -249,6 +249,7 @@ RuleEditor::ConditionRow RuleEditor::makeRow(const Condition& condition) {
     auto* layout = new QHBoxLayout(row.row);
     layout->setContentsMargins(6, 2, 6, 2);
     row.kind = enumPicker<SignalKind>(QStringLiteral("Condition"), row.row);
+    row.kind->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     selectCase(row.kind, condition.kind);
     row.label = new QLabel(row.row);
     row.value = new QLineEdit(QString::fromStdString(condition.value), row.row);
@@ -265,6 +266,7 @@ RuleEditor::ConditionRow RuleEditor::makeRow(const Condition& condition) {
     layout->addWidget(row.kind);
     layout->addWidget(row.label);
     layout->addWidget(row.value, 1);
+    layout->addStretch(0);
     layout->addWidget(row.remove);
 
     const Uuid id = condition.id;

@@ -43,6 +43,7 @@ ScheduleEditor::ScheduleEditor(Schedule schedule, TimeSource time, QWidget* pare
 
     auto* times = new QFormLayout;
     times->setHorizontalSpacing(14);
+    times->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     auto makePicker = [this](const QString& name, Instant& field) {
         auto* picker = new QDateTimeEdit(this);
         picker->setAccessibleName(name);
@@ -151,7 +152,9 @@ void ScheduleEditor::refresh() {
         QPushButton* button = weekdayButton(number);
         const QSignalBlocker blocker(button);
         const auto& days = m_schedule.weekdays;
-        button->setChecked(std::find(days.begin(), days.end(), number) != days.end());
+        const bool on = std::find(days.begin(), days.end(), number) != days.end();
+        button->setChecked(on);
+        setAccented(button, on);
     }
     m_save->setEnabled(acceptable(m_schedule, m_time.calendar()));
 }

@@ -113,8 +113,11 @@ SessionsPage::SessionsPage(Model& model, Dashboard& dashboard, QWidget* parent)
         m_model.setClock(fromLocalFields(fields, calendar));
     });
     untilColumn->addWidget(m_clock, 0, Qt::AlignLeft);
-    untilColumn->addWidget(captionLabel(
-        QStringLiteral("The next occurrence of this local time is used, including tomorrow if it has passed."), until));
+    QLabel* untilCaption = captionLabel(
+        QStringLiteral("The next occurrence of this local time is used, including tomorrow if it has passed."), until);
+    // The field keeps its natural width in the form, so a wrapped caption would be squeezed.
+    untilCaption->setWordWrap(false);
+    untilColumn->addWidget(untilCaption);
     m_form->addRow(QStringLiteral("Until local time"), until);
 
     m_app = new AppPicker(model, group);

@@ -89,10 +89,12 @@ void Card::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     const QColor window = palette().color(QPalette::Window);
     const QColor base = palette().color(QPalette::Base);
-    // Halfway between the window and the text background: a card that reads in both
-    // appearances without a heavy frame.
-    const QColor fill((window.red() + base.red()) / 2, (window.green() + base.green()) / 2,
-                      (window.blue() + base.blue()) / 2);
+    // A light card lies halfway to the text background; a dark one is lifted above the
+    // window, so that the darker fields and switches on it keep their contrast.
+    const QColor fill = window.lightness() < 128
+                            ? window.lighter(118)
+                            : QColor((window.red() + base.red()) / 2, (window.green() + base.green()) / 2,
+                                     (window.blue() + base.blue()) / 2);
     QColor border = palette().color(QPalette::WindowText);
     border.setAlphaF(0.12f);
     painter.setPen(QPen(border, 1));
@@ -112,14 +114,23 @@ QLabel* captionLabel(const QString& text, QWidget* parent, bool secondary) {
     return label;
 }
 
-void emphasise(QPushButton* button) {
+void setAccented(QPushButton* button, bool accented) {
+    if (!accented) {
+        // An empty palette takes everything from the parent again.
+        button->setPalette(QPalette());
+        return;
+    }
     QPalette palette = button->palette();
-    const QColor accent(0x2f, 0x6f, 0xd0);
+    const QColor accent(0x28, 0x60, 0xc0);
     for (auto group : {QPalette::Active, QPalette::Inactive}) {
         palette.setColor(group, QPalette::Button, accent);
         palette.setColor(group, QPalette::ButtonText, Qt::white);
     }
     button->setPalette(palette);
+}
+
+void emphasise(QPushButton* button) {
+    setAccented(button, true);
     QFont font = button->font();
     font.setBold(true);
     button->setFont(font);

@@ -66,8 +66,10 @@ protected:
 // Smaller text; `secondary` also dims it.
 QLabel* captionLabel(const QString& text, QWidget* parent, bool secondary = true);
 
-// The main action of a row, drawn in the accent colour.
+// The main action of a row, drawn in the accent colour and bold.
 void emphasise(QPushButton* button);
+// Draws the button in the accent colour, or as its neighbours again.
+void setAccented(QPushButton* button, bool accented);
 // An action that removes something, drawn in red.
 void markDestructive(QPushButton* button);
 
