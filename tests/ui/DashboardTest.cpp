@@ -407,6 +407,28 @@ private slots:
         QVERIFY(status->resumeButton()->isHidden());
     }
 
+    // Every control of the frame and the session form can be reached with Tab.
+    void everyControlTakesTabFocus() {
+        DashboardRig ui;
+        Dashboard& dashboard = *ui.dashboard;
+        dashboard.show();
+        dashboard.setPage("Sessions");
+        QSet<QWidget*> chain;
+        QWidget* first = dashboard.navigationLabel("Overview");
+        for (QWidget* each = first->nextInFocusChain(); each != first; each = each->nextInFocusChain())
+            chain.insert(each);
+        QList<QWidget*> controls = {dashboard.toolbarButton(), dashboard.navigationLabel("About")};
+        SessionsPage* page = sessionsPage(dashboard);
+        controls << page->modePicker() << page->minutesField() << page->displaySwitch() << page->mainsSwitch()
+                 << page->startButton() << page->status()->resumeButton();
+        for (QWidget* control : controls) {
+            QVERIFY(chain.contains(control));
+            QVERIFY(control->focusPolicy() & Qt::TabFocus);
+        }
+        for (FenmarchNavigationLabel* label : dashboard.findChildren<FenmarchNavigationLabel*>())
+            QCOMPARE(label->accessibleName(), label->name());
+    }
+
     // The Overview's headline follows the state and its button leads to Sessions.
     void overviewFollowsTheState() {
         DashboardRig ui;
