@@ -33,9 +33,9 @@ const QString inspectorPage = QStringLiteral("Sleep Inspector");
 const QString showStepsKey = QStringLiteral("fenmarch.showSteps");
 
 // Replaces the entry with the record's id where it stands, or appends a new one.
-template <class T>
-std::vector<T> withRecord(std::vector<T> list, const T& record) {
-    const auto found = std::find_if(list.begin(), list.end(), [&](const T& each) { return each.id == record.id; });
+template <class T> std::vector<T> withRecord(std::vector<T> list, const T& record) {
+    const auto found =
+        std::find_if(list.begin(), list.end(), [&](const T& each) { return each.id == record.id; });
     if (found != list.end())
         *found = record;
     else
@@ -120,8 +120,8 @@ Dashboard::Dashboard(Model& model, TimeSource time, QWidget* parent)
     addPage(QStringLiteral("Profiles"), new ProfilesPage(model, *this, content));
     addPage(QStringLiteral("Rules"), new RulesPage(model, *this, content));
     addPage(QStringLiteral("Schedules"), new SchedulesPage(model, *this, content));
-    for (const QString& later : {QStringLiteral("Drive Awake"), QStringLiteral("History"), QStringLiteral("Settings"),
-                                 QStringLiteral("About")})
+    for (const QString& later : {QStringLiteral("Drive Awake"), QStringLiteral("History"),
+                                 QStringLiteral("Settings"), QStringLiteral("About")})
         addPage(later, new QWidget(content));
 
     connect(&model, &Model::activeChanged, this, &Dashboard::refreshToolbar);
@@ -134,10 +134,11 @@ Dashboard::~Dashboard() = default;
 
 const QStringList& Dashboard::pageTitles() {
     static const QStringList titles = {
-        QStringLiteral("Overview"),  QStringLiteral("Sessions"),    QStringLiteral("Sleep Inspector"),
-        QStringLiteral("Profiles"),  QStringLiteral("Rules"),       QStringLiteral("Schedules"),
-        QStringLiteral("Drive Awake"), QStringLiteral("History"),   QStringLiteral("Settings"),
-        QStringLiteral("About")};
+        QStringLiteral("Overview"),        QStringLiteral("Sessions"),
+        QStringLiteral("Sleep Inspector"), QStringLiteral("Profiles"),
+        QStringLiteral("Rules"),           QStringLiteral("Schedules"),
+        QStringLiteral("Drive Awake"),     QStringLiteral("History"),
+        QStringLiteral("Settings"),        QStringLiteral("About")};
     return titles;
 }
 
@@ -163,7 +164,8 @@ QStringList Dashboard::stepsFor(const QString& page) {
         {QStringLiteral("Sleep Inspector"),
          {QStringLiteral("Check Wakeward’s own assertion and its reason."),
           QStringLiteral("Refresh reports from macOS for other processes."),
-          QStringLiteral("Treat missing reports as unknown, not proof that nothing is preventing sleep.")}},
+          QStringLiteral(
+              "Treat missing reports as unknown, not proof that nothing is preventing sleep.")}},
         {QStringLiteral("Profiles"),
          {QStringLiteral("Choose a task preset or create a profile."),
           QStringLiteral("Save its duration, display and power policy."),
@@ -181,12 +183,14 @@ QStringList Dashboard::stepsFor(const QString& page) {
           QStringLiteral("Enable conservative read-only activity."),
           QStringLiteral("Start a session; reads stop when the session ends.")}},
         {QStringLiteral("History"),
-         {QStringLiteral("Review start and end reasons."), QStringLiteral("Filter local events by text."),
+         {QStringLiteral("Review start and end reasons."),
+          QStringLiteral("Filter local events by text."),
           QStringLiteral("Export CSV or clear history in this app.")}},
     };
-    static const QStringList sessionSteps = {QStringLiteral("Choose a duration, end time or running app."),
-                                             QStringLiteral("Choose display and battery policies, then start."),
-                                             QStringLiteral("Stop from the app or menu bar at any time.")};
+    static const QStringList sessionSteps = {
+        QStringLiteral("Choose a duration, end time or running app."),
+        QStringLiteral("Choose display and battery policies, then start."),
+        QStringLiteral("Stop from the app or menu bar at any time.")};
     const auto found = steps.find(page);
     return found == steps.end() ? sessionSteps : found->second;
 }
@@ -318,7 +322,8 @@ void Dashboard::addPage(const QString& title, QWidget* page) {
 void Dashboard::refreshToolbar() {
     const bool active = m_model.active();
     m_toolbarButton->setText(active ? QStringLiteral("Stop all") : QStringLiteral("Start session"));
-    setSymbol(m_toolbarButton, active ? QStringLiteral("stop.circle") : QStringLiteral("play.circle"));
+    setSymbol(m_toolbarButton,
+              active ? QStringLiteral("stop.circle") : QStringLiteral("play.circle"));
 }
 
 void Dashboard::refreshSteps() {
@@ -341,7 +346,8 @@ void Dashboard::showMessage() {
         m_alert->setText(text);
         return;
     }
-    m_alert = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Wakeward"), text, QMessageBox::Ok, this);
+    m_alert = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Wakeward"), text,
+                              QMessageBox::Ok, this);
     m_alert->setAttribute(Qt::WA_DeleteOnClose);
     m_alert->setAttribute(Qt::WA_WindowPropagation);
     m_alert->setEscapeButton(QMessageBox::Ok);

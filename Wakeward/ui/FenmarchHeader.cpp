@@ -11,7 +11,8 @@
 
 namespace wakeward {
 
-FenmarchHeader::FenmarchHeader(const QString& name, const QString& symbol, const QString& source, QWidget* parent)
+FenmarchHeader::FenmarchHeader(const QString& name, const QString& symbol, const QString& source,
+                               QWidget* parent)
     : QWidget(parent), m_name(name), m_symbol(symbol), m_source(source),
       m_url(maker::brandedLink(maker::website, source, QStringLiteral("sidebar"))) {
     auto* layout = new QHBoxLayout(this);

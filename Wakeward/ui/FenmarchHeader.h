@@ -12,7 +12,8 @@ namespace wakeward {
 class FenmarchHeader : public QWidget {
     Q_OBJECT
 public:
-    FenmarchHeader(const QString& name, const QString& symbol, const QString& source, QWidget* parent = nullptr);
+    FenmarchHeader(const QString& name, const QString& symbol, const QString& source,
+                   QWidget* parent = nullptr);
 
     QString name() const { return m_name; }
     QString symbol() const { return m_symbol; }

@@ -13,7 +13,8 @@ constexpr int symbolSquare = 18;
 constexpr int padding = 8;
 } // namespace
 
-FenmarchNavigationLabel::FenmarchNavigationLabel(const QString& name, const QString& symbol, QWidget* parent)
+FenmarchNavigationLabel::FenmarchNavigationLabel(const QString& name, const QString& symbol,
+                                                 QWidget* parent)
     : QAbstractButton(parent), m_symbol(symbol) {
     setText(name);
     setAccessibleName(name);

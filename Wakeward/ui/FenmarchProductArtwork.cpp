@@ -4,7 +4,8 @@
 
 namespace wakeward {
 
-FenmarchProductArtwork::FenmarchProductArtwork(const QString& name, const QString& symbol, int size, QWidget* parent)
+FenmarchProductArtwork::FenmarchProductArtwork(const QString& name, const QString& symbol, int size,
+                                               QWidget* parent)
     : QLabel(parent), m_name(name), m_symbol(symbol) {
     setFixedSize(size, size);
     setAlignment(Qt::AlignCenter);

@@ -8,7 +8,8 @@ namespace wakeward {
 class FenmarchProductArtwork : public QLabel {
     Q_OBJECT
 public:
-    FenmarchProductArtwork(const QString& name, const QString& symbol, int size, QWidget* parent = nullptr);
+    FenmarchProductArtwork(const QString& name, const QString& symbol, int size,
+                           QWidget* parent = nullptr);
 
     QString name() const { return m_name; }
     QString symbol() const { return m_symbol; }

@@ -49,10 +49,13 @@ public:
 private:
     void apply(QWidget* widget) {
         if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-            button->setIcon(symbolIcon(m_name, widget->palette().color(QPalette::Active, QPalette::ButtonText)));
+            button->setIcon(symbolIcon(
+                m_name, widget->palette().color(QPalette::Active, QPalette::ButtonText)));
         } else if (auto* label = qobject_cast<QLabel*>(widget)) {
-            const QPalette::ColorGroup group = widget->isEnabled() ? QPalette::Active : QPalette::Disabled;
-            label->setPixmap(symbolPixmap(m_name, m_size, widget->palette().color(group, label->foregroundRole()),
+            const QPalette::ColorGroup group =
+                widget->isEnabled() ? QPalette::Active : QPalette::Disabled;
+            label->setPixmap(symbolPixmap(m_name, m_size,
+                                          widget->palette().color(group, label->foregroundRole()),
                                           widget->devicePixelRatioF()));
         }
     }

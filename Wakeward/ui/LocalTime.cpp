@@ -17,8 +17,10 @@ QTimeZone zoneOf(const Calendar& calendar) {
 
 QDateTime inZone(Instant instant, const Calendar& calendar) {
     // Stored instants are not range-checked; keep the conversion to milliseconds defined.
-    const double seconds = std::isfinite(instant.unix()) ? std::clamp(instant.unix(), -1e12, 1e12) : 0.0;
-    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(seconds * 1000.0)), zoneOf(calendar));
+    const double seconds =
+        std::isfinite(instant.unix()) ? std::clamp(instant.unix(), -1e12, 1e12) : 0.0;
+    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(seconds * 1000.0)),
+                                          zoneOf(calendar));
 }
 
 QString fourDigitYears(QString format) {

@@ -13,7 +13,8 @@
 
 namespace wakeward {
 
-OverviewPage::OverviewPage(Model& model, Dashboard& dashboard, QWidget* parent) : QWidget(parent), m_model(model) {
+OverviewPage::OverviewPage(Model& model, Dashboard& dashboard, QWidget* parent)
+    : QWidget(parent), m_model(model) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(18);
@@ -21,7 +22,8 @@ OverviewPage::OverviewPage(Model& model, Dashboard& dashboard, QWidget* parent) 
     auto* welcome = new TitledGroup(QStringLiteral("Your Mac, on your terms"), this);
     auto* row = new QHBoxLayout;
     row->setSpacing(18);
-    row->addWidget(new FenmarchProductArtwork(QStringLiteral("Wakeward"), QStringLiteral("moon.zzz"), 100, welcome),
+    row->addWidget(new FenmarchProductArtwork(QStringLiteral("Wakeward"),
+                                              QStringLiteral("moon.zzz"), 100, welcome),
                    0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(6);
@@ -35,22 +37,25 @@ OverviewPage::OverviewPage(Model& model, Dashboard& dashboard, QWidget* parent) 
     m_battery = captionLabel(QString(), welcome);
     texts->addWidget(m_battery);
     m_setUp = new QPushButton(QStringLiteral("Set up a session"), welcome);
-    connect(m_setUp, &QPushButton::clicked, this, [&dashboard] { dashboard.setPage(QStringLiteral("Sessions")); });
+    connect(m_setUp, &QPushButton::clicked, this,
+            [&dashboard] { dashboard.setPage(QStringLiteral("Sessions")); });
     texts->addWidget(m_setUp, 0, Qt::AlignLeft);
     texts->addStretch(1);
     row->addLayout(texts, 1);
     welcome->body()->addLayout(row);
     layout->addWidget(welcome);
 
-    m_status = new StatusGroup(model, {dashboard.time(), [&dashboard] { dashboard.showInspector(); }}, this);
+    m_status = new StatusGroup(
+        model, {dashboard.time(), [&dashboard] { dashboard.showInspector(); }}, this);
     layout->addWidget(m_status);
 
     auto* boundaries = new TitledGroup(QStringLiteral("Clear boundaries"), this);
-    auto* text = new QLabel(
-        QStringLiteral("Wakeward controls idle system and display sleep. It does not bypass lid-close sleep, critical "
-                       "battery actions, manual Sleep, screen locking or screensavers. It never changes your macOS "
-                       "power settings."),
-        boundaries);
+    auto* text = new QLabel(QStringLiteral("Wakeward controls idle system and display sleep. It "
+                                           "does not bypass lid-close sleep, critical "
+                                           "battery actions, manual Sleep, screen locking or "
+                                           "screensavers. It never changes your macOS "
+                                           "power settings."),
+                            boundaries);
     text->setWordWrap(true);
     boundaries->body()->addWidget(text);
     layout->addWidget(boundaries);

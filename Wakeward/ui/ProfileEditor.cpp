@@ -12,7 +12,8 @@
 
 namespace wakeward {
 
-ProfileEditor::ProfileEditor(Profile profile, QWidget* parent) : QDialog(parent), m_profile(std::move(profile)) {
+ProfileEditor::ProfileEditor(Profile profile, QWidget* parent)
+    : QDialog(parent), m_profile(std::move(profile)) {
     EditorFrame frame(this, QStringLiteral("Task profile"));
     auto* form = new QFormLayout;
     form->setHorizontalSpacing(14);
@@ -58,7 +59,8 @@ ProfileEditor::ProfileEditor(Profile profile, QWidget* parent) : QDialog(parent)
 
 bool ProfileEditor::acceptable(const Profile& profile) {
     const bool named = profile.name.find_first_not_of(" \t") != std::string::npos;
-    return named && std::isfinite(profile.minutes) && profile.minutes >= 1 && profile.minutes <= 1440;
+    return named && std::isfinite(profile.minutes) && profile.minutes >= 1 &&
+           profile.minutes <= 1440;
 }
 
 void ProfileEditor::refreshSave() {

@@ -49,10 +49,13 @@ QString ProfilesPage::summary(const Profile& profile) {
     double whole = std::trunc(profile.minutes);
     if (whole == 0)
         whole = 0; // never "-0"
-    const QString minutes = std::isfinite(whole) ? QString::number(whole, 'f', 0) : QString::number(whole);
+    const QString minutes =
+        std::isfinite(whole) ? QString::number(whole, 'f', 0) : QString::number(whole);
     return minutes + QStringLiteral(" minutes • ") +
-           (profile.display ? QStringLiteral("Display awake") : QStringLiteral("Display may sleep")) +
-           QStringLiteral(" • ") + (profile.acOnly ? QStringLiteral("Mains only") : QStringLiteral("Battery safeguard"));
+           (profile.display ? QStringLiteral("Display awake")
+                            : QStringLiteral("Display may sleep")) +
+           QStringLiteral(" • ") +
+           (profile.acOnly ? QStringLiteral("Mains only") : QStringLiteral("Battery safeguard"));
 }
 
 QPushButton* ProfilesPage::button(std::size_t index, const QString& text) const {
@@ -86,14 +89,15 @@ TitledGroup* ProfilesPage::makeGroup(const Profile& profile) {
     const Uuid id = profile.id;
 
     auto* row = new QHBoxLayout;
-    auto* favourite =
-        new QPushButton(profile.favourite ? QStringLiteral("Unfavourite") : QStringLiteral("Favourite"), group);
+    auto* favourite = new QPushButton(
+        profile.favourite ? QStringLiteral("Unfavourite") : QStringLiteral("Favourite"), group);
     connect(favourite, &QPushButton::clicked, this, [this, id] { toggleFavourite(id); });
     auto* start = new QPushButton(QStringLiteral("Start"), group);
     emphasise(start);
     connect(start, &QPushButton::clicked, this, [this, profile] { m_model.start(profile); });
     auto* edit = new QPushButton(QStringLiteral("Edit"), group);
-    connect(edit, &QPushButton::clicked, this, [this, profile] { m_dashboard.editProfile(profile); });
+    connect(edit, &QPushButton::clicked, this,
+            [this, profile] { m_dashboard.editProfile(profile); });
     auto* duplicate = new QPushButton(QStringLiteral("Duplicate"), group);
     connect(duplicate, &QPushButton::clicked, this, [this, id] { this->duplicate(id); });
     auto* remove = new QPushButton(QStringLiteral("Delete"), group);
@@ -109,7 +113,8 @@ TitledGroup* ProfilesPage::makeGroup(const Profile& profile) {
 
 void ProfilesPage::toggleFavourite(const Uuid& id) {
     Profiles profiles = m_model.profiles();
-    const auto found = std::find_if(profiles.begin(), profiles.end(), [&](const Profile& p) { return p.id == id; });
+    const auto found = std::find_if(profiles.begin(), profiles.end(),
+                                    [&](const Profile& p) { return p.id == id; });
     if (found == profiles.end())
         return;
     found->favourite = !found->favourite;
@@ -119,7 +124,8 @@ void ProfilesPage::toggleFavourite(const Uuid& id) {
 
 void ProfilesPage::duplicate(const Uuid& id) {
     Profiles profiles = m_model.profiles();
-    const auto found = std::find_if(profiles.begin(), profiles.end(), [&](const Profile& p) { return p.id == id; });
+    const auto found = std::find_if(profiles.begin(), profiles.end(),
+                                    [&](const Profile& p) { return p.id == id; });
     if (found == profiles.end())
         return;
     Profile copy = *found;

@@ -24,19 +24,18 @@ namespace wakeward {
 
 namespace {
 
-template <class E>
-QComboBox* enumPicker(const QString& name, QWidget* parent) {
+template <class E> QComboBox* enumPicker(const QString& name, QWidget* parent) {
     auto* picker = new QComboBox(parent);
     picker->setAccessibleName(name);
     for (E value : allCases<E>()) {
         const auto text = title(value);
-        picker->addItem(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), static_cast<int>(value));
+        picker->addItem(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                        static_cast<int>(value));
     }
     return picker;
 }
 
-template <class E>
-void selectCase(QComboBox* picker, E value) {
+template <class E> void selectCase(QComboBox* picker, E value) {
     const QSignalBlocker blocker(picker);
     picker->setCurrentIndex(picker->findData(static_cast<int>(value)));
 }
@@ -61,15 +60,17 @@ RuleEditor::RuleEditor(Rule rule, Model& model, LiveTest liveTest, QWidget* pare
     auto* matchRow = new QHBoxLayout;
     m_match = enumPicker<MatchMode>(QStringLiteral("Match"), this);
     selectCase(m_match, m_rule.mode);
-    connect(m_match, &QComboBox::activated, this,
-            [this](int index) { m_rule.mode = static_cast<MatchMode>(m_match->itemData(index).toInt()); });
+    connect(m_match, &QComboBox::activated, this, [this](int index) {
+        m_rule.mode = static_cast<MatchMode>(m_match->itemData(index).toInt());
+    });
     m_priority = new QSpinBox(this);
     m_priority->setAccessibleName(QStringLiteral("Priority"));
     m_priority->setPrefix(QStringLiteral("Priority "));
     m_priority->setRange(0, 100);
     m_priority->setSingleStep(1);
     m_priority->setValue(static_cast<int>(std::clamp<std::int64_t>(m_rule.priority, 0, 100)));
-    connect(m_priority, &QSpinBox::valueChanged, this, [this](int value) { m_rule.priority = value; });
+    connect(m_priority, &QSpinBox::valueChanged, this,
+            [this](int value) { m_rule.priority = value; });
     matchRow->addWidget(m_match);
     matchRow->addSpacing(12);
     matchRow->addWidget(m_priority);
@@ -207,14 +208,14 @@ QString RuleEditor::valueLabel(SignalKind kind) {
 QString RuleEditor::signalsSummary() const {
     QStringList apps;
     for (const RunningApp& app : m_model.runningApps())
-        apps << (app.name.empty() ? QStringLiteral("App") : QString::fromStdString(app.name)) + QStringLiteral(": ") +
-                    QString::fromStdString(app.identifier);
+        apps << (app.name.empty() ? QStringLiteral("App") : QString::fromStdString(app.name)) +
+                    QStringLiteral(": ") + QString::fromStdString(app.identifier);
     QStringList volumes;
     for (const std::string& volume : m_model.snapshot().volumes)
         volumes << QString::fromStdString(volume);
     volumes.sort();
-    return QStringLiteral("Apps: ") + apps.join(QLatin1Char('\n')) + QLatin1Char('\n') + QStringLiteral("Volume UUIDs: ") +
-           volumes.join(QStringLiteral(", "));
+    return QStringLiteral("Apps: ") + apps.join(QLatin1Char('\n')) + QLatin1Char('\n') +
+           QStringLiteral("Volume UUIDs: ") + volumes.join(QStringLiteral(", "));
 }
 
 void RuleEditor::rebuildConditions() {

@@ -28,7 +28,9 @@ RulesPage::RulesPage(Model& model, Dashboard& dashboard, QWidget* parent)
 }
 
 QPushButton* RulesPage::editButton(std::size_t index) const {
-    return index < m_groups.size() ? m_groups[index]->findChild<QPushButton*>(QStringLiteral("edit")) : nullptr;
+    return index < m_groups.size()
+               ? m_groups[index]->findChild<QPushButton*>(QStringLiteral("edit"))
+               : nullptr;
 }
 
 void RulesPage::rebuild() {

@@ -50,10 +50,11 @@ ScheduleEditor::ScheduleEditor(Schedule schedule, TimeSource time, QWidget* pare
         // The picker holds the calendar's wall-clock fields; the zone is applied on the way back.
         picker->setTimeSpec(Qt::UTC);
         picker->setDateTime(localFields(field, m_time.calendar()));
-        connect(picker, &QDateTimeEdit::dateTimeChanged, this, [this, &field](const QDateTime& fields) {
-            field = fromLocalFields(fields, m_time.calendar());
-            refresh();
-        });
+        connect(picker, &QDateTimeEdit::dateTimeChanged, this,
+                [this, &field](const QDateTime& fields) {
+                    field = fromLocalFields(fields, m_time.calendar());
+                    refresh();
+                });
         return picker;
     };
     m_start = makePicker(QStringLiteral("Start"), m_schedule.start);
@@ -71,8 +72,10 @@ ScheduleEditor::ScheduleEditor(Schedule schedule, TimeSource time, QWidget* pare
         button->setCheckable(true);
         button->setAutoDefault(false);
         button->setMinimumWidth(44);
-        button->setAccessibleName(QLocale::system().dayName(number == 1 ? 7 : number - 1, QLocale::LongFormat));
-        connect(button, &QPushButton::toggled, this, [this, number](bool on) { setWeekday(number, on); });
+        button->setAccessibleName(
+            QLocale::system().dayName(number == 1 ? 7 : number - 1, QLocale::LongFormat));
+        connect(button, &QPushButton::toggled, this,
+                [this, number](bool on) { setWeekday(number, on); });
         m_weekdays[static_cast<std::size_t>(number - 1)] = button;
         days->addWidget(button);
     }
@@ -89,10 +92,11 @@ ScheduleEditor::ScheduleEditor(Schedule schedule, TimeSource time, QWidget* pare
     addSwitch(QStringLiteral("Mains power only"), m_schedule.acOnly);
     addSwitch(QStringLiteral("Also keep display awake"), m_schedule.display);
     addSwitch(QStringLiteral("Enabled"), m_schedule.enabled);
-    frame.layout->addWidget(captionLabel(QStringLiteral("An overnight window belongs to its starting weekday. Recurring "
-                                                        "windows use local clock time and follow timezone or "
-                                                        "daylight-saving changes."),
-                                         this));
+    frame.layout->addWidget(captionLabel(
+        QStringLiteral("An overnight window belongs to its starting weekday. Recurring "
+                       "windows use local clock time and follow timezone or "
+                       "daylight-saving changes."),
+        this));
 
     frame.finish(this, QStringLiteral("Save"));
     m_save = frame.save;

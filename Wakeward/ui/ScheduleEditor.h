@@ -30,7 +30,9 @@ public:
     QCheckBox* recurringSwitch() const { return m_recurring; }
     QDateTimeEdit* startPicker() const { return m_start; }
     QDateTimeEdit* endPicker() const { return m_end; }
-    QPushButton* weekdayButton(int number) const { return m_weekdays.at(static_cast<std::size_t>(number - 1)); }
+    QPushButton* weekdayButton(int number) const {
+        return m_weekdays.at(static_cast<std::size_t>(number - 1));
+    }
     QPushButton* saveButton() const { return m_save; }
     QPushButton* cancelButton() const { return m_cancel; }
 

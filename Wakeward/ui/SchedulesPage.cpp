@@ -17,7 +17,8 @@ SchedulesPage::SchedulesPage(Model& model, Dashboard& dashboard, QWidget* parent
     layout->setSpacing(18);
     m_new = new QPushButton(QStringLiteral("New schedule"), this);
     emphasise(m_new);
-    connect(m_new, &QPushButton::clicked, this, [this] { m_dashboard.editSchedule(Schedule(m_dashboard.time().now())); });
+    connect(m_new, &QPushButton::clicked, this,
+            [this] { m_dashboard.editSchedule(Schedule(m_dashboard.time().now())); });
     layout->addWidget(m_new, 0, Qt::AlignLeft);
     m_list = new QVBoxLayout;
     m_list->setSpacing(18);
@@ -28,7 +29,9 @@ SchedulesPage::SchedulesPage(Model& model, Dashboard& dashboard, QWidget* parent
 }
 
 QPushButton* SchedulesPage::editButton(std::size_t index) const {
-    return index < m_groups.size() ? m_groups[index]->findChild<QPushButton*>(QStringLiteral("edit")) : nullptr;
+    return index < m_groups.size()
+               ? m_groups[index]->findChild<QPushButton*>(QStringLiteral("edit"))
+               : nullptr;
 }
 
 void SchedulesPage::rebuild() {
@@ -43,7 +46,8 @@ void SchedulesPage::rebuild() {
         auto* row = new QHBoxLayout;
         auto* edit = new QPushButton(QStringLiteral("Edit"), group);
         edit->setObjectName(QStringLiteral("edit"));
-        connect(edit, &QPushButton::clicked, this, [this, schedule] { m_dashboard.editSchedule(schedule); });
+        connect(edit, &QPushButton::clicked, this,
+                [this, schedule] { m_dashboard.editSchedule(schedule); });
         row->addWidget(edit);
         row->addStretch(1);
         group->body()->addLayout(row);

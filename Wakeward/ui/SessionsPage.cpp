@@ -41,7 +41,8 @@ void AppPicker::reload() {
     clear();
     addItem(QStringLiteral("Choose an app"), QString());
     for (const RunningApp& app : m_model.runningApps()) {
-        const QString name = app.name.empty() ? QStringLiteral("App") : QString::fromStdString(app.name);
+        const QString name =
+            app.name.empty() ? QStringLiteral("App") : QString::fromStdString(app.name);
         addItem(name, QString::fromStdString(app.identifier));
         setItemData(count() - 1, app.pid, Qt::UserRole + 1);
     }
@@ -72,7 +73,8 @@ SessionsPage::SessionsPage(Model& model, Dashboard& dashboard, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(18);
 
-    m_status = new StatusGroup(model, {dashboard.time(), [&dashboard] { dashboard.showInspector(); }}, this);
+    m_status = new StatusGroup(
+        model, {dashboard.time(), [&dashboard] { dashboard.showInspector(); }}, this);
     layout->addWidget(m_status);
 
     auto* group = new TitledGroup(QStringLiteral("Manual session"), this);
@@ -86,15 +88,17 @@ SessionsPage::SessionsPage(Model& model, Dashboard& dashboard, QWidget* parent)
     m_mode->setAccessibleName(QStringLiteral("End session"));
     for (SessionMode mode : allCases<SessionMode>())
         m_mode->addItem(modeTitle(mode), static_cast<int>(mode));
-    connect(m_mode, &QComboBox::activated, this,
-            [this](int index) { m_model.setMode(static_cast<SessionMode>(m_mode->itemData(index).toInt())); });
+    connect(m_mode, &QComboBox::activated, this, [this](int index) {
+        m_model.setMode(static_cast<SessionMode>(m_mode->itemData(index).toInt()));
+    });
     m_form->addRow(QStringLiteral("End session"), m_mode);
 
     auto* duration = new QWidget(group);
     auto* durationRow = new QHBoxLayout(duration);
     durationRow->setContentsMargins(0, 0, 0, 0);
     m_minutes = new NumberField(QStringLiteral("Minutes"), duration);
-    connect(m_minutes, &NumberField::valueEdited, this, [this](double value) { m_model.setMinutes(value); });
+    connect(m_minutes, &NumberField::valueEdited, this,
+            [this](double value) { m_model.setMinutes(value); });
     durationRow->addWidget(m_minutes);
     durationRow->addWidget(captionLabel(QStringLiteral("minutes • 1 to 1,440"), duration));
     m_form->addRow(QStringLiteral("Duration"), duration);
@@ -114,7 +118,9 @@ SessionsPage::SessionsPage(Model& model, Dashboard& dashboard, QWidget* parent)
     });
     untilColumn->addWidget(m_clock, 0, Qt::AlignLeft);
     QLabel* untilCaption = captionLabel(
-        QStringLiteral("The next occurrence of this local time is used, including tomorrow if it has passed."), until);
+        QStringLiteral(
+            "The next occurrence of this local time is used, including tomorrow if it has passed."),
+        until);
     // The field keeps its natural width in the form, so a wrapped caption would be squeezed.
     untilCaption->setWordWrap(false);
     untilColumn->addWidget(untilCaption);
@@ -130,9 +136,10 @@ SessionsPage::SessionsPage(Model& model, Dashboard& dashboard, QWidget* parent)
     m_mains = new QCheckBox(QStringLiteral("Only while connected to mains power"), group);
     connect(m_mains, &QCheckBox::toggled, this, [this](bool on) { m_model.setAcOnly(on); });
     group->body()->addWidget(m_mains);
-    group->body()->addWidget(captionLabel(QStringLiteral("Changes apply when you start or replace the session. All "
-                                                         "sessions stop below your battery safety threshold."),
-                                          group));
+    group->body()->addWidget(
+        captionLabel(QStringLiteral("Changes apply when you start or replace the session. All "
+                                    "sessions stop below your battery safety threshold."),
+                     group));
 
     auto* buttons = new QHBoxLayout;
     m_start = new QPushButton(group);
@@ -193,7 +200,8 @@ void SessionsPage::refreshForm() {
 }
 
 void SessionsPage::refreshButtons() {
-    m_start->setText(m_model.manual() ? QStringLiteral("Replace session") : QStringLiteral("Start session"));
+    m_start->setText(m_model.manual() ? QStringLiteral("Replace session")
+                                      : QStringLiteral("Start session"));
     m_stop->setEnabled(m_model.active());
 }
 

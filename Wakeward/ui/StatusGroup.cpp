@@ -15,7 +15,8 @@
 namespace wakeward {
 
 StatusGroup::StatusGroup(Model& model, Options options, QWidget* parent)
-    : TitledGroup(QStringLiteral("Current session"), parent), m_model(model), m_options(std::move(options)) {
+    : TitledGroup(QStringLiteral("Current session"), parent), m_model(model),
+      m_options(std::move(options)) {
     auto* stateRow = new QHBoxLayout;
     stateRow->setSpacing(8);
     m_stateIcon = new QLabel(this);
@@ -88,20 +89,24 @@ void StatusGroup::hideEvent(QHideEvent* event) {
 
 void StatusGroup::refresh() {
     const bool active = m_model.active();
-    const QString symbol = active ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("moon");
+    const QString symbol =
+        active ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("moon");
     if (symbol != m_symbol) {
         m_symbol = symbol;
         setSymbol(m_stateIcon, symbol, 20);
     }
-    m_state->setText(active ? QStringLiteral("Idle system sleep prevented") : QStringLiteral("Idle system sleep allowed"));
+    m_state->setText(active ? QStringLiteral("Idle system sleep prevented")
+                            : QStringLiteral("Idle system sleep allowed"));
     m_reason->setText(QString::fromStdString(m_model.reason()));
-    m_display->setText(m_model.displayActive()
-                           ? QStringLiteral("Display sleep prevented")
-                           : QStringLiteral("Display may sleep; screen lock and screensaver remain independent"));
+    m_display->setText(
+        m_model.displayActive()
+            ? QStringLiteral("Display sleep prevented")
+            : QStringLiteral("Display may sleep; screen lock and screensaver remain independent"));
     const auto started = m_model.started();
     m_started->setVisible(started.has_value());
     if (started)
-        m_started->setText(QStringLiteral("Started ") + shortDateTime(*started, m_options.time.calendar()));
+        m_started->setText(QStringLiteral("Started ") +
+                           shortDateTime(*started, m_options.time.calendar()));
     m_battery->setText(QString::fromStdString(m_model.batteryText()));
     if (m_stop) {
         m_stop->setEnabled(active);

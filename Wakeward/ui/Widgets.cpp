@@ -3,8 +3,8 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
-#include <QVBoxLayout>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <cmath>
 
 namespace wakeward {
@@ -91,10 +91,10 @@ void Card::paintEvent(QPaintEvent*) {
     const QColor base = palette().color(QPalette::Base);
     // A light card lies halfway to the text background; a dark one is lifted above the
     // window, so that the darker fields and switches on it keep their contrast.
-    const QColor fill = window.lightness() < 128
-                            ? window.lighter(118)
-                            : QColor((window.red() + base.red()) / 2, (window.green() + base.green()) / 2,
-                                     (window.blue() + base.blue()) / 2);
+    const QColor fill = window.lightness() < 128 ? window.lighter(118)
+                                                 : QColor((window.red() + base.red()) / 2,
+                                                          (window.green() + base.green()) / 2,
+                                                          (window.blue() + base.blue()) / 2);
     QColor border = palette().color(QPalette::WindowText);
     border.setAlphaF(0.12f);
     painter.setPen(QPen(border, 1));

@@ -60,8 +60,8 @@ private slots:
         DashboardRig ui;
         Dashboard& dashboard = *ui.dashboard;
         QCOMPARE(Dashboard::pageTitles(),
-                 QStringList({"Overview", "Sessions", "Sleep Inspector", "Profiles", "Rules", "Schedules",
-                              "Drive Awake", "History", "Settings", "About"}));
+                 QStringList({"Overview", "Sessions", "Sleep Inspector", "Profiles", "Rules",
+                              "Schedules", "Drive Awake", "History", "Settings", "About"}));
         QCOMPARE(dashboard.page(), QStringLiteral("Overview"));
         QCOMPARE(dashboard.titleLabel()->text(), QStringLiteral("Overview"));
         QCOMPARE(dashboard.shownSteps(), sessionSteps);
@@ -77,8 +77,10 @@ private slots:
         }
         QCOMPARE(Dashboard::stepsFor("Settings"), sessionSteps);
         QCOMPARE(Dashboard::stepsFor("About"), sessionSteps);
-        QCOMPARE(Dashboard::stepsFor("Rules").first(), QStringLiteral("Add conditions and choose All or Any."));
-        QCOMPARE(Dashboard::stepsFor("History").last(), QStringLiteral("Export CSV or clear history in this app."));
+        QCOMPARE(Dashboard::stepsFor("Rules").first(),
+                 QStringLiteral("Add conditions and choose All or Any."));
+        QCOMPARE(Dashboard::stepsFor("History").last(),
+                 QStringLiteral("Export CSV or clear history in this app."));
         QVERIFY(!dashboard.navigationLabel("Overview")->selected());
         QVERIFY(dashboard.pageWidget("Overview")->isHidden());
 
@@ -125,7 +127,8 @@ private slots:
         dashboard.toolbarButton()->click();
         QVERIFY(!ui.model->active());
         QVERIFY(ui.model->automationPaused());
-        QVERIFY(QString::fromStdString(test::records(*ui.model, "Ended").front().reason).endsWith("Stopped by you"));
+        QVERIFY(QString::fromStdString(test::records(*ui.model, "Ended").front().reason)
+                    .endsWith("Stopped by you"));
         QCOMPARE(dashboard.toolbarButton()->text(), QStringLiteral("Start session"));
     }
 
@@ -185,7 +188,8 @@ private slots:
         ui.model->setMinutes(2000);
         sessionsPage(dashboard)->startButton()->click();
         QVERIFY(dashboard.messageAlert());
-        QCOMPARE(dashboard.messageAlert()->text(), QStringLiteral("Choose a duration between 1 and 1,440 minutes."));
+        QCOMPARE(dashboard.messageAlert()->text(),
+                 QStringLiteral("Choose a duration between 1 and 1,440 minutes."));
         dashboard.messageAlert()->reject();
         QVERIFY(!ui.model->message());
     }
@@ -257,7 +261,8 @@ private slots:
         page->button(count, "Duplicate")->click();
         QCOMPARE(ui.model->profiles().back().name, original.name + " copy copy");
         QCOMPARE(page->groups().size(), count + 3);
-        QCOMPARE(page->groups().back()->title(), QString::fromStdString(original.name + " copy copy"));
+        QCOMPARE(page->groups().back()->title(),
+                 QString::fromStdString(original.name + " copy copy"));
 
         QCOMPARE(page->button(1, "Unfavourite")->text(), QStringLiteral("Unfavourite"));
         page->button(1, "Unfavourite")->click();
@@ -275,13 +280,16 @@ private slots:
     // The summary line truncates the minutes and names both policies.
     void profileSummary() {
         Profile profile(std::string("Render"), 90.5);
-        QCOMPARE(ProfilesPage::summary(profile), QStringLiteral("90 minutes • Display may sleep • Battery safeguard"));
+        QCOMPARE(ProfilesPage::summary(profile),
+                 QStringLiteral("90 minutes • Display may sleep • Battery safeguard"));
         profile.minutes = 60;
         profile.display = true;
         profile.acOnly = true;
-        QCOMPARE(ProfilesPage::summary(profile), QStringLiteral("60 minutes • Display awake • Mains only"));
+        QCOMPARE(ProfilesPage::summary(profile),
+                 QStringLiteral("60 minutes • Display awake • Mains only"));
         profile.minutes = 1e300;
-        QVERIFY(ProfilesPage::summary(profile).endsWith(QStringLiteral(" minutes • Display awake • Mains only")));
+        QVERIFY(ProfilesPage::summary(profile).endsWith(
+            QStringLiteral(" minutes • Display awake • Mains only")));
 
         DashboardRig ui;
         ui.model->setProfiles({Profile(std::string("Long"), 90.5)});
@@ -299,7 +307,8 @@ private slots:
         QStringList modes;
         for (int i = 0; i < page->modePicker()->count(); ++i)
             modes << page->modePicker()->itemText(i);
-        QCOMPARE(modes, QStringList({"For a duration", "Until a time", "Until stopped", "While an app runs"}));
+        QCOMPARE(modes, QStringList({"For a duration", "Until a time", "Until stopped",
+                                     "While an app runs"}));
         QVERIFY(page->showsRow("Duration"));
         QVERIFY(!page->showsRow("Until local time"));
         QVERIFY(!page->showsRow("Running application"));
@@ -354,14 +363,16 @@ private slots:
 
         page->startButton()->click();
         QVERIFY(!ui.model->manual());
-        QCOMPARE(*ui.model->message(), std::string("Choose an application that is currently running."));
+        QCOMPARE(*ui.model->message(),
+                 std::string("Choose an application that is currently running."));
 
         picker->setCurrentIndex(2);
         emit picker->activated(2);
         QCOMPARE(ui.model->appID(), std::string("rsync"));
         page->startButton()->click();
         QVERIFY(ui.model->manual());
-        QCOMPARE(QString::fromStdString(ui.model->reason()), QStringLiteral("Manual • While an app runs"));
+        QCOMPARE(QString::fromStdString(ui.model->reason()),
+                 QStringLiteral("Manual • While an app runs"));
     }
 
     // The status group: no "Resume automation" unless paused, "Stop all" only while active,
@@ -415,12 +426,13 @@ private slots:
         dashboard.setPage("Sessions");
         QSet<QWidget*> chain;
         QWidget* first = dashboard.navigationLabel("Overview");
-        for (QWidget* each = first->nextInFocusChain(); each != first; each = each->nextInFocusChain())
+        for (QWidget* each = first->nextInFocusChain(); each != first;
+             each = each->nextInFocusChain())
             chain.insert(each);
         QList<QWidget*> controls = {dashboard.toolbarButton(), dashboard.navigationLabel("About")};
         SessionsPage* page = sessionsPage(dashboard);
-        controls << page->modePicker() << page->minutesField() << page->displaySwitch() << page->mainsSwitch()
-                 << page->startButton() << page->status()->resumeButton();
+        controls << page->modePicker() << page->minutesField() << page->displaySwitch()
+                 << page->mainsSwitch() << page->startButton() << page->status()->resumeButton();
         for (QWidget* control : controls) {
             QVERIFY(chain.contains(control));
             QVERIFY(control->focusPolicy() & Qt::TabFocus);

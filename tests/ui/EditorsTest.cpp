@@ -67,11 +67,13 @@ private slots:
         retype(editor.nameField(), " Lead");
         QVERIFY(editor.saveButton()->isEnabled());
 
-        const std::pair<const char*, bool> cases[] = {{"0.5", false}, {"1", true}, {"1440", true}, {"1441", false},
+        const std::pair<const char*, bool> cases[] = {{"0.5", false},    {"1", true},
+                                                      {"1440", true},    {"1441", false},
                                                       {"1440.5", false}, {"90.5", true}};
         for (const auto& [text, enabled] : cases) {
-            retype(editor.minutesField(), QLocale::system().toString(QLocale::c().toDouble(text), 'f',
-                                                                     QLocale::FloatingPointShortest));
+            retype(editor.minutesField(),
+                   QLocale::system().toString(QLocale::c().toDouble(text), 'f',
+                                              QLocale::FloatingPointShortest));
             QCOMPARE(editor.saveButton()->isEnabled(), enabled);
         }
         retype(editor.minutesField(), "ninety");
@@ -102,7 +104,8 @@ private slots:
         rule.name = "Plugged in";
         RuleEditor editor(rule, *ui.model, {});
         QVERIFY(editor.saveButton()->isEnabled());
-        const std::pair<double, bool> cases[] = {{-1, false}, {0, true}, {300, true}, {301, false}, {300.5, false}};
+        const std::pair<double, bool> cases[] = {
+            {-1, false}, {0, true}, {300, true}, {301, false}, {300.5, false}};
         for (const auto& [grace, enabled] : cases) {
             retype(editor.graceField(), NumberField::format(grace));
             QCOMPARE(editor.rule().grace, grace);
@@ -151,7 +154,8 @@ private slots:
         QCOMPARE(RuleEditor::valueLabel(SignalKind::battery), QStringLiteral("Threshold"));
         QCOMPARE(RuleEditor::valueLabel(SignalKind::traffic), QStringLiteral("Threshold"));
         QCOMPARE(RuleEditor::valueLabel(SignalKind::volume), QStringLiteral("Volume UUID"));
-        QCOMPARE(RuleEditor::valueLabel(SignalKind::frontmostApp), QStringLiteral("Bundle identifier"));
+        QCOMPARE(RuleEditor::valueLabel(SignalKind::frontmostApp),
+                 QStringLiteral("Bundle identifier"));
         QCOMPARE(RuleEditor::valueLabel(SignalKind::audio), QStringLiteral("Name contains"));
         QVERIFY(RuleEditor::valueLabel(SignalKind::display).isEmpty());
 
@@ -215,8 +219,10 @@ private slots:
         QVERIFY(editor.signalsText()->isHidden());
         editor.signalsToggle()->click();
         QVERIFY(!editor.signalsText()->isHidden());
-        QCOMPARE(editor.signalsText()->text(),
-                 QStringLiteral("Apps: VLC media player: vlc\nApp: rsync\nVolume UUIDs: 0A1F-2222, B2C4-1111"));
+        QCOMPARE(
+            editor.signalsText()->text(),
+            QStringLiteral(
+                "Apps: VLC media player: vlc\nApp: rsync\nVolume UUIDs: 0A1F-2222, B2C4-1111"));
     }
 
     // The live test gets the working copy and the trace follows the controller.
@@ -286,8 +292,10 @@ private slots:
         ScheduleEditor editor(schedule, ui.time());
         for (int number = 1; number <= 7; ++number)
             QCOMPARE(editor.weekdayButton(number)->text(), ScheduleEditor::weekdayName(number));
-        QCOMPARE(ScheduleEditor::weekdayName(1), QLocale::system().dayName(7, QLocale::ShortFormat));
-        QCOMPARE(ScheduleEditor::weekdayName(2), QLocale::system().dayName(1, QLocale::ShortFormat));
+        QCOMPARE(ScheduleEditor::weekdayName(1),
+                 QLocale::system().dayName(7, QLocale::ShortFormat));
+        QCOMPARE(ScheduleEditor::weekdayName(2),
+                 QLocale::system().dayName(1, QLocale::ShortFormat));
         QVERIFY(editor.weekdayButton(5)->isChecked());
         QVERIFY(!editor.weekdayButton(3)->isChecked());
 
@@ -357,7 +365,8 @@ private slots:
         scheduleEditor->saveButton()->click();
         QCOMPARE(ui.model->schedules().size(), std::size_t(1));
         QVERIFY(ui.model->active());
-        QCOMPARE(QString::fromStdString(ui.model->reason()), QStringLiteral("Schedule: Work session"));
+        QCOMPARE(QString::fromStdString(ui.model->reason()),
+                 QStringLiteral("Schedule: Work session"));
     }
 };
 

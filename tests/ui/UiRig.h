@@ -58,8 +58,7 @@ struct DashboardRig {
         return std::make_unique<Model>(std::move(services));
     }
 
-    template <class T = QAbstractButton>
-    T* button(QWidget* within, const QString& text) const {
+    template <class T = QAbstractButton> T* button(QWidget* within, const QString& text) const {
         for (T* each : within->findChildren<T*>())
             if (each->text() == text && each->isVisibleTo(within))
                 return each;
