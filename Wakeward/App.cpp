@@ -5,6 +5,7 @@
 #include "ui/Icons.h"
 #include "ui/MainWindow.h"
 #include "ui/Panel.h"
+#include "ui/QtFileDialogs.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -48,6 +49,7 @@ App::App(Model& model, bool background, QObject* parent) : QObject(parent), m_mo
     auto* dashboard = new Dashboard(model);
     connect(this, &App::inspectorRequested, dashboard, &Dashboard::showInspector);
     m_window = std::make_unique<MainWindow>(model, dashboard);
+    model.setFileDialogs(std::make_unique<QtFileDialogs>(m_window.get()));
     connect(m_window.get(), &MainWindow::quitRequested, this, &App::quitRequested);
     const QSettings settings;
     applyAppearance(*m_window, settings.value(QStringLiteral("appearance"), QStringLiteral("system")).toString());

@@ -1,5 +1,10 @@
 #include "controller/Model.h"
 
+#include "controller/DriveReader.h"
+#include "controller/Transfer.h"
+
+#include <QLocale>
+#include <QTime>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -59,7 +64,7 @@ Model::Model(ModelServices services, QObject* parent)
     : QObject(parent), m_time(std::move(services.clock)), m_assertions(std::move(services.power)),
       m_signals(std::move(services.signalSource)), m_notifier(std::move(services.notifier)),
       m_calendar(std::move(services.calendar)), m_listOthers(std::move(services.otherAssertions)),
-      m_profiles(Profile::defaults()), m_clock(m_time->now() + 3600),
+      m_dialogs(std::move(services.dialogs)), m_profiles(Profile::defaults()), m_clock(m_time->now() + 3600),
       m_events(std::move(services.events)) {
     m_unreadKeys = {kProfilesKey,  kRulesKey,     kSchedulesKey,
                     kThresholdKey, kRetentionKey, kNotificationsKey};
@@ -435,9 +440,6 @@ void Model::automationPhase(Instant now) {
         setState(false, false, "Idle sleep is allowed");
 }
 
-void Model::readDriveIfNeeded() {
-    // The drive keeper reads here; until it is configured there is nothing to read.
-}
 
 // ---- power state, history, notifications -------------------------------------------------
 
@@ -615,6 +617,144 @@ void Model::setManual(bool manual) {
 }
 void Model::setDeadline(OptionalInstant deadline) {
     update(m_deadline, deadline, &Model::deadlineChanged);
+}
+
+// ---- rule live test ----------------------------------------------------------------------
+
+void Model::test(const Rule& rule) {
+    const bool costly = std::any_of(rule.conditions.begin(), rule.conditions.end(), [](const Condition& c) {
+        return c.kind == SignalKind::cpu || c.kind == SignalKind::traffic || c.kind == SignalKind::usb ||
+               c.kind == SignalKind::audio;
+    });
+    refreshSignals(costly);
+    const Evaluation evaluation = Engine::test(rule, m_snapshot, false);
+    std::string text = evaluation.matches ? "Conditions match. No assertion created."
+                                          : "Conditions do not match. No assertion created.";
+    for (const std::string& line : evaluation.trace)
+        text += "\n" + line;
+    std::string others;
+    for (const Rule& other : m_rules) {
+        if (!other.enabled || other.id == rule.id || !Engine::test(other, m_snapshot, false).matches)
+            continue;
+        if (!others.empty())
+            others += ", ";
+        others += other.name + " (priority " + std::to_string(other.priority) + ")";
+    }
+    if (!others.empty())
+        text += "\nOther matching rules: " + others;
+    text += "\nManual sessions take precedence; the highest-priority matching rule wins over schedules. "
+            "Battery safeguards always apply.";
+    update(m_ruleTrace, std::move(text), &Model::ruleTraceChanged);
+}
+
+// ---- profiles and history files ----------------------------------------------------------
+
+void Model::exportProfiles() {
+    if (!m_dialogs)
+        return;
+    const auto destination = m_dialogs->saveFile("Wakeward Profiles.json");
+    if (!destination)
+        return;
+    auto text = Transfer::profilesJson(m_profiles);
+    if (!text) {
+        setMessage(text.error().description);
+        return;
+    }
+    if (auto written = Transfer::writeFileAtomically(*destination, *text); !written)
+        setMessage(written.error().description);
+}
+
+void Model::importProfiles() {
+    if (!m_dialogs)
+        return;
+    const auto source = m_dialogs->openFile("Import profiles");
+    if (!source)
+        return;
+    auto text = Transfer::readFile(*source, Transfer::maxProfilesFileBytes);
+    if (!text) {
+        setMessage("Profiles were not imported: " + text.error().description);
+        return;
+    }
+    auto imported = Transfer::importableProfiles(*text);
+    if (!imported) {
+        setMessage("Profiles were not imported: " + imported.error().description);
+        return;
+    }
+    Profiles profiles = m_profiles;
+    profiles.insert(profiles.end(), imported->begin(), imported->end());
+    update(m_profiles, std::move(profiles), &Model::profilesChanged);
+    // The user chose this list: it may now replace a stored value that could not be read.
+    m_unreadKeys.erase(kProfilesKey);
+    save();
+}
+
+void Model::exportHistory() {
+    if (!m_dialogs)
+        return;
+    const auto destination = m_dialogs->saveFile("Wakeward History.csv");
+    if (!destination)
+        return;
+    if (auto written = Transfer::writeFileAtomically(*destination, Transfer::historyCsv(m_history)); !written)
+        setMessage(written.error().description);
+}
+
+void Model::clearHistory() {
+    if (m_store) {
+        if (auto cleared = m_store->clearHistory(); !cleared) {
+            setMessage(cleared.error().description);
+            return;
+        }
+    }
+    update(m_history, History(), &Model::historyChanged);
+}
+
+// ---- drive keeper ------------------------------------------------------------------------
+
+void Model::selectDriveFile() {
+    if (!m_dialogs)
+        return;
+    const auto chosen = m_dialogs->openFile("Choose a small file on your external drive");
+    if (!chosen)
+        return;
+    update(m_driveURL, OptionalText(chosen->string()), &Model::driveURLChanged);
+    update(m_driveStatus, "Ready \u2022 read-only access to " + chosen->filename().string(),
+           &Model::driveStatusChanged);
+    m_lastDriveRead.reset();
+}
+
+void Model::setDriveEnabled(bool enabled) {
+    update(m_driveEnabled, enabled, &Model::driveEnabledChanged);
+}
+
+void Model::setDriveInterval(double seconds) {
+    update(m_driveInterval, seconds, &Model::driveIntervalChanged);
+}
+
+void Model::setFileDialogs(std::unique_ptr<FileDialogs> dialogs) {
+    m_dialogs = std::move(dialogs);
+}
+
+void Model::readDriveIfNeeded() {
+    if (!m_active || !m_driveEnabled || !m_driveURL)
+        return;
+    const double interval = std::isnan(m_driveInterval) ? 60.0 : std::max(m_driveInterval, 60.0);
+    const double uptime = m_time->uptime();
+    if (m_lastDriveRead && uptime - *m_lastDriveRead < interval)
+        return;
+    // Set before touching the file, so a read that fails or hangs is not retried at once.
+    m_lastDriveRead = uptime;
+    if (auto read = touchDriveFile(*m_driveURL); !read) {
+        update(m_driveEnabled, false, &Model::driveEnabledChanged);
+        update(m_driveStatus, "Read stopped: " + read.error().description, &Model::driveStatusChanged);
+        return;
+    }
+    const Instant now = m_time->now();
+    const auto minute = m_calendar().minuteOfDay(now);
+    const QString time =
+        minute ? QLocale::system().toString(QTime(*minute / 60, *minute % 60), QLocale::ShortFormat) : QString();
+    update(m_driveStatus,
+           "Read completed at " + time.toStdString() + ". Firmware and caching can still allow drive sleep.",
+           &Model::driveStatusChanged);
 }
 
 } // namespace wakeward

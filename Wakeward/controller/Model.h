@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controller/Clock.h"
+#include "controller/FileDialogs.h"
 #include "platform/Assertions.h"
 #include "platform/Notifier.h"
 #include "platform/SignalSource.h"
@@ -47,6 +48,8 @@ struct ModelServices {
     std::unique_ptr<WorkspaceEvents> events;
     /// Other processes' holds for the inspector; absent when they cannot be listed.
     std::function<OptionalTexts()> otherAssertions;
+    /// Open and save dialogs; none in headless mode, where the file commands do nothing.
+    std::unique_ptr<FileDialogs> dialogs;
 };
 
 // The one controller: owns every piece of mutable state and decides what is held.
@@ -77,9 +80,10 @@ class Model : public QObject {
         wakeward::OptionalTexts otherAssertions READ otherAssertions NOTIFY otherAssertionsChanged)
     Q_PROPERTY(std::string ruleTrace READ ruleTrace NOTIFY ruleTraceChanged)
     Q_PROPERTY(wakeward::OptionalText driveURL READ driveURL NOTIFY driveURLChanged)
-    Q_PROPERTY(bool driveEnabled READ driveEnabled NOTIFY driveEnabledChanged)
+    Q_PROPERTY(bool driveEnabled READ driveEnabled WRITE setDriveEnabled NOTIFY driveEnabledChanged)
     Q_PROPERTY(std::string driveStatus READ driveStatus NOTIFY driveStatusChanged)
-    Q_PROPERTY(double driveInterval READ driveInterval NOTIFY driveIntervalChanged)
+    Q_PROPERTY(
+        double driveInterval READ driveInterval WRITE setDriveInterval NOTIFY driveIntervalChanged)
     Q_PROPERTY(bool notifications READ notifications NOTIFY notificationsChanged)
     Q_PROPERTY(double threshold READ threshold WRITE setThreshold NOTIFY thresholdChanged)
     Q_PROPERTY(qint64 retention READ retention WRITE setRetention NOTIFY retentionChanged)
@@ -168,6 +172,24 @@ public:
     /// The battery state as stored with history records.
     std::string batteryText() const;
 
+    /// Tries a rule against the current signals and explains the result in ruleTrace; holds,
+    /// sessions and history are never touched.
+    void test(const Rule& rule);
+    /// Writes the profiles to a JSON file the user chooses.
+    void exportProfiles();
+    /// Appends the profiles of a JSON file the user chooses, all or nothing, with new ids.
+    void importProfiles();
+    /// Writes the loaded history to a CSV file the user chooses.
+    void exportHistory();
+    /// Deletes the stored history, then the loaded list; a failure keeps both.
+    void clearHistory();
+    /// Asks for the file whose drive the keeper reads from.
+    void selectDriveFile();
+    void setDriveEnabled(bool enabled);
+    void setDriveInterval(double seconds);
+    /// Installs the dialogs once there are windows to own them.
+    void setFileDialogs(std::unique_ptr<FileDialogs> dialogs);
+
 signals:
     void profilesChanged();
     void rulesChanged();
@@ -221,6 +243,7 @@ private:
     std::function<Calendar()> m_calendar;
     std::function<OptionalTexts()> m_listOthers;
     std::unique_ptr<Store> m_store;
+    std::unique_ptr<FileDialogs> m_dialogs;
 
     Profiles m_profiles;
     Rules m_rules;
@@ -261,6 +284,9 @@ private:
     std::string m_manualReason = "Manual session";
     std::map<Uuid, Instant> m_eligibleSince;
     std::optional<Uuid> m_lastWinningID;
+    // Uptime of the last drive read attempt; none until the first. Monotonic, so that a wall
+    // clock set back does not stop the reads.
+    std::optional<double> m_lastDriveRead;
 
     // Settings keys whose stored value was not read at start-up: saving them would replace
     // the user's data with defaults, so save() leaves them alone until the user sets them.

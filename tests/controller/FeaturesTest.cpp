@@ -1,0 +1,204 @@
+#include "ModelRig.h"
+
+#include <QDir>
+#include <QFile>
+#include <deque>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace wakeward::test {
+namespace {
+
+// Answers each dialog with the next queued path, or cancels when the queue is empty.
+class FakeDialogs final : public FileDialogs {
+public:
+    explicit FakeDialogs(std::shared_ptr<std::deque<std::filesystem::path>> answers) : m_answers(std::move(answers)) {}
+    std::optional<std::filesystem::path> openFile(const std::string&) override { return next(); }
+    std::optional<std::filesystem::path> saveFile(const std::string&) override { return next(); }
+
+private:
+    std::optional<std::filesystem::path> next() {
+        if (m_answers->empty())
+            return std::nullopt;
+        auto path = m_answers->front();
+        m_answers->pop_front();
+        return path;
+    }
+    std::shared_ptr<std::deque<std::filesystem::path>> m_answers;
+};
+
+const std::string closing =
+    "\nManual sessions take precedence; the highest-priority matching rule wins over schedules. "
+    "Battery safeguards always apply.";
+
+class FeaturesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        model = rig.make();
+        model->setFileDialogs(std::make_unique<FakeDialogs>(answers));
+    }
+    std::filesystem::path file(const std::string& name) const {
+        return std::filesystem::path(rig.dir.path().toStdString()) / name;
+    }
+    static std::string read(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    ModelRig rig;
+    std::unique_ptr<Model> model;
+    std::shared_ptr<std::deque<std::filesystem::path>> answers = std::make_shared<std::deque<std::filesystem::path>>();
+};
+
+// The trace names other enabled matching rules in list order, never the tested rule's twin.
+TEST_F(FeaturesTest, RuleTestTraceText) {
+    Rule stored = mainsRule("Stored", 5);
+    Rule other = mainsRule("Other", -3);
+    Rule allow = mainsRule("Let sleep", 50, RuleAction::allow);
+    Rule disabled = mainsRule("Off");
+    disabled.enabled = false;
+    model->setRules({stored, other, disabled, allow});
+    const auto creationsBefore = rig.creations();
+    const auto historyBefore = model->history();
+
+    Rule edited = stored;
+    edited.name = "Stored, edited";
+    model->test(edited);
+    EXPECT_EQ(model->ruleTrace(), "Conditions match. No assertion created.\nOn mains power \u2014 matched"
+                                  "\nOther matching rules: Other (priority -3), Let sleep (priority 50)" + closing);
+
+    Rule broken;
+    broken.name = "";
+    model->test(broken);
+    EXPECT_EQ(model->ruleTrace(), "Conditions do not match. No assertion created.\n"
+                                  "Rule is incomplete or contains an invalid threshold."
+                                  "\nOther matching rules: Stored (priority 5), Other (priority -3), Let sleep (priority 50)" +
+                                      closing);
+
+    model->setRules({});
+    Rule usb = mainsRule("USB");
+    usb.enabled = false;
+    usb.conditions = {Condition(SignalKind::ac, ""), Condition(SignalKind::display, "")};
+    const int expensiveBefore = rig.source->expensiveReads;
+    model->test(usb);
+    EXPECT_EQ(rig.source->expensiveReads, expensiveBefore);
+    EXPECT_EQ(model->ruleTrace().find("Other matching rules"), std::string::npos);
+    usb.conditions.push_back(Condition(SignalKind::usb, "Drive"));
+    model->test(usb);
+    EXPECT_EQ(rig.source->expensiveReads, expensiveBefore + 1);
+
+    EXPECT_EQ(rig.creations(), creationsBefore);
+    EXPECT_EQ(model->history(), historyBefore);
+    EXPECT_FALSE(model->manual());
+}
+
+// Export then import doubles the list with new ids; the file has sorted keys.
+TEST_F(FeaturesTest, ProfilesRoundTrip) {
+    const Profiles before = model->profiles();
+    answers->push_back(file("profiles.json"));
+    model->exportProfiles();
+    EXPECT_FALSE(model->message());
+    const std::string text = read(file("profiles.json"));
+    EXPECT_LT(text.find("\"acOnly\""), text.find("\"display\""));
+    EXPECT_LT(text.find("\"favourite\""), text.find("\"id\""));
+
+    answers->push_back(file("profiles.json"));
+    model->importProfiles();
+    EXPECT_FALSE(model->message());
+    ASSERT_EQ(model->profiles().size(), before.size() * 2);
+    EXPECT_EQ(model->profiles()[before.size()].name, before[0].name);
+    EXPECT_NE(model->profiles()[before.size()].id, before[0].id);
+    // The list was saved: a restart sees the imported profiles.
+    auto restarted = rig.make();
+    EXPECT_EQ(restarted->profiles().size(), before.size() * 2);
+}
+
+// A failed import adds nothing and says why; a cancel changes nothing and keeps a message.
+TEST_F(FeaturesTest, ImportFailuresAndCancel) {
+    const Profiles before = model->profiles();
+    std::ofstream(file("bad.json")) << R"([{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"x","minutes":0,"display":false,"acOnly":false,"favourite":true}])";
+    answers->push_back(file("bad.json"));
+    model->importProfiles();
+    ASSERT_TRUE(model->message());
+    EXPECT_EQ(model->message()->rfind("Profiles were not imported: ", 0), 0u);
+    EXPECT_EQ(model->profiles(), before);
+
+    answers->push_back(file("missing.json"));
+    model->importProfiles();
+    EXPECT_EQ(model->message()->rfind("Profiles were not imported: ", 0), 0u);
+
+    std::ofstream(file("huge.json")) << std::string(2 * 1024 * 1024, ' ');
+    answers->push_back(file("huge.json"));
+    model->importProfiles();
+    EXPECT_NE(model->message()->find("larger"), std::string::npos);
+
+    model->setMessage(std::string("earlier"));
+    model->importProfiles();
+    model->exportProfiles();
+    model->exportHistory();
+    EXPECT_EQ(model->message(), OptionalText("earlier"));
+    EXPECT_EQ(model->profiles(), before);
+}
+
+// The history file is the loaded list; a failed write keeps the earlier file.
+TEST_F(FeaturesTest, HistoryExportAndClear) {
+    model->start();
+    model->endAll("Stopped by you");
+    ASSERT_EQ(model->history().size(), 2u);
+    answers->push_back(file("history.csv"));
+    model->exportHistory();
+    const std::string csv = read(file("history.csv"));
+    EXPECT_EQ(csv.rfind("Date,Event,Reason,Battery,Duration seconds\n", 0), 0u);
+    EXPECT_NE(csv.find("\"Ended\""), std::string::npos);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 2);
+
+    answers->push_back(file("no-such-folder/history.csv"));
+    model->exportHistory();
+    EXPECT_TRUE(model->message());
+
+    model->clearHistory();
+    EXPECT_TRUE(model->history().empty());
+    EXPECT_TRUE(rig.store().history(Instant{-1e12}).value().empty());
+}
+
+// Reads happen only while a session holds, at least 60 s apart, and a vanished file stops them.
+TEST_F(FeaturesTest, DriveKeeper) {
+    std::ofstream(file("drive.bin")) << "data";
+    answers->push_back(file("drive.bin"));
+    model->selectDriveFile();
+    EXPECT_EQ(model->driveStatus(), "Ready \u2022 read-only access to drive.bin");
+    EXPECT_FALSE(model->driveEnabled());
+    model->setDriveEnabled(true);
+    model->setDriveInterval(10);
+
+    model->refresh();
+    EXPECT_EQ(model->driveStatus(), "Ready \u2022 read-only access to drive.bin");  // nothing held yet
+
+    model->start();
+    ASSERT_TRUE(model->active());
+    EXPECT_EQ(model->driveStatus().rfind("Read completed at ", 0), 0u);
+    model->setDriveEnabled(false);
+    model->setDriveEnabled(true);
+
+    // Within 60 s of the last read nothing is read, even though the interval is 10.
+    std::filesystem::remove(file("drive.bin"));
+    rig.time->advance(30);
+    model->refresh();
+    EXPECT_TRUE(model->driveEnabled());
+    rig.time->advance(31);
+    model->refresh();
+    EXPECT_FALSE(model->driveEnabled());
+    EXPECT_EQ(model->driveStatus().rfind("Read stopped: ", 0), 0u);
+    EXPECT_TRUE(model->driveURL());
+
+    // A newly chosen file is read at the next tick of the session.
+    std::ofstream(file("other.bin")) << "";
+    answers->push_back(file("other.bin"));
+    model->selectDriveFile();
+    model->setDriveEnabled(true);
+    model->refresh();
+    EXPECT_EQ(model->driveStatus().rfind("Read completed at ", 0), 0u);
+}
+
+} // namespace
+} // namespace wakeward::test
