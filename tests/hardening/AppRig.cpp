@@ -1,0 +1,146 @@
+#include "AppRig.h"
+
+#include <QDBusReply>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <csignal>
+#include <sys/stat.h>
+
+namespace wakeward::test {
+namespace {
+
+using Bus = DBusHarness::Bus;
+
+const QString appName = QStringLiteral("org.fenmarch.Wakeward");
+const QString appPath = QStringLiteral("/org/fenmarch/Wakeward");
+const QString pmName = QStringLiteral("org.freedesktop.PowerManagement");
+const QString pmPath = QStringLiteral("/org/freedesktop/PowerManagement/Inhibit");
+const QString pmInterface = QStringLiteral("org.freedesktop.PowerManagement.Inhibit");
+
+// Sets the umask for the processes started while it lives.
+class UmaskScope {
+public:
+    explicit UmaskScope(mode_t mask) : m_saved(::umask(mask)) {}
+    ~UmaskScope() { ::umask(m_saved); }
+    UmaskScope(const UmaskScope&) = delete;
+    UmaskScope& operator=(const UmaskScope&) = delete;
+
+private:
+    mode_t m_saved;
+};
+
+} // namespace
+
+AppRig::AppRig() {
+    if (!m_bus.ok() || !m_home.isValid())
+        return;
+    m_environment = QProcessEnvironment::systemEnvironment();
+    m_environment.remove(QStringLiteral("DISPLAY"));
+    m_environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    m_environment.insert(QStringLiteral("HOME"), m_home.path());
+    m_environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
+    m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
+    m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.path());
+    m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus.address(Bus::Session));
+    m_environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_bus.address(Bus::System));
+    if (!m_bus.startTemplate(Bus::System, QStringLiteral("logind"), QStringLiteral("org.freedesktop.login1")) ||
+        !m_bus.startMock(Bus::Session, pmName, pmPath, pmInterface) ||
+        !m_bus.addMethod(Bus::Session, pmName, pmPath, pmInterface, QStringLiteral("Inhibit"),
+                         QStringLiteral("ss"), QStringLiteral("u"), QStringLiteral("ret = 7")) ||
+        !m_bus.addMethod(Bus::Session, pmName, pmPath, pmInterface, QStringLiteral("UnInhibit"),
+                         QStringLiteral("u"), QString(), QString()))
+        return;
+    m_connection = QDBusConnection::connectToBus(m_bus.address(Bus::Session), QStringLiteral("hardening"));
+    m_ready = m_connection.isConnected();
+}
+
+AppRig::~AppRig() {
+    quit();
+    QDBusConnection::disconnectFromBus(QStringLiteral("hardening"));
+}
+
+std::filesystem::path AppRig::home() const {
+    return m_home.path().toStdString();
+}
+
+void AppRig::start(QProcess& process, const QStringList& arguments, const QStringList& wrapper) {
+    process.setProcessEnvironment(m_environment);
+    const UmaskScope mask(m_umask);
+    if (wrapper.isEmpty()) {
+        process.start(QStringLiteral(WAKEWARD_BINARY), arguments);
+    } else {
+        process.start(wrapper.front(), wrapper.mid(1) + QStringList{QStringLiteral(WAKEWARD_BINARY)} + arguments);
+    }
+    process.waitForStarted();
+}
+
+void AppRig::launch(const QStringList& wrapper) {
+    m_instance = std::make_unique<QProcess>();
+    start(*m_instance, {QStringLiteral("--headless")}, wrapper);
+}
+
+bool AppRig::waitForInstance() {
+    const QDeadlineTimer deadline(30000);
+    while (!deadline.hasExpired()) {
+        if (m_bus.hasOwner(Bus::Session, appName))
+            return true;
+        if (m_instance && m_instance->state() == QProcess::NotRunning)
+            return false;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+bool AppRig::quit() {
+    // Signal the instance itself: a wrapper such as strace would only detach on SIGTERM.
+    const QVariantList owner = m_bus.call(Bus::Session, QStringLiteral("org.freedesktop.DBus"),
+                                          QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
+                                          QStringLiteral("GetConnectionUnixProcessID"), {appName});
+    if (!owner.isEmpty() && owner.front().toUInt() > 0)
+        ::kill(static_cast<pid_t>(owner.front().toUInt()), SIGTERM);
+    if (!m_instance)
+        return true;
+    bool ended = m_instance->state() == QProcess::NotRunning || m_instance->waitForFinished(30000);
+    if (!ended) {
+        m_instance->kill();
+        m_instance->waitForFinished(5000);
+    }
+    m_instance.reset();
+    return ended;
+}
+
+Outcome AppRig::run(const QStringList& arguments, const QStringList& wrapper) {
+    QProcess process;
+    start(process, arguments, wrapper);
+    Outcome result;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.exitCode = process.exitCode();
+    result.out = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    result.err = QString::fromUtf8(process.readAllStandardError()).trimmed();
+    return result;
+}
+
+QDBusMessage AppRig::call(const QString& interface, const QString& method, const QVariantList& arguments) {
+    QDBusMessage message = QDBusMessage::createMethodCall(appName, appPath, interface, method);
+    message.setArguments(arguments);
+    message.setAutoStartService(false);
+    return m_connection.call(message, QDBus::Block, 10000);
+}
+
+QVariant AppRig::property(const QString& name) {
+    const QDBusMessage reply = call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                                    {appName, name});
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {};
+    return reply.arguments().front().value<QDBusVariant>().variant();
+}
+
+std::size_t AppRig::holdRequests() {
+    return m_bus.calls(Bus::Session, pmName, pmPath, QStringLiteral("Inhibit")).size();
+}
+
+} // namespace wakeward::test

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "DBusHarness.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace wakeward::test {
+
+// What a finished command printed and returned.
+struct Outcome {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// The real wakeward binary, headless, on private buses with a logind mock and a desktop
+// power-management mock, its files in a temporary home.
+class AppRig {
+public:
+    AppRig();
+    ~AppRig();
+    AppRig(const AppRig&) = delete;
+    AppRig& operator=(const AppRig&) = delete;
+
+    /// True when the buses, the mocks and the home folder are ready.
+    bool ok() const { return m_ready; }
+
+    /// Starts `wakeward --headless`, through `wrapper` (a program and its arguments) when given.
+    void launch(const QStringList& wrapper = {});
+    /// Waits until the instance owns its name.
+    bool waitForInstance();
+    /// Ends the instance with SIGTERM, as a logout would, and waits for it and its wrapper.
+    bool quit();
+    /// Runs `wakeward arguments...` (through `wrapper` when given) to its end.
+    Outcome run(const QStringList& arguments, const QStringList& wrapper = {});
+
+    /// Sends a raw call to the instance's object and returns the reply, error or not.
+    QDBusMessage call(const QString& interface, const QString& method, const QVariantList& arguments = {});
+    /// Reads a property of the automation interface.
+    QVariant property(const QString& name);
+    /// How many times the desktop service was asked to hold.
+    std::size_t holdRequests();
+
+    std::filesystem::path home() const;
+    std::filesystem::path storeFolder() const { return home() / "data/fenmarch/Wakeward"; }
+    std::filesystem::path database() const { return storeFolder() / "sleep.sqlite"; }
+
+    /// The umask the instance and the commands start with.
+    void setUmask(mode_t mask) { m_umask = mask; }
+
+private:
+    void start(QProcess& process, const QStringList& arguments, const QStringList& wrapper);
+
+    DBusHarness m_bus;
+    QTemporaryDir m_home;
+    QProcessEnvironment m_environment;
+    std::unique_ptr<QProcess> m_instance;
+    QDBusConnection m_connection{QString()};
+    mode_t m_umask = 022;
+    bool m_ready = false;
+};
+
+} // namespace wakeward::test

@@ -1,0 +1,102 @@
+#include "AppRig.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <sqlite3.h>
+#include <wakeward/Store.h>
+
+namespace wakeward {
+namespace {
+
+using test::AppRig;
+namespace fs = std::filesystem;
+
+const QString automation = QStringLiteral("org.fenmarch.Wakeward");
+
+std::string contents(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+void write(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Starts a session through the command line and checks it holds, then stops it.
+void expectSessionsStillHold(AppRig& app) {
+    const std::size_t before = app.holdRequests();
+    const test::Outcome started = app.run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("5")});
+    EXPECT_EQ(started.exitCode, 0) << started.err.toStdString();
+    EXPECT_EQ(started.out, QStringLiteral("Wakeward is active."));
+    EXPECT_EQ(app.property(QStringLiteral("Active")).toBool(), true);
+    EXPECT_EQ(app.holdRequests(), before + 1);
+    EXPECT_EQ(app.run({QStringLiteral("stop")}).exitCode, 0);
+    EXPECT_EQ(app.property(QStringLiteral("Active")).toBool(), false);
+}
+
+// A database file that is not SQLite at all: the user is told, the file is never touched, and
+// sessions still hold (nothing is saved in that run).
+TEST(CrashSafetyTest, GarbageDatabaseIsReportedAndLeftAlone) {
+    AppRig app;
+    ASSERT_TRUE(app.ok());
+    std::string garbage;
+    for (int i = 0; i < 64 * 1024; ++i)
+        garbage += static_cast<char>((i * 7919 + 13) % 251);
+    write(app.database(), garbage);
+
+    app.launch();
+    ASSERT_TRUE(app.waitForInstance());
+    const QString message = app.property(QStringLiteral("Message")).toString();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Local settings could not be read: "))) << message.toStdString();
+    expectSessionsStillHold(app);
+    ASSERT_TRUE(app.quit());
+
+    EXPECT_EQ(contents(app.database()), garbage);
+    EXPECT_FALSE(fs::exists(app.database().string() + "-wal"));
+}
+
+// A real database whose saved rules no longer decode: the message names the failure, the
+// unreadable value survives the quit unchanged, and manual sessions still work.
+TEST(CrashSafetyTest, UndecodableSettingIsKeptThroughAQuit) {
+    AppRig app;
+    ASSERT_TRUE(app.ok());
+    fs::create_directories(app.storeFolder());
+    ASSERT_TRUE(Store::open(app.database()).ok());
+    const std::string damaged = R"([{"id":"not an id","name":17}])";
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(app.database().c_str(), &db), SQLITE_OK);
+        sqlite3_stmt* insert = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT OR REPLACE INTO settings VALUES('rules',?)", -1, &insert, nullptr),
+                  SQLITE_OK);
+        sqlite3_bind_blob(insert, 1, damaged.data(), static_cast<int>(damaged.size()), SQLITE_TRANSIENT);
+        EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
+        sqlite3_finalize(insert);
+        sqlite3_close(db);
+    }
+
+    app.launch();
+    ASSERT_TRUE(app.waitForInstance());
+    const QString message = app.property(QStringLiteral("Message")).toString();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Local settings could not be read: "))) << message.toStdString();
+    expectSessionsStillHold(app);
+    ASSERT_TRUE(app.quit());
+
+    auto store = Store::open(app.database());
+    ASSERT_TRUE(store.ok());
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(app.database().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* select = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT data FROM settings WHERE key='rules'", -1, &select, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(select), SQLITE_ROW);
+    const std::string kept(static_cast<const char*>(sqlite3_column_blob(select, 0)),
+                           static_cast<std::size_t>(sqlite3_column_bytes(select, 0)));
+    sqlite3_finalize(select);
+    sqlite3_close(db);
+    EXPECT_EQ(kept, damaged);
+}
+
+} // namespace
+} // namespace wakeward

@@ -1,0 +1,68 @@
+#include "AppRig.h"
+
+#include <QDBusVariant>
+#include <gtest/gtest.h>
+
+namespace wakeward {
+namespace {
+
+using test::AppRig;
+
+const QString automation = QStringLiteral("org.fenmarch.Wakeward");
+const QString properties = QStringLiteral("org.freedesktop.DBus.Properties");
+
+// Calls that do not fit the interface are answered with a D-Bus error, change nothing, and
+// leave the service answering.
+TEST(DBusRobustnessTest, MalformedCallsAreRefusedWithoutEffect) {
+    AppRig app;
+    ASSERT_TRUE(app.ok());
+    app.launch();
+    ASSERT_TRUE(app.waitForInstance());
+    const QString reason = app.property(QStringLiteral("Reason")).toString();
+    ASSERT_FALSE(reason.isEmpty());
+
+    struct Call {
+        QString interface;
+        QString method;
+        QVariantList arguments;
+    };
+    const std::vector<Call> malformed = {
+        {automation, QStringLiteral("Start"), {QStringLiteral("60")}},
+        {automation, QStringLiteral("Start"), {60}},
+        {automation, QStringLiteral("Start"), {}},
+        {automation, QStringLiteral("Start"), {qlonglong(60), qlonglong(60)}},
+        {automation, QStringLiteral("Start"), {QVariant::fromValue(QDBusVariant(qlonglong(60)))}},
+        {automation, QStringLiteral("Stop"), {true}},
+        {automation, QStringLiteral("Status"), {QStringLiteral("x")}},
+        {automation, QStringLiteral("Hold"), {}},
+        {properties, QStringLiteral("Set"), {automation, QStringLiteral("Active"), QVariant::fromValue(QDBusVariant(true))}},
+        {properties, QStringLiteral("Set"), {automation, QStringLiteral("Reason"), QVariant::fromValue(QDBusVariant(QStringLiteral("Held")))}},
+        {properties, QStringLiteral("Get"), {automation, QStringLiteral("Secret")}},
+        {properties, QStringLiteral("Get"), {automation}},
+    };
+    for (const Call& call : malformed) {
+        const QDBusMessage reply = app.call(call.interface, call.method, call.arguments);
+        EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage)
+            << call.method.toStdString() << " with " << call.arguments.size() << " arguments";
+        EXPECT_FALSE(reply.errorName().isEmpty());
+    }
+
+    // Well-typed but out of range: an answer, not an error, and still no hold.
+    for (qlonglong minutes : {qlonglong(0), qlonglong(-1), qlonglong(1441), std::numeric_limits<qlonglong>::max(),
+                              std::numeric_limits<qlonglong>::min()}) {
+        const QDBusMessage reply = app.call(automation, QStringLiteral("Start"), {minutes});
+        ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << minutes;
+        EXPECT_EQ(reply.arguments().value(0).toString(),
+                  QStringLiteral("Session could not start. Check the app for details."));
+    }
+
+    EXPECT_EQ(app.holdRequests(), 0u);
+    EXPECT_EQ(app.property(QStringLiteral("Active")).toBool(), false);
+    EXPECT_EQ(app.property(QStringLiteral("Reason")).toString(), reason);
+    const QDBusMessage status = app.call(automation, QStringLiteral("Status"));
+    ASSERT_EQ(status.type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(status.arguments().value(0).toString(), reason);
+}
+
+} // namespace
+} // namespace wakeward

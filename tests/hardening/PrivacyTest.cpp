@@ -1,0 +1,125 @@
+#include "AppRig.h"
+#include "controller/Transfer.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace wakeward {
+namespace {
+
+using test::AppRig;
+namespace fs = std::filesystem;
+
+mode_t modeOf(const fs::path& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0)
+        return 07777;
+    return status.st_mode & 07777;
+}
+
+// The socket families a traced run created, and the families it connected to.
+QStringList networkUse(const QString& log) {
+    QFile file(log);
+    if (!file.open(QIODevice::ReadOnly))
+        return {QStringLiteral("no trace was written")};
+    QStringList found;
+    static const QRegularExpression socketCall(QStringLiteral(R"(socket\((AF_[A-Z0-9]+|[0-9]+))"));
+    static const QRegularExpression connectCall(QStringLiteral(R"(connect\([0-9]+, \{sa_family=(AF_[A-Z0-9]+|[0-9]+))"));
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        for (const auto* pattern : {&socketCall, &connectCall}) {
+            const auto match = pattern->match(line);
+            if (match.hasMatch() && match.captured(1) != QLatin1String("AF_UNIX") &&
+                match.captured(1) != QLatin1String("AF_LOCAL"))
+                found << line.trimmed();
+        }
+    }
+    return found;
+}
+
+// Through a whole start and stop cycle, the application and its command line create no
+// socket other than local ones: no network use, ever.
+TEST(PrivacyTest, NoSocketOtherThanLocalThroughAStartStopCycle) {
+    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    ASSERT_FALSE(strace.isEmpty()) << "strace is needed (scripts/packages.txt)";
+    AppRig app;
+    ASSERT_TRUE(app.ok());
+    const QString instanceLog = QString::fromStdString((app.home() / "instance.trace").string());
+    const QString commandLog = QString::fromStdString((app.home() / "command.trace").string());
+    const QStringList trace = {strace, QStringLiteral("-f"), QStringLiteral("-qq"),
+                               QStringLiteral("-e"), QStringLiteral("trace=socket,connect")};
+
+    app.launch(trace + QStringList{QStringLiteral("-o"), instanceLog});
+    if (!app.waitForInstance()) {
+        QFile log(instanceLog);
+        if (!log.exists())
+            GTEST_SKIP() << "strace cannot trace here (ptrace not permitted)";
+        FAIL() << "the traced instance did not start";
+    }
+    const QStringList traced = trace + QStringList{QStringLiteral("-o"), commandLog, QStringLiteral("-A")};
+    const test::Outcome started =
+        app.run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("5")}, traced);
+    EXPECT_EQ(started.out, QStringLiteral("Wakeward is active.")) << started.err.toStdString();
+    EXPECT_EQ(app.run({QStringLiteral("status")}, traced).exitCode, 0);
+    EXPECT_EQ(app.run({QStringLiteral("stop")}, traced).exitCode, 0);
+    ASSERT_TRUE(app.quit());
+
+    QFile log(instanceLog);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("AF_UNIX")) << "the trace saw no D-Bus connection at all";
+    EXPECT_EQ(networkUse(instanceLog), QStringList());
+    EXPECT_EQ(networkUse(commandLog), QStringList());
+}
+
+// Even with a umask that hides nothing, the store's folder is the user's alone, and the
+// database with its journal files is readable by the user only.
+TEST(PrivacyTest, StoreFolderAndDatabaseArePrivate) {
+    AppRig app;
+    ASSERT_TRUE(app.ok());
+    app.setUmask(0);
+    app.launch();
+    ASSERT_TRUE(app.waitForInstance());
+    EXPECT_EQ(app.run({QStringLiteral("start")}).exitCode, 0);
+    EXPECT_EQ(app.run({QStringLiteral("stop")}).exitCode, 0);
+
+    EXPECT_EQ(modeOf(app.storeFolder()), 0700u);
+    EXPECT_EQ(modeOf(app.storeFolder().parent_path()), 0700u);
+    EXPECT_EQ(modeOf(app.database()), 0600u);
+    for (const char* journal : {"-wal", "-shm"}) {
+        const fs::path file = app.database().string() + journal;
+        if (fs::exists(file)) {
+            EXPECT_EQ(modeOf(file), 0600u) << file;
+        }
+    }
+    ASSERT_TRUE(app.quit());
+    EXPECT_EQ(modeOf(app.database()), 0600u);
+}
+
+// Exported files are the user's documents: new ones follow the umask like any file the user
+// saves, and a replaced file keeps the mode the user gave it.
+TEST(PrivacyTest, ExportedFilesFollowTheUmask) {
+    const fs::path folder = fs::temp_directory_path() / ("wakeward-export-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const mode_t saved = ::umask(022);
+    const fs::path open = folder / "Wakeward Profiles.json";
+    EXPECT_TRUE(Transfer::writeFileAtomically(open, "[]").ok());
+    EXPECT_EQ(modeOf(open), 0644u);
+
+    ::umask(077);
+    const fs::path closed = folder / "Wakeward History.csv";
+    EXPECT_TRUE(Transfer::writeFileAtomically(closed, "Date,Event,Reason,Battery,Duration seconds").ok());
+    EXPECT_EQ(modeOf(closed), 0600u);
+
+    ::umask(022);
+    ::chmod(open.c_str(), 0640);
+    EXPECT_TRUE(Transfer::writeFileAtomically(open, "[ ]").ok());
+    EXPECT_EQ(modeOf(open), 0640u);
+    ::umask(saved);
+    std::error_code error;
+    fs::remove_all(folder, error);
+}
+
+} // namespace
+} // namespace wakeward

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Builds the Debian package of a build folder and checks what it installs and depends on.
+# Usage: package-test.sh BUILD_DIR
+set -euo pipefail
+build=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work" -D CPACK_DEBIAN_COMPRESSION_TYPE=gzip >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log" >&2; fail "cpack did not build a package"; }
+deb=$(ls "$work"/wakeward_*.deb 2>/dev/null | head -1)
+[ -n "$deb" ] || fail "no wakeward_*.deb was written"
+
+dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' | sort >"$work/files"
+expected=(
+  /usr/bin/wakeward
+  /usr/share/applications/org.fenmarch.Wakeward.desktop
+  /usr/share/icons/hicolor/scalable/apps/org.fenmarch.Wakeward.svg
+  /usr/share/icons/hicolor/scalable/status/org.fenmarch.Wakeward-idle.svg
+  /usr/share/icons/hicolor/scalable/status/org.fenmarch.Wakeward-active.svg
+  /usr/share/dbus-1/services/org.fenmarch.Wakeward.service
+  /usr/share/man/man1/wakeward.1
+  /usr/share/metainfo/org.fenmarch.Wakeward.metainfo.xml
+)
+for file in "${expected[@]}"; do
+  grep -qx "$file" "$work/files" || fail "the package lacks $file"
+done
+# Nothing but the files above and the folders that hold them: no headers, no static libraries,
+# no tests or benchmarks.
+extra=$(grep -v '/$' "$work/files" | grep -vxF -f <(printf '%s\n' "${expected[@]}") || true)
+[ -z "$extra" ] || fail "the package holds unexpected files: $extra"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for dependency in libc6 libqt6core6 libqt6dbus6 libqt6widgets6 libsqlite3-0 libicu qt6-qpa-plugins libqt6svg6; do
+  [[ "$depends" == *"$dependency"* ]] || fail "Depends lacks $dependency: $depends"
+done
+[ "$(dpkg-deb -f "$deb" Package)" = wakeward ] || fail "the package is not named wakeward"
+
+dpkg-deb -x "$deb" "$work/root"
+[ -x "$work/root/usr/bin/wakeward" ] || fail "the binary is not executable"
+grep -q '^Exec=/usr/bin/wakeward' "$work/root/usr/share/dbus-1/services/org.fenmarch.Wakeward.service" ||
+  fail "the D-Bus service file does not start /usr/bin/wakeward"
+appstreamcli validate --no-net "$work/root/usr/share/metainfo/org.fenmarch.Wakeward.metainfo.xml" ||
+  fail "the AppStream metainfo does not validate"
+echo "package $(basename "$deb"): $(wc -l <"$work/files") entries, Depends: $depends"
