@@ -1,5 +1,6 @@
 #include "App.h"
 #include "InstanceGuard.h"
+#include "SharedModel.h"
 #include "UnixSignals.h"
 #include "controller/Model.h"
 #include "shortcuts/AutomationService.h"
@@ -9,7 +10,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDir>
 #include <QTextStream>
 #include <cstdio>
 #include <filesystem>
@@ -24,24 +24,20 @@ bool hasDisplay() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-// Beside the database when there is no runtime folder; created private, like the store's.
+// Beside the database when there is no runtime folder; its folder is created private, as the
+// store would create it.
 QString fallbackLockPath() {
-    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-    if (dataHome.isEmpty() || !QDir::isAbsolutePath(dataHome)) {
-        const QString home = qEnvironmentVariable("HOME");
-        if (home.isEmpty())
-            return {};
-        dataHome = QDir(home).filePath(QStringLiteral(".local/share"));
+    const auto store = defaultStorePath();
+    if (!store)
+        return {};
+    std::filesystem::path folder;
+    for (const auto& part : store->parent_path()) {
+        folder /= part;
+        std::error_code error;
+        if (!std::filesystem::exists(folder, error))
+            ::mkdir(folder.c_str(), 0700);
     }
-    const QString folder = QDir(dataHome).filePath(QStringLiteral("fenmarch/Wakeward"));
-    std::error_code error;
-    std::filesystem::path path;
-    for (const auto& part : std::filesystem::path(folder.toStdString())) {
-        path /= part;
-        if (!std::filesystem::exists(path, error))
-            ::mkdir(path.c_str(), 0700);
-    }
-    return QDir(folder).filePath(QStringLiteral("wakeward.lock"));
+    return QString::fromStdString((store->parent_path() / "wakeward.lock").string());
 }
 
 } // namespace
