@@ -249,7 +249,7 @@ void Dashboard::editRule(const Rule& rule) {
         m_ruleEditor->raise();
         return;
     }
-    m_ruleEditor = new RuleEditor(rule, m_model, m_liveTest, this);
+    m_ruleEditor = new RuleEditor(rule, m_model, this);
     m_ruleEditor->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_ruleEditor, &QDialog::finished, this, [this] { m_ruleEditor = nullptr; });
     connect(m_ruleEditor, &RuleEditor::saved, this, &Dashboard::saveRule);

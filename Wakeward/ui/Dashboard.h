@@ -55,9 +55,6 @@ public:
     void editRule(const Rule& rule);
     void editSchedule(const Schedule& schedule);
 
-    // Runs the controller's live test of a rule; the rule editor's "Test without starting".
-    void setRuleLiveTest(RuleEditor::LiveTest test) { m_liveTest = std::move(test); }
-
     const TimeSource& time() const { return m_time; }
     QWidget* pageWidget(const QString& page) const;
     FenmarchNavigationLabel* navigationLabel(const QString& page) const;
@@ -87,7 +84,6 @@ private:
 
     Model& m_model;
     TimeSource m_time;
-    RuleEditor::LiveTest m_liveTest;
     QString m_page;
     std::map<QString, QWidget*> m_pages;
     std::map<QString, FenmarchNavigationLabel*> m_navigation;

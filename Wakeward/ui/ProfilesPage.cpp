@@ -29,6 +29,8 @@ ProfilesPage::ProfilesPage(Model& model, Dashboard& dashboard, QWidget* parent)
     });
     m_import = new QPushButton(QStringLiteral("Import profiles…"), this);
     m_export = new QPushButton(QStringLiteral("Export profiles…"), this);
+    connect(m_import, &QPushButton::clicked, this, [this] { m_model.importProfiles(); });
+    connect(m_export, &QPushButton::clicked, this, [this] { m_model.exportProfiles(); });
     buttons->addWidget(m_new);
     buttons->addWidget(m_import);
     buttons->addWidget(m_export);

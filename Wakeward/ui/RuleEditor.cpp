@@ -42,8 +42,8 @@ template <class E> void selectCase(QComboBox* picker, E value) {
 
 } // namespace
 
-RuleEditor::RuleEditor(Rule rule, Model& model, LiveTest liveTest, QWidget* parent)
-    : QDialog(parent), m_rule(std::move(rule)), m_model(model), m_liveTest(std::move(liveTest)) {
+RuleEditor::RuleEditor(Rule rule, Model& model, QWidget* parent)
+    : QDialog(parent), m_rule(std::move(rule)), m_model(model) {
     EditorFrame frame(this, QStringLiteral("Automation rule"));
     setMinimumWidth(620);
 
@@ -158,11 +158,8 @@ RuleEditor::RuleEditor(Rule rule, Model& model, LiveTest liveTest, QWidget* pare
     auto* testRow = new QHBoxLayout;
     m_test = new QPushButton(QStringLiteral("Test without starting"), this);
     m_test->setAutoDefault(false);
-    connect(m_test, &QPushButton::clicked, this, [this] {
-        if (m_liveTest)
-            m_liveTest(m_rule);
-    });
-    m_test->setEnabled(static_cast<bool>(m_liveTest));
+    // The live test only rewrites the controller's trace; it never starts a session.
+    connect(m_test, &QPushButton::clicked, this, [this] { m_model.test(m_rule); });
     m_trace = captionLabel(QString::fromStdString(model.ruleTrace()), this, false);
     m_trace->setTextFormat(Qt::PlainText);
     m_trace->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);

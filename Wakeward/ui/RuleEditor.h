@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <functional>
 #include <vector>
 #include <wakeward/Records.h>
 
@@ -24,10 +23,7 @@ class NumberField;
 class RuleEditor : public QDialog {
     Q_OBJECT
 public:
-    // Runs the controller's live test of a rule; it only changes the controller's trace.
-    using LiveTest = std::function<void(const Rule&)>;
-
-    RuleEditor(Rule rule, Model& model, LiveTest liveTest, QWidget* parent = nullptr);
+    RuleEditor(Rule rule, Model& model, QWidget* parent = nullptr);
 
     // A valid rule whose grace lies between 0 and 300 seconds.
     static bool acceptable(const Rule& rule);
@@ -76,7 +72,6 @@ private:
 
     Rule m_rule;
     Model& m_model;
-    LiveTest m_liveTest;
     QLineEdit* m_name = nullptr;
     QComboBox* m_match = nullptr;
     QSpinBox* m_priority = nullptr;

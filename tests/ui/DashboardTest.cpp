@@ -1,4 +1,5 @@
 #include "UiRig.h"
+#include "controller/FileDialogs.h"
 #include "ui/FenmarchHeader.h"
 #include "ui/FenmarchNavigationLabel.h"
 #include "ui/OverviewPage.h"
@@ -18,11 +19,32 @@
 #include <QToolButton>
 #include <QUrlQuery>
 #include <QtTest>
+#include <deque>
+#include <filesystem>
 
 using namespace wakeward;
 using test::DashboardRig;
 
 namespace {
+
+// Answers each file dialog with the next queued path, or cancels when none is left.
+class QueuedDialogs final : public FileDialogs {
+public:
+    explicit QueuedDialogs(std::shared_ptr<std::deque<std::filesystem::path>> answers)
+        : m_answers(std::move(answers)) {}
+    std::optional<std::filesystem::path> openFile(const std::string&) override { return next(); }
+    std::optional<std::filesystem::path> saveFile(const std::string&) override { return next(); }
+
+private:
+    std::optional<std::filesystem::path> next() {
+        if (m_answers->empty())
+            return std::nullopt;
+        auto path = m_answers->front();
+        m_answers->pop_front();
+        return path;
+    }
+    std::shared_ptr<std::deque<std::filesystem::path>> m_answers;
+};
 
 const QStringList sessionSteps = {"Choose a duration, end time or running app.",
                                   "Choose display and battery policies, then start.",
@@ -275,6 +297,35 @@ private slots:
                              [&](const Profile& p) { return p.id == first.id; }));
         auto stored = ui.rig.store().load<Profiles>("profiles");
         QCOMPARE(**stored, ui.model->profiles());
+    }
+
+    // "Export profiles…" and "Import profiles…" go through the controller's file dialogs;
+    // imported profiles are appended with their own identifiers.
+    void importAndExportProfiles() {
+        DashboardRig ui;
+        auto answers = std::make_shared<std::deque<std::filesystem::path>>();
+        ui.model->setFileDialogs(std::make_unique<QueuedDialogs>(answers));
+        ProfilesPage* page = profilesPage(*ui.dashboard);
+        const Profiles before = ui.model->profiles();
+        const auto file =
+            std::filesystem::path(ui.rig.dir.path().toStdString()) / "Wakeward Profiles.json";
+
+        page->exportButton()->click(); // cancelled: nothing written, nothing said
+        QVERIFY(!std::filesystem::exists(file));
+        QVERIFY(!ui.model->message());
+
+        answers->push_back(file);
+        page->exportButton()->click();
+        QVERIFY(std::filesystem::exists(file));
+        answers->push_back(file);
+        page->importButton()->click();
+        QCOMPARE(ui.model->profiles().size(), before.size() * 2);
+        QCOMPARE(page->groups().size(), before.size() * 2);
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            const Profile& imported = ui.model->profiles()[before.size() + i];
+            QCOMPARE(imported.name, before[i].name);
+            QVERIFY(imported.id != before[i].id);
+        }
     }
 
     // The summary line truncates the minutes and names both policies.

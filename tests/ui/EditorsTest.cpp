@@ -102,7 +102,7 @@ private slots:
         DashboardRig ui;
         Rule rule;
         rule.name = "Plugged in";
-        RuleEditor editor(rule, *ui.model, {});
+        RuleEditor editor(rule, *ui.model);
         QVERIFY(editor.saveButton()->isEnabled());
         const std::pair<double, bool> cases[] = {
             {-1, false}, {0, true}, {300, true}, {301, false}, {300.5, false}};
@@ -134,7 +134,7 @@ private slots:
         DashboardRig ui;
         Rule rule;
         rule.display = true;
-        RuleEditor editor(rule, *ui.model, {});
+        RuleEditor editor(rule, *ui.model);
         QVERIFY(editor.displaySwitch()->isEnabled());
         const int allow = editor.actionPicker()->findText("Allow idle sleep");
         editor.actionPicker()->setCurrentIndex(allow);
@@ -162,7 +162,7 @@ private slots:
         DashboardRig ui;
         Rule rule;
         rule.conditions = {Condition(SignalKind::runningApp, "vlc")};
-        RuleEditor editor(rule, *ui.model, {});
+        RuleEditor editor(rule, *ui.model);
         const auto& row = editor.conditionRows().front();
         QCOMPARE(row.label->text(), QStringLiteral("Bundle identifier"));
         QVERIFY(!row.value->isHidden());
@@ -184,7 +184,7 @@ private slots:
         DashboardRig ui;
         Rule rule;
         rule.conditions = {Condition(SignalKind::ac, ""), Condition(SignalKind::usb, "Keyboard")};
-        RuleEditor editor(rule, *ui.model, {});
+        RuleEditor editor(rule, *ui.model);
         editor.addConditionButton()->click();
         QCOMPARE(editor.rule().conditions.size(), std::size_t(3));
         const Condition added = editor.rule().conditions.back();
@@ -215,7 +215,7 @@ private slots:
         ui.rig.source->apps = {{41, "vlc", "VLC media player"}, {42, "rsync", ""}};
         ui.rig.source->snapshot.volumes = {"B2C4-1111", "0A1F-2222"};
         ui.model->refreshSignals(false);
-        RuleEditor editor(Rule(), *ui.model, {});
+        RuleEditor editor(Rule(), *ui.model);
         QVERIFY(editor.signalsText()->isHidden());
         editor.signalsToggle()->click();
         QVERIFY(!editor.signalsText()->isHidden());
@@ -225,17 +225,28 @@ private slots:
                 "Apps: VLC media player: vlc\nApp: rsync\nVolume UUIDs: 0A1F-2222, B2C4-1111"));
     }
 
-    // The live test gets the working copy and the trace follows the controller.
+    // "Test without starting" tests the working copy against the live signals, shows the
+    // controller's trace and holds nothing.
     void liveTestUsesTheWorkingCopy() {
         DashboardRig ui;
-        std::vector<Rule> tested;
-        RuleEditor editor(Rule(), *ui.model, [&](const Rule& rule) { tested.push_back(rule); });
-        retype(editor.nameField(), "Edited");
+        ui.rig.source->snapshot.running = {"vlc"};
+        Rule rule;
+        rule.conditions = {Condition(SignalKind::runningApp, "rsync")};
+        RuleEditor editor(rule, *ui.model);
+        QCOMPARE(editor.traceLabel()->text(),
+                 QStringLiteral("Test a rule to see its condition trace."));
         editor.testButton()->click();
-        QCOMPARE(tested.size(), std::size_t(1));
-        QCOMPARE(tested.front().name, std::string("Edited"));
-        QVERIFY(!ui.model->manual());
+        QVERIFY(editor.traceLabel()->text().startsWith(
+            "Conditions do not match. No assertion created."));
+
+        retype(editor.conditionRows().front().value, "vlc");
+        editor.testButton()->click();
+        QVERIFY(editor.traceLabel()->text().startsWith("Conditions match. No assertion created."));
         QCOMPARE(editor.traceLabel()->text(), QString::fromStdString(ui.model->ruleTrace()));
+        QVERIFY(!ui.model->active());
+        QVERIFY(!ui.model->manual());
+        QVERIFY(ui.model->history().empty());
+        QVERIFY(ui.model->rules().empty());
     }
 
     // Recurring windows need weekdays and different clock times (overnight is fine); one-off
