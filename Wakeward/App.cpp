@@ -1,7 +1,10 @@
 #include "App.h"
 
 #include "controller/Model.h"
+#include "platform/XdgAutostart.h"
+#include "ui/Appearance.h"
 #include "ui/Dashboard.h"
+#include "ui/FenmarchExperience.h"
 #include "ui/Icons.h"
 #include "ui/MainWindow.h"
 #include "ui/Panel.h"
@@ -15,8 +18,6 @@
 #include <QSettings>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
-
-#include "ui/Appearance.h"
 
 namespace wakeward {
 
@@ -48,7 +49,13 @@ App::App(Model& model, bool background, QObject* parent) : QObject(parent), m_mo
 
     auto* dashboard = new Dashboard(model);
     connect(this, &App::inspectorRequested, dashboard, &Dashboard::showInspector);
+    m_loginItem = std::make_unique<XdgAutostart>(XdgAutostart::userConfigHome(),
+                                                 QStringLiteral("wakeward --background"));
+    dashboard->setLoginItem(*m_loginItem);
     m_window = std::make_unique<MainWindow>(model, dashboard);
+    // The welcome and the walkthrough, once per run, when the window first appears.
+    new FenmarchExperience(m_window.get(), QStringLiteral("Wakeward"), true,
+                           fenmarch::wakewardTourSteps());
     model.setFileDialogs(std::make_unique<QtFileDialogs>(m_window.get()));
     connect(m_window.get(), &MainWindow::quitRequested, this, &App::quitRequested);
     const QSettings settings;

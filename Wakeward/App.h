@@ -9,6 +9,7 @@ class QWidget;
 
 namespace wakeward {
 
+class LoginItem;
 class MainWindow;
 class Model;
 class Panel;
@@ -39,6 +40,8 @@ private:
     void refreshTray();
 
     Model& m_model;
+    // Before the window, whose settings page refers to it.
+    std::unique_ptr<LoginItem> m_loginItem;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<QWidget> m_panelWindow;
     Panel* m_panel = nullptr;

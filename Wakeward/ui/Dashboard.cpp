@@ -1,9 +1,12 @@
 #include "ui/Dashboard.h"
 
 #include "controller/Model.h"
+#include "ui/AboutPage.h"
+#include "ui/DriveAwakePage.h"
 #include "ui/FenmarchHeader.h"
 #include "ui/FenmarchNavigationLabel.h"
 #include "ui/FenmarchSteps.h"
+#include "ui/HistoryPage.h"
 #include "ui/Icons.h"
 #include "ui/OverviewPage.h"
 #include "ui/ProfileEditor.h"
@@ -12,6 +15,7 @@
 #include "ui/ScheduleEditor.h"
 #include "ui/SchedulesPage.h"
 #include "ui/SessionsPage.h"
+#include "ui/SettingsPage.h"
 #include "ui/Widgets.h"
 
 #include <QHBoxLayout>
@@ -116,13 +120,16 @@ Dashboard::Dashboard(Model& model, TimeSource time, QWidget* parent)
 
     addPage(QStringLiteral("Overview"), new OverviewPage(model, *this, content));
     addPage(QStringLiteral("Sessions"), new SessionsPage(model, *this, content));
-    addPage(inspectorPage, new QWidget(content));
+    addPage(inspectorPage, new InspectorPage(model, m_time, content));
     addPage(QStringLiteral("Profiles"), new ProfilesPage(model, *this, content));
     addPage(QStringLiteral("Rules"), new RulesPage(model, *this, content));
     addPage(QStringLiteral("Schedules"), new SchedulesPage(model, *this, content));
-    for (const QString& later : {QStringLiteral("Drive Awake"), QStringLiteral("History"),
-                                 QStringLiteral("Settings"), QStringLiteral("About")})
-        addPage(later, new QWidget(content));
+    addPage(QStringLiteral("Drive Awake"), new DriveAwakePage(model, content));
+    addPage(QStringLiteral("History"), new HistoryPage(model, m_time, content));
+    auto* settings = new SettingsPage(model, content);
+    connect(settings, &SettingsPage::stepsVisibilityChanged, this, &Dashboard::setStepsVisible);
+    addPage(QStringLiteral("Settings"), settings);
+    addPage(QStringLiteral("About"), new AboutPage(content));
 
     connect(&model, &Model::activeChanged, this, &Dashboard::refreshToolbar);
     connect(&model, &Model::messageChanged, this, &Dashboard::showMessage);
@@ -266,6 +273,14 @@ void Dashboard::editSchedule(const Schedule& schedule) {
     connect(m_scheduleEditor, &QDialog::finished, this, [this] { m_scheduleEditor = nullptr; });
     connect(m_scheduleEditor, &ScheduleEditor::saved, this, &Dashboard::saveSchedule);
     m_scheduleEditor->open();
+}
+
+void Dashboard::setLoginItem(LoginItem& loginItem) {
+    qobject_cast<SettingsPage*>(pageWidget(QStringLiteral("Settings")))->setLoginItem(loginItem);
+}
+
+void Dashboard::setHeldAssertions(std::function<HeldAssertions()> held) {
+    qobject_cast<InspectorPage*>(pageWidget(inspectorPage))->setHeldAssertions(std::move(held));
 }
 
 QWidget* Dashboard::pageWidget(const QString& page) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/InspectorPage.h"
 #include "ui/ProfileEditor.h"
 #include "ui/RuleEditor.h"
 #include "ui/ScheduleEditor.h"
@@ -20,6 +21,7 @@ namespace wakeward {
 
 class FenmarchNavigationLabel;
 class FenmarchSteps;
+class LoginItem;
 class Model;
 
 // The main window's content: a sidebar of pages and a scrollable detail area with the page's
@@ -54,6 +56,11 @@ public:
     void editProfile(const Profile& profile);
     void editRule(const Rule& rule);
     void editSchedule(const Schedule& schedule);
+
+    // Gives the settings page its launch-at-login control; `loginItem` must outlive the page.
+    void setLoginItem(LoginItem& loginItem);
+    // Where the inspector reads Wakeward's own assertion identifiers from.
+    void setHeldAssertions(std::function<HeldAssertions()> held);
 
     const TimeSource& time() const { return m_time; }
     QWidget* pageWidget(const QString& page) const;

@@ -2,11 +2,15 @@
 
 #include "controller/Model.h"
 #include "ui/Dashboard.h"
+#include "ui/LocalTime.h"
 #include "ui/Widgets.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace wakeward {
 
@@ -20,6 +24,11 @@ SchedulesPage::SchedulesPage(Model& model, Dashboard& dashboard, QWidget* parent
     connect(m_new, &QPushButton::clicked, this,
             [this] { m_dashboard.editSchedule(Schedule(m_dashboard.time().now())); });
     layout->addWidget(m_new, 0, Qt::AlignLeft);
+    layout->addWidget(captionLabel(
+        QStringLiteral("Schedules use this Mac’s current timezone. Missed windows are skipped; if "
+                       "the Mac wakes during a window, the remaining window can run. Wakeward does "
+                       "not wake a powered-off Mac."),
+        this));
     m_list = new QVBoxLayout;
     m_list->setSpacing(18);
     layout->addLayout(m_list);
@@ -34,6 +43,39 @@ QPushButton* SchedulesPage::editButton(std::size_t index) const {
                : nullptr;
 }
 
+QPushButton* SchedulesPage::deleteButton(std::size_t index) const {
+    return index < m_groups.size()
+               ? m_groups[index]->findChild<QPushButton*>(QStringLiteral("delete"))
+               : nullptr;
+}
+
+QCheckBox* SchedulesPage::enabledSwitch(std::size_t index) const {
+    return index < m_groups.size() ? m_groups[index]->findChild<QCheckBox*>() : nullptr;
+}
+
+QString SchedulesPage::summary(const Schedule& schedule, const Calendar& calendar) {
+    if (schedule.recurring)
+        return QStringLiteral("Recurring • ") + shortTime(schedule.start, calendar) +
+               QStringLiteral(" to ") + shortTime(schedule.end, calendar);
+    return shortDateTime(schedule.start, calendar) + QStringLiteral(" to ") +
+           shortDateTime(schedule.end, calendar);
+}
+
+void SchedulesPage::changeSchedule(const Uuid& id, const std::optional<bool>& enabled) {
+    Schedules schedules = m_model.schedules();
+    const auto found = std::find_if(schedules.begin(), schedules.end(),
+                                    [&](const Schedule& each) { return each.id == id; });
+    if (found == schedules.end())
+        return;
+    if (enabled)
+        found->enabled = *enabled;
+    else
+        schedules.erase(found);
+    m_model.setSchedules(std::move(schedules));
+    m_model.save();
+    m_model.refresh();
+}
+
 void SchedulesPage::rebuild() {
     for (TitledGroup* group : m_groups) {
         m_list->removeWidget(group);
@@ -41,14 +83,30 @@ void SchedulesPage::rebuild() {
         group->deleteLater();
     }
     m_groups.clear();
+    const Calendar calendar = m_dashboard.time().calendar();
     for (const Schedule& schedule : m_model.schedules()) {
         auto* group = new TitledGroup(QString::fromStdString(schedule.name), this);
+        auto* window = new QLabel(summary(schedule, calendar), group);
+        window->setObjectName(QStringLiteral("summary"));
+        window->setWordWrap(true);
+        group->body()->addWidget(window);
+        auto* enabled = new QCheckBox(QStringLiteral("Enabled"), group);
+        enabled->setChecked(schedule.enabled);
+        connect(enabled, &QCheckBox::clicked, this,
+                [this, id = schedule.id](bool on) { changeSchedule(id, on); });
+        group->body()->addWidget(enabled);
         auto* row = new QHBoxLayout;
         auto* edit = new QPushButton(QStringLiteral("Edit"), group);
         edit->setObjectName(QStringLiteral("edit"));
         connect(edit, &QPushButton::clicked, this,
                 [this, schedule] { m_dashboard.editSchedule(schedule); });
         row->addWidget(edit);
+        auto* remove = new QPushButton(QStringLiteral("Delete"), group);
+        remove->setObjectName(QStringLiteral("delete"));
+        markDestructive(remove);
+        connect(remove, &QPushButton::clicked, this,
+                [this, id = schedule.id] { changeSchedule(id, std::nullopt); });
+        row->addWidget(remove);
         row->addStretch(1);
         group->body()->addLayout(row);
         m_list->addWidget(group);
