@@ -1,0 +1,205 @@
+#include "UiRig.h"
+#include "ui/FenmarchExperience.h"
+#include "ui/FenmarchGuidanceSettings.h"
+#include "ui/FenmarchTour.h"
+#include "ui/FenmarchWelcome.h"
+#include "ui/LinkLabel.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QUrlQuery>
+#include <QtTest>
+
+using namespace wakeward;
+
+namespace {
+
+// A main window with the walkthrough's steps, presented through its own launch record.
+struct Window {
+    QWidget widget;
+    FenmarchExperience* experience;
+
+    explicit Window(FenmarchLaunchSession& session, bool free = true) {
+        widget.resize(900, 700);
+        experience = new FenmarchExperience(&widget, QStringLiteral("Wakeward"), free,
+                                            fenmarch::wakewardTourSteps(), session);
+    }
+};
+
+} // namespace
+
+class GuidanceTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_settings;
+
+private slots:
+    void initTestCase() { test::usePrivateSettings(m_settings); }
+    void init() { QSettings().clear(); }
+
+    // With both start-up preferences on, the welcome comes first; after "Continue" the
+    // walkthrough opens at step 1 of 3 without "Back", and "Get started" on step 3 closes it.
+    void welcomeThenTourToTheEnd() {
+        FenmarchLaunchSession session;
+        Window window(session);
+        window.widget.show();
+        FenmarchExperience& experience = *window.experience;
+        QVERIFY(experience.showWelcome());
+        QVERIFY(experience.tourAfterWelcome());
+        QVERIFY(experience.welcome() && experience.welcome()->isVisible());
+        QVERIFY(!experience.tour());
+        QCOMPARE(experience.welcome()->productLinks().size(), 2);
+
+        experience.welcome()->continueButton()->click();
+        QVERIFY(!experience.welcome());
+        QVERIFY(!experience.showWelcome());
+        FenmarchTour* tour = experience.tour();
+        QVERIFY(tour && tour->isVisible());
+        QCOMPARE(tour->stepCaption()->text(), QStringLiteral("Step 1 of 3"));
+        QCOMPARE(tour->heading()->text(), QStringLiteral("Choose your session"));
+        QVERIFY(tour->backButton()->isHidden());
+        QCOMPARE(tour->defaultButton()->text(), QStringLiteral("Next"));
+
+        // Return presses the default button.
+        QTest::keyClick(tour, Qt::Key_Return);
+        QCOMPARE(tour->stepCaption()->text(), QStringLiteral("Step 2 of 3"));
+        QVERIFY(!tour->backButton()->isHidden());
+        tour->backButton()->click();
+        QCOMPARE(tour->index(), 0);
+        tour->defaultButton()->click();
+        tour->defaultButton()->click();
+        QCOMPARE(tour->stepCaption()->text(), QStringLiteral("Step 3 of 3"));
+        QCOMPARE(tour->heading()->text(), QStringLiteral("Make it your own"));
+        QCOMPARE(tour->defaultButton()->text(), QStringLiteral("Get started"));
+        tour->defaultButton()->click();
+        QVERIFY(!experience.tour());
+        QVERIFY(!experience.showTour());
+    }
+
+    // Welcome off and walkthrough on: the walkthrough opens directly. Both off: nothing opens.
+    void tourAloneOrNeither() {
+        {
+            fenmarch::setPreference(fenmarch::showWelcomeKey, false);
+            FenmarchLaunchSession session;
+            Window window(session);
+            window.widget.show();
+            QVERIFY(!window.experience->welcome());
+            QVERIFY(window.experience->tour() && window.experience->tour()->isVisible());
+            QCOMPARE(window.experience->tour()->index(), 0);
+        }
+        {
+            fenmarch::setPreference(fenmarch::showTourKey, false);
+            FenmarchLaunchSession session;
+            Window window(session);
+            window.widget.show();
+            QVERIFY(!window.experience->welcome());
+            QVERIFY(!window.experience->tour());
+        }
+        {
+            // An app that is not free never shows the welcome, whatever is stored.
+            fenmarch::setPreference(fenmarch::showWelcomeKey, true);
+            fenmarch::setPreference(fenmarch::showTourKey, true);
+            FenmarchLaunchSession session;
+            Window window(session, false);
+            window.widget.show();
+            QVERIFY(!window.experience->welcome());
+            QVERIFY(window.experience->tour());
+        }
+    }
+
+    // Unticking the welcome's own box stores the choice but still lets the walkthrough follow
+    // in this run; Escape and a click on the background finish the welcome as well.
+    void uncheckedWelcomeStillLeadsToTour() {
+        FenmarchLaunchSession session;
+        Window window(session);
+        window.widget.show();
+        FenmarchWelcome* welcome = window.experience->welcome();
+        QVERIFY(welcome);
+        welcome->showAtStartupBox()->click();
+        QVERIFY(!fenmarch::preference(fenmarch::showWelcomeKey));
+        QTest::keyClick(welcome, Qt::Key_Escape);
+        QVERIFY(!window.experience->welcome());
+        QVERIFY(window.experience->tour());
+
+        FenmarchLaunchSession another;
+        fenmarch::setPreference(fenmarch::showWelcomeKey, true);
+        Window second(another);
+        second.widget.show();
+        FenmarchWelcome* secondWelcome = second.experience->welcome();
+        QVERIFY(secondWelcome);
+        // A click on the card itself is not a click on the background.
+        QTest::mouseClick(secondWelcome, Qt::LeftButton, {},
+                          secondWelcome->card()->geometry().center());
+        QVERIFY(second.experience->welcome());
+        QTest::mouseClick(secondWelcome, Qt::LeftButton, {}, QPoint(3, 3));
+        QVERIFY(!second.experience->welcome());
+        QVERIFY(second.experience->tour());
+        second.experience->tour()->dismiss();
+    }
+
+    // Hiding and showing the window again, or opening a new one in the same run, presents
+    // nothing; "Open walkthrough" still opens the walkthrough at its first step.
+    void oncePerRunButOnDemandAlways() {
+        FenmarchLaunchSession session;
+        {
+            Window window(session);
+            window.widget.show();
+            window.experience->welcome()->finish();
+            window.experience->tour()->dismiss();
+            window.widget.hide();
+            window.widget.show();
+            QVERIFY(!window.experience->welcome());
+            QVERIFY(!window.experience->tour());
+        }
+        Window reopened(session);
+        reopened.widget.show();
+        QVERIFY(!reopened.experience->welcome());
+        QVERIFY(!reopened.experience->tour());
+        QCOMPARE(session.presented, std::set<QString>{QStringLiteral("Wakeward")});
+
+        FenmarchGuidanceSettings settings(true);
+        settings.openTourButton()->click();
+        QVERIFY(reopened.experience->tour());
+        QCOMPARE(reopened.experience->tour()->index(), 0);
+        reopened.experience->tour()->defaultButton()->click();
+        settings.openTourButton()->click();
+        QCOMPARE(reopened.experience->tour()->index(), 0);
+    }
+
+    // A step whose title is only its number reads "Getting started".
+    void genericStepHeading() {
+        QCOMPARE(FenmarchTour::headingFor({QStringLiteral("Step 2"), {}}),
+                 QStringLiteral("Getting started"));
+        QCOMPARE(FenmarchTour::headingFor({QStringLiteral("Steps ahead"), {}}),
+                 QStringLiteral("Steps ahead"));
+    }
+
+    // The settings switches store the three preferences only when flipped; the welcome switch
+    // exists only for a free app; the links are tagged with where they were shown.
+    void guidanceSettings() {
+        FenmarchGuidanceSettings free(true);
+        QVERIFY(!QSettings().contains(fenmarch::showStepsKey));
+        QSignalSpy steps(&free, &FenmarchGuidanceSettings::stepsVisibilityChanged);
+        free.stepsSwitch()->click();
+        QCOMPARE(steps.count(), 1);
+        QVERIFY(!fenmarch::preference(fenmarch::showStepsKey));
+        free.tourSwitch()->click();
+        QVERIFY(!fenmarch::preference(fenmarch::showTourKey));
+        QVERIFY(free.welcomeSwitch());
+        free.welcomeSwitch()->click();
+        QVERIFY(!fenmarch::preference(fenmarch::showWelcomeKey));
+        QVERIFY(!FenmarchGuidanceSettings(false).welcomeSwitch());
+
+        QStringList texts;
+        for (const LinkLabel* link : free.links()) {
+            texts << link->linkText();
+            QCOMPARE(QUrlQuery(link->url()).queryItemValue(QStringLiteral("utm_content")),
+                     QStringLiteral("settings"));
+        }
+        QCOMPARE(texts, QStringList({"Support", "Privacy", "Terms"}));
+    }
+};
+
+QTEST_MAIN(GuidanceTest)
+#include "GuidanceTest.moc"

@@ -1,0 +1,384 @@
+#include "UiRig.h"
+#include "platform/LoginItem.h"
+#include "ui/AboutPage.h"
+#include "ui/DriveAwakePage.h"
+#include "ui/HistoryPage.h"
+#include "ui/InspectorPage.h"
+#include "ui/LinkLabel.h"
+#include "ui/LocalTime.h"
+#include "ui/LoginItemControl.h"
+#include "ui/RulesPage.h"
+#include "ui/SchedulesPage.h"
+#include "ui/SettingsPage.h"
+#include "ui/StatusGroup.h"
+#include "ui/Widgets.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QtTest>
+#include <fstream>
+
+using namespace wakeward;
+using test::DashboardRig;
+using test::ModelRig;
+
+namespace {
+
+// Hands out one file, as if the user had chosen it.
+class ChosenFile : public FileDialogs {
+public:
+    explicit ChosenFile(std::filesystem::path path) : m_path(std::move(path)) {}
+    std::optional<std::filesystem::path> openFile(const std::string&) override { return m_path; }
+    std::optional<std::filesystem::path> saveFile(const std::string&) override {
+        return std::nullopt;
+    }
+
+private:
+    std::filesystem::path m_path;
+};
+
+class FakeLoginItem : public LoginItem {
+public:
+    bool enabled() const override { return on; }
+    std::optional<std::string> setEnabled(bool enabled) override {
+        on = enabled;
+        return std::nullopt;
+    }
+    bool on = false;
+};
+
+// A controller whose listing of other holds the test sets.
+std::unique_ptr<Model> modelWithOthers(ModelRig& rig, std::shared_ptr<OptionalTexts> others) {
+    ModelServices services;
+    services.clock = std::make_unique<test::FakeClock>(rig.time);
+    services.power = std::make_unique<test::FakePowerBackend>(rig.power);
+    services.signalSource = std::make_unique<test::FakeSignalSource>(rig.source);
+    services.storePath = rig.storePath;
+    services.notifier = std::make_unique<test::FakeNotifier>(rig.notes);
+    services.calendar = [zone = rig.zone] { return Calendar::forZone(zone).value(); };
+    services.events = std::make_unique<test::FakeWorkspaceEvents>(rig.events);
+    services.otherAssertions = [others] { return *others; };
+    return std::make_unique<Model>(std::move(services));
+}
+
+TimeSource timeOf(const ModelRig& rig) {
+    TimeSource source;
+    source.calendar = [zone = rig.zone] { return Calendar::forZone(zone).value(); };
+    source.now = [clock = rig.time] { return clock->now; };
+    return source;
+}
+
+QAbstractButton* buttonIn(QWidget* within, const QString& text) {
+    for (QAbstractButton* each : within->findChildren<QAbstractButton*>())
+        if (each->text() == text)
+            return each;
+    return nullptr;
+}
+
+Rule ruleNamed(const std::string& name) {
+    Rule rule;
+    rule.name = name;
+    return rule;
+}
+
+} // namespace
+
+class PagesTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_settings;
+
+private slots:
+    void initTestCase() { test::usePrivateSettings(m_settings); }
+    void init() { QSettings().clear(); }
+
+    // Reports that cannot be listed, an empty listing and a listing read differently; the own
+    // identifiers come from the holder.
+    void inspectorCases() {
+        ModelRig rig;
+        auto others = std::make_shared<OptionalTexts>();
+        auto model = modelWithOthers(rig, others);
+        InspectorPage page(*model, timeOf(rig));
+        const QString unavailable = QStringLiteral(
+            "System-wide assertion reports are unavailable in this environment. Your own session "
+            "is still shown accurately.");
+        const QString none =
+            QStringLiteral("No other active assertions were returned. Coverage may be incomplete.");
+        model->refreshOtherAssertions();
+        QCOMPARE(page.reportsNote()->text(), unavailable);
+        QVERIFY(!page.reportsNote()->isHidden());
+        QVERIFY(page.reports().isEmpty());
+
+        *others = std::vector<std::string>{};
+        page.refreshButton()->click();
+        QCOMPARE(page.reportsNote()->text(), none);
+        QVERIFY(page.reports().isEmpty());
+
+        *others = std::vector<std::string>{"backupd • idle\nNightly copy", "Process 9 • sleep\n"
+                                                                           "Reason not reported"};
+        page.refreshButton()->click();
+        QVERIFY(page.reportsNote()->isHidden());
+        QCOMPARE(page.reports(), QStringList({"backupd • idle\nNightly copy",
+                                              "Process 9 • sleep\nReason not reported"}));
+
+        QVERIFY(page.identifiers()->isHidden());
+        page.setHeldAssertions([] { return HeldAssertions{101, 0, "logind idle lock", ""}; });
+        QCOMPARE(page.identifiers()->text(),
+                 QStringLiteral("System assertion ID: 101\nDisplay assertion ID: 0"));
+        QCOMPARE(page.holders()->text(),
+                 QStringLiteral("System assertion held through logind idle lock"));
+        QCOMPARE(page.statusGroup()->title(), QStringLiteral("Owned by Wakeward"));
+    }
+
+    void ruleSummaries() {
+        Rule rule;
+        rule.mode = MatchMode::any;
+        rule.conditions = {Condition(SignalKind::cpu, "80"), Condition(SignalKind::display, "")};
+        QCOMPARE(RulesPage::conditionsSummary(rule),
+                 QStringLiteral("CPU above percent: 80 OR External display connected"));
+        rule.mode = MatchMode::all;
+        QCOMPARE(RulesPage::conditionsSummary(rule),
+                 QStringLiteral("CPU above percent: 80 AND External display connected"));
+        rule.conditions.clear();
+        QCOMPARE(RulesPage::conditionsSummary(rule), QString());
+        rule.priority = 42;
+        rule.action = RuleAction::allow;
+        QCOMPARE(RulesPage::actionLine(rule), QStringLiteral("Priority 42 • Allow idle sleep"));
+    }
+
+    // The switch, delete and test act on the rule with that id and take effect at once; the
+    // pause button flips automation; the empty sentence shows only without rules.
+    void rulesPageActions() {
+        DashboardRig ui;
+        Model& model = *ui.model;
+        auto* page = qobject_cast<RulesPage*>(ui.dashboard->pageWidget("Rules"));
+        QVERIFY(page);
+        QVERIFY(!page->emptyNote()->isHidden());
+        model.setRules({ruleNamed("First"), ruleNamed("Second")});
+        QVERIFY(page->emptyNote()->isHidden());
+        QCOMPARE(page->groups().size(), std::size_t(2));
+
+        page->enabledSwitch(1)->click();
+        QVERIFY(!model.rules()[0].enabled);
+        QVERIFY(model.rules()[1].enabled);
+        // Saved as well: a restarted controller reads it back.
+        QVERIFY(ui.rig.store().load<Rules>("rules").value()->at(1).enabled);
+
+        page->testButton(0)->click();
+        QVERIFY(page->traceLabel()->text() !=
+                QStringLiteral("Test a rule to see its condition trace."));
+        QCOMPARE(page->traceLabel()->text(), QString::fromStdString(model.ruleTrace()));
+
+        page->deleteButton(0)->click();
+        QCOMPARE(model.rules().size(), std::size_t(1));
+        QCOMPARE(model.rules()[0].name, std::string("Second"));
+
+        QCOMPARE(page->pauseButton()->text(), QStringLiteral("Pause automation"));
+        page->pauseButton()->click();
+        QVERIFY(model.automationPaused());
+        QCOMPARE(page->pauseButton()->text(), QStringLiteral("Resume automation"));
+        page->pauseButton()->click();
+        QVERIFY(!model.automationPaused());
+    }
+
+    // Weekly windows show times only, one-off windows dates and times; switch and delete act
+    // by id.
+    void schedulesPage() {
+        DashboardRig ui;
+        Model& model = *ui.model;
+        const Calendar calendar = ui.calendar();
+        Schedule weekly(ui.rig.time->now);
+        weekly.name = "Weekly";
+        weekly.start =
+            fromLocalFields(QDateTime(QDate(2027, 1, 4), QTime(9, 0), QTimeZone::utc()), calendar);
+        weekly.end = fromLocalFields(QDateTime(QDate(2027, 1, 4), QTime(17, 30), QTimeZone::utc()),
+                                     calendar);
+        Schedule once = weekly;
+        once.id = Uuid::generate();
+        once.name = "Once";
+        once.recurring = false;
+        const QLocale locale = QLocale::system();
+        QCOMPARE(SchedulesPage::summary(weekly, calendar),
+                 QStringLiteral("Recurring • ") +
+                     locale.toString(QTime(9, 0), QLocale::ShortFormat) + QStringLiteral(" to ") +
+                     locale.toString(QTime(17, 30), QLocale::ShortFormat));
+        QCOMPARE(
+            SchedulesPage::summary(once, calendar),
+            locale.toString(QDateTime(QDate(2027, 1, 4), QTime(9, 0)), QLocale::ShortFormat) +
+                QStringLiteral(" to ") +
+                locale.toString(QDateTime(QDate(2027, 1, 4), QTime(17, 30)), QLocale::ShortFormat));
+
+        model.setSchedules({weekly, once});
+        auto* page = qobject_cast<SchedulesPage*>(ui.dashboard->pageWidget("Schedules"));
+        QCOMPARE(page->groups().size(), std::size_t(2));
+        page->enabledSwitch(0)->click();
+        QVERIFY(model.schedules()[0].enabled);
+        QVERIFY(!model.schedules()[1].enabled);
+        page->deleteButton(0)->click();
+        QCOMPARE(model.schedules().size(), std::size_t(1));
+        QCOMPARE(model.schedules()[0].name, std::string("Once"));
+    }
+
+    // Capitals find lower-case words; a filter that finds nothing shows no groups and not the
+    // empty-history sentence; durations of 0 and 90.9 seconds; clearing asks first.
+    void historyFilterAndClearing() {
+        ModelRig rig;
+        const Instant now = rig.time->now;
+        {
+            Store store = rig.store();
+            QVERIFY(store.append(
+                HistoryEvent("Started", "Manual session", "Battery 80%", 0, now - 100)));
+            QVERIFY(store.append(
+                HistoryEvent("Ended", "Stopped by you", "Battery 79%", 90.9, now - 10)));
+        }
+        auto model = rig.make();
+        HistoryPage page(*model, timeOf(rig));
+        QCOMPARE(page.listed().size(), std::size_t(2));
+        QVERIFY(page.emptyNote()->isHidden());
+        QCOMPARE(page.retentionCaption()->text(),
+                 QStringLiteral("Local events only • last 30 days • at most 2,000 records"));
+        QCOMPARE(HistoryPage::detailLine(page.listed()[0]),
+                 QStringLiteral("Battery 79% • 90 seconds"));
+        QCOMPARE(HistoryPage::detailLine(page.listed()[1]), QStringLiteral("Battery 80%"));
+        QCOMPARE(page.groups()[0]->title(),
+                 QStringLiteral("Ended • ") + shortDateTime(now - 10, timeOf(rig).calendar()));
+
+        page.searchField()->setText(QStringLiteral("STOPPED"));
+        QCOMPARE(page.groups().size(), std::size_t(1));
+        QCOMPARE(page.listed()[0].reason, std::string("Stopped by you"));
+        // The type is searched too, after the reason and a space.
+        page.searchField()->setText(QStringLiteral("session STARTED"));
+        QCOMPARE(page.groups().size(), std::size_t(1));
+        page.searchField()->setText(QStringLiteral("nothing like this"));
+        QVERIFY(page.groups().empty());
+        QVERIFY(page.emptyNote()->isHidden());
+
+        page.clearButton()->click();
+        QMessageBox* confirm = page.clearConfirmation();
+        QVERIFY(confirm);
+        QCOMPARE(confirm->text(), QStringLiteral("Clear local history? This cannot be undone."));
+        buttonIn(confirm, QStringLiteral("Cancel"))->click();
+        QCOMPARE(model->history().size(), std::size_t(2));
+        QTRY_VERIFY(!page.clearConfirmation());
+
+        page.clearButton()->click();
+        buttonIn(page.clearConfirmation(), QStringLiteral("Clear history"))->click();
+        QVERIFY(model->history().empty());
+        QVERIFY(!page.emptyNote()->isHidden());
+    }
+
+    // A long history is drawn in batches, and all of it arrives.
+    void longHistoryArrivesInBatches() {
+        ModelRig rig;
+        {
+            Store store = rig.store();
+            for (int i = 0; i < 300; ++i)
+                QVERIFY(store.append(HistoryEvent("Started", "Rule: " + std::to_string(i), "AC", 0,
+                                                  rig.time->now - i)));
+        }
+        auto model = rig.make();
+        HistoryPage page(*model, timeOf(rig));
+        QVERIFY(page.groups().size() < 300);
+        QTRY_COMPARE(page.groups().size(), std::size_t(300));
+        // A new filter stops the old list's batches.
+        page.searchField()->setText(QStringLiteral("Rule: 29"));
+        QTRY_COMPARE(page.groups().size(), std::size_t(11));
+    }
+
+    // Stored values the controls cannot show are shown at the nearest choice and left as
+    // they are until the user moves the control.
+    void settingsKeepStoredValuesUntilMoved() {
+        for (const auto& [stored, shown] : {std::pair(3.0, 5), std::pair(80.0, 50)}) {
+            ModelRig rig;
+            QVERIFY(rig.store().save(stored, "threshold"));
+            QVERIFY(rig.store().save(std::int64_t(45), "retention"));
+            auto model = rig.make();
+            SettingsPage page(*model);
+            QCOMPARE(page.thresholdSlider()->value(), shown);
+            QCOMPARE(model->threshold(), stored);
+            QCOMPARE(page.retentionPicker()->currentText(), QStringLiteral("30 days"));
+            QCOMPARE(model->retention(), 45);
+            model->save();
+            QCOMPARE(rig.store().load<double>("threshold").value(), stored);
+
+            page.thresholdSlider()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+            QCOMPARE(model->threshold(), double(shown == 5 ? 5 : 49));
+            QCOMPARE(page.thresholdLabel()->text(), QStringLiteral("%1%").arg(shown == 5 ? 5 : 49));
+            page.retentionPicker()->setCurrentIndex(2);
+            emit page.retentionPicker()->activated(2);
+            QCOMPARE(model->retention(), 90);
+        }
+        QCOMPARE(SettingsPage::nearest(60, {7, 30, 90}), 30);
+        QCOMPARE(SettingsPage::nearest(8, {7, 30, 90}), 7);
+    }
+
+    // Notifications show what is in force until the service answers; appearance is stored;
+    // launch at login appears once a login item is given.
+    void settingsServices() {
+        ModelRig rig;
+        auto model = rig.make();
+        SettingsPage page(*model);
+        page.notificationsSwitch()->click();
+        QVERIFY(!page.notificationsSwitch()->isChecked());
+        QVERIFY(rig.notes->pendingCheck);
+        rig.notes->pendingCheck(std::nullopt);
+        QVERIFY(page.notificationsSwitch()->isChecked());
+        page.notificationsSwitch()->click();
+        QVERIFY(!model->notifications());
+        QVERIFY(!page.notificationsSwitch()->isChecked());
+
+        QCOMPARE(SettingsPage::appearance(), QStringLiteral("system"));
+        buttonIn(&page, QStringLiteral("Dark"))->click();
+        QCOMPARE(SettingsPage::appearance(), QStringLiteral("dark"));
+        buttonIn(&page, QStringLiteral("System"))->click();
+        QCOMPARE(SettingsPage::appearance(), QStringLiteral("system"));
+
+        FakeLoginItem login;
+        QVERIFY(!page.loginItemControl());
+        page.setLoginItem(login);
+        QVERIFY(page.loginItemControl());
+        page.loginItemControl()->button()->click();
+        QVERIFY(login.on);
+    }
+
+    // The reading switch cannot be turned on before a file is chosen.
+    void driveSwitchNeedsAFile() {
+        ModelRig rig;
+        auto model = rig.make();
+        DriveAwakePage page(*model);
+        page.show();
+        QCOMPARE(page.pathLabel()->text(), QStringLiteral("No file selected"));
+        QVERIFY(!page.enabledSwitch()->isEnabled());
+        QTest::mouseClick(page.enabledSwitch(), Qt::LeftButton);
+        QTest::keyClick(page.enabledSwitch(), Qt::Key_Space);
+        QVERIFY(!page.enabledSwitch()->isChecked());
+        QVERIFY(!model->driveEnabled());
+
+        const std::filesystem::path file = rig.dir.filePath("probe.bin").toStdString();
+        std::ofstream(file) << "data";
+        model->setFileDialogs(std::make_unique<ChosenFile>(file));
+        page.chooseButton()->click();
+        QCOMPARE(page.pathLabel()->text(), QString::fromStdString(file.string()));
+        QVERIFY(page.enabledSwitch()->isEnabled());
+        page.enabledSwitch()->click();
+        QVERIFY(model->driveEnabled());
+        QVERIFY(page.statusLabel()->text().startsWith(QStringLiteral("Ready")));
+    }
+
+    void aboutLinks() {
+        AboutPage page;
+        QStringList texts;
+        for (const LinkLabel* link : page.links())
+            texts << link->linkText();
+        QCOMPARE(texts, QStringList({"Explore software by fenmarch.", "Wakeward website"}));
+    }
+};
+
+QTEST_MAIN(PagesTest)
+#include "PagesTest.moc"
