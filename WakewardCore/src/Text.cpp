@@ -12,15 +12,24 @@ namespace wakeward::Text {
 
 namespace {
 
-bool turkic(std::string_view localeName) {
-    const icu::Locale locale(std::string(localeName).c_str());
+icu::UnicodeString folded(std::string_view text, bool turkicRules) {
+    auto unicode = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    return unicode.foldCase(turkicRules ? U_FOLD_CASE_EXCLUDE_SPECIAL_I : U_FOLD_CASE_DEFAULT);
+}
+
+bool turkic(const icu::Locale& locale) {
     const std::string_view language = locale.getLanguage();
     return language == "tr" || language == "az";
 }
 
-icu::UnicodeString folded(std::string_view text, bool turkicRules) {
-    auto unicode = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-    return unicode.foldCase(turkicRules ? U_FOLD_CASE_EXCLUDE_SPECIAL_I : U_FOLD_CASE_DEFAULT);
+bool turkic(std::string_view localeName) {
+    return turkic(icu::Locale(std::string(localeName).c_str()));
+}
+
+bool containsFolded(std::string_view text, std::string_view part, bool turkicRules) {
+    if (part.empty())
+        return false;
+    return folded(text, turkicRules).indexOf(folded(part, turkicRules)) >= 0;
 }
 
 bool isBlank(UChar32 c) {
@@ -59,14 +68,13 @@ void forEachGrapheme(std::string_view text, Visit visit) {
 } // namespace
 
 bool containsIgnoringCase(std::string_view text, std::string_view part, std::string_view localeName) {
-    if (part.empty())
-        return false;
-    const bool turkicRules = turkic(localeName);
-    return folded(text, turkicRules).indexOf(folded(part, turkicRules)) >= 0;
+    return containsFolded(text, part, turkic(localeName));
 }
 
 bool containsIgnoringCase(std::string_view text, std::string_view part) {
-    return containsIgnoringCase(text, part, currentLocaleName());
+    // The default locale is read in place: building a locale from its name on every call
+    // costs more than the search itself.
+    return containsFolded(text, part, turkic(icu::Locale::getDefault()));
 }
 
 std::string firstGrapheme(std::string_view text) {
