@@ -32,17 +32,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string> columns;
     check(fuzz::splitRecord(line, columns), "the line is one record of quoted fields");
     check(columns.size() == 5, "the line has the five header columns");
-    check(columns[1] == event.type || unguarded(columns[1]) == event.type, "the event type is intact");
-    check(columns[2] == event.reason || unguarded(columns[2]) == event.reason, "the reason is intact");
-    check(columns[3] == event.battery || unguarded(columns[3]) == event.battery, "the battery is intact");
+    check(columns[1] == event.type || unguarded(columns[1]) == event.type,
+          "the event type is intact");
+    check(columns[2] == event.reason || unguarded(columns[2]) == event.reason,
+          "the reason is intact");
+    check(columns[3] == event.battery || unguarded(columns[3]) == event.battery,
+          "the battery is intact");
     const std::string& seconds = columns[4];
-    const std::string digits = !seconds.empty() && seconds.front() == '\'' ? seconds.substr(1) : seconds;
+    const std::string digits =
+        !seconds.empty() && seconds.front() == '\'' ? seconds.substr(1) : seconds;
     check(!digits.empty(), "the duration is written");
     const std::size_t start = digits.front() == '-' ? 1 : 0;
-    check(digits.size() > start && digits.find_first_not_of("0123456789", start) == std::string::npos,
+    check(digits.size() > start &&
+              digits.find_first_not_of("0123456789", start) == std::string::npos,
           "the duration is whole seconds");
 
     const std::string file = Transfer::historyCsv({event, event});
-    check(file.rfind("Date,Event,Reason,Battery,Duration seconds\n", 0) == 0, "the file starts with the header");
+    check(file.rfind("Date,Event,Reason,Battery,Duration seconds\n", 0) == 0,
+          "the file starts with the header");
     return 0;
 }

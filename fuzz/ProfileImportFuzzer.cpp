@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(!profiles.error().description.empty(), "a refused import says why");
         return 0;
     }
-    check(profiles->size() <= Transfer::maxImportedProfiles, "at most the allowed number of profiles");
+    check(profiles->size() <= Transfer::maxImportedProfiles,
+          "at most the allowed number of profiles");
     std::set<std::string> ids;
     for (const Profile& profile : *profiles) {
         check(!profile.name.empty(), "imported names are not empty");
@@ -25,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "imported names are not too long");
         check(std::isfinite(profile.minutes) && profile.minutes >= 1 && profile.minutes <= 1440,
               "imported lengths are within 1 to 1440 minutes");
-        check(ids.insert(profile.id.toString()).second, "every imported profile has a new identifier");
+        check(ids.insert(profile.id.toString()).second,
+              "every imported profile has a new identifier");
     }
     // What was imported can be exported and imported again.
     auto exported = Transfer::profilesJson(*profiles);

@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(input.find(',') == std::string_view::npos, "a decimal comma is no number");
         const unsigned char first = static_cast<unsigned char>(input.front());
         const unsigned char last = static_cast<unsigned char>(input.back());
-        check(!std::isspace(first) && !std::isspace(last), "white space around a number is refused");
+        check(!std::isspace(first) && !std::isspace(last),
+              "white space around a number is refused");
     }
 
     Snapshot snapshot;
@@ -36,10 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         rule.conditions = {condition};
         const bool valid = rule.valid();
         if (valid)
-            check(number.has_value() && std::isfinite(*number), "a valid threshold is a finite number");
+            check(number.has_value() && std::isfinite(*number),
+                  "a valid threshold is a finite number");
         const Evaluation evaluation = Engine::test(rule, snapshot, false);
         check(valid || !evaluation.matches, "a rule with an invalid threshold never matches");
-        check(!valid || evaluation.trace.size() == rule.conditions.size(), "a rule traces every condition");
+        check(!valid || evaluation.trace.size() == rule.conditions.size(),
+              "a rule traces every condition");
     }
     return 0;
 }

@@ -9,8 +9,7 @@ using wakeward::fuzz::check;
 
 namespace {
 
-template <class T>
-void roundTrip(std::string_view input) {
+template <class T> void roundTrip(std::string_view input) {
     auto decoded = fromJsonText<std::vector<T>>(input);
     if (!decoded) {
         check(!decoded.error().description.empty(), "a refused document says why");

@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         // A harness reads its input only through this pointer; an empty input gets a valid one.
         static const std::uint8_t none = 0;
-        LLVMFuzzerTestOneInput(bytes.empty() ? &none : reinterpret_cast<const std::uint8_t*>(bytes.data()),
+        LLVMFuzzerTestOneInput(bytes.empty() ? &none
+                                             : reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                bytes.size());
     }
     std::printf("replayed %zu inputs\n", inputs.size());

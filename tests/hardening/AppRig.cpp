@@ -39,18 +39,21 @@ AppRig::AppRig() {
     m_environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     m_environment.insert(QStringLiteral("HOME"), m_home.path());
     m_environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
-    m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
+    m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                         m_home.filePath(QStringLiteral("config")));
     m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.path());
     m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus.address(Bus::Session));
     m_environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_bus.address(Bus::System));
-    if (!m_bus.startTemplate(Bus::System, QStringLiteral("logind"), QStringLiteral("org.freedesktop.login1")) ||
+    if (!m_bus.startTemplate(Bus::System, QStringLiteral("logind"),
+                             QStringLiteral("org.freedesktop.login1")) ||
         !m_bus.startMock(Bus::Session, pmName, pmPath, pmInterface) ||
         !m_bus.addMethod(Bus::Session, pmName, pmPath, pmInterface, QStringLiteral("Inhibit"),
                          QStringLiteral("ss"), QStringLiteral("u"), QStringLiteral("ret = 7")) ||
         !m_bus.addMethod(Bus::Session, pmName, pmPath, pmInterface, QStringLiteral("UnInhibit"),
                          QStringLiteral("u"), QString(), QString()))
         return;
-    m_connection = QDBusConnection::connectToBus(m_bus.address(Bus::Session), QStringLiteral("hardening"));
+    m_connection =
+        QDBusConnection::connectToBus(m_bus.address(Bus::Session), QStringLiteral("hardening"));
     m_ready = m_connection.isConnected();
 }
 
@@ -64,12 +67,21 @@ std::filesystem::path AppRig::home() const {
 }
 
 void AppRig::start(QProcess& process, const QStringList& arguments, const QStringList& wrapper) {
-    process.setProcessEnvironment(m_environment);
+    QProcessEnvironment environment = m_environment;
+    if (!wrapper.isEmpty()) {
+        // LeakSanitizer cannot run under a tracer; a sanitized build would fail only for that.
+        const QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
+        environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                           asan.isEmpty() ? QStringLiteral("detect_leaks=0")
+                                          : asan + QStringLiteral(":detect_leaks=0"));
+    }
+    process.setProcessEnvironment(environment);
     const UmaskScope mask(m_umask);
     if (wrapper.isEmpty()) {
         process.start(QStringLiteral(WAKEWARD_BINARY), arguments);
     } else {
-        process.start(wrapper.front(), wrapper.mid(1) + QStringList{QStringLiteral(WAKEWARD_BINARY)} + arguments);
+        process.start(wrapper.front(),
+                      wrapper.mid(1) + QStringList{QStringLiteral(WAKEWARD_BINARY)} + arguments);
     }
     process.waitForStarted();
 }
@@ -93,9 +105,10 @@ bool AppRig::waitForInstance() {
 
 bool AppRig::quit() {
     // Signal the instance itself: a wrapper such as strace would only detach on SIGTERM.
-    const QVariantList owner = m_bus.call(Bus::Session, QStringLiteral("org.freedesktop.DBus"),
-                                          QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
-                                          QStringLiteral("GetConnectionUnixProcessID"), {appName});
+    const QVariantList owner =
+        m_bus.call(Bus::Session, QStringLiteral("org.freedesktop.DBus"),
+                   QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
+                   QStringLiteral("GetConnectionUnixProcessID"), {appName});
     if (!owner.isEmpty() && owner.front().toUInt() > 0)
         ::kill(static_cast<pid_t>(owner.front().toUInt()), SIGTERM);
     if (!m_instance)
@@ -124,7 +137,8 @@ Outcome AppRig::run(const QStringList& arguments, const QStringList& wrapper) {
     return result;
 }
 
-QDBusMessage AppRig::call(const QString& interface, const QString& method, const QVariantList& arguments) {
+QDBusMessage AppRig::call(const QString& interface, const QString& method,
+                          const QVariantList& arguments) {
     QDBusMessage message = QDBusMessage::createMethodCall(appName, appPath, interface, method);
     message.setArguments(arguments);
     message.setAutoStartService(false);
@@ -132,8 +146,8 @@ QDBusMessage AppRig::call(const QString& interface, const QString& method, const
 }
 
 QVariant AppRig::property(const QString& name) {
-    const QDBusMessage reply = call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-                                    {appName, name});
+    const QDBusMessage reply = call(QStringLiteral("org.freedesktop.DBus.Properties"),
+                                    QStringLiteral("Get"), {appName, name});
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return {};
     return reply.arguments().front().value<QDBusVariant>().variant();

@@ -41,7 +41,8 @@ public:
     Outcome run(const QStringList& arguments, const QStringList& wrapper = {});
 
     /// Sends a raw call to the instance's object and returns the reply, error or not.
-    QDBusMessage call(const QString& interface, const QString& method, const QVariantList& arguments = {});
+    QDBusMessage call(const QString& interface, const QString& method,
+                      const QVariantList& arguments = {});
     /// Reads a property of the automation interface.
     QVariant property(const QString& name);
     /// How many times the desktop service was asked to hold.

@@ -27,7 +27,8 @@ void write(const fs::path& path, const std::string& bytes) {
 // Starts a session through the command line and checks it holds, then stops it.
 void expectSessionsStillHold(AppRig& app) {
     const std::size_t before = app.holdRequests();
-    const test::Outcome started = app.run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("5")});
+    const test::Outcome started =
+        app.run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("5")});
     EXPECT_EQ(started.exitCode, 0) << started.err.toStdString();
     EXPECT_EQ(started.out, QStringLiteral("Wakeward is active."));
     EXPECT_EQ(app.property(QStringLiteral("Active")).toBool(), true);
@@ -49,7 +50,8 @@ TEST(CrashSafetyTest, GarbageDatabaseIsReportedAndLeftAlone) {
     app.launch();
     ASSERT_TRUE(app.waitForInstance());
     const QString message = app.property(QStringLiteral("Message")).toString();
-    EXPECT_TRUE(message.startsWith(QStringLiteral("Local settings could not be read: "))) << message.toStdString();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Local settings could not be read: ")))
+        << message.toStdString();
     expectSessionsStillHold(app);
     ASSERT_TRUE(app.quit());
 
@@ -69,9 +71,11 @@ TEST(CrashSafetyTest, UndecodableSettingIsKeptThroughAQuit) {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(app.database().c_str(), &db), SQLITE_OK);
         sqlite3_stmt* insert = nullptr;
-        ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT OR REPLACE INTO settings VALUES('rules',?)", -1, &insert, nullptr),
+        ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT OR REPLACE INTO settings VALUES('rules',?)", -1,
+                                     &insert, nullptr),
                   SQLITE_OK);
-        sqlite3_bind_blob(insert, 1, damaged.data(), static_cast<int>(damaged.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(insert, 1, damaged.data(), static_cast<int>(damaged.size()),
+                          SQLITE_TRANSIENT);
         EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
         sqlite3_finalize(insert);
         sqlite3_close(db);
@@ -80,16 +84,20 @@ TEST(CrashSafetyTest, UndecodableSettingIsKeptThroughAQuit) {
     app.launch();
     ASSERT_TRUE(app.waitForInstance());
     const QString message = app.property(QStringLiteral("Message")).toString();
-    EXPECT_TRUE(message.startsWith(QStringLiteral("Local settings could not be read: "))) << message.toStdString();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Local settings could not be read: ")))
+        << message.toStdString();
     expectSessionsStillHold(app);
     ASSERT_TRUE(app.quit());
 
     auto store = Store::open(app.database());
     ASSERT_TRUE(store.ok());
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(app.database().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open_v2(app.database().c_str(), &db, SQLITE_OPEN_READONLY, nullptr),
+              SQLITE_OK);
     sqlite3_stmt* select = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT data FROM settings WHERE key='rules'", -1, &select, nullptr), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_prepare_v2(db, "SELECT data FROM settings WHERE key='rules'", -1, &select, nullptr),
+        SQLITE_OK);
     ASSERT_EQ(sqlite3_step(select), SQLITE_ROW);
     const std::string kept(static_cast<const char*>(sqlite3_column_blob(select, 0)),
                            static_cast<std::size_t>(sqlite3_column_bytes(select, 0)));

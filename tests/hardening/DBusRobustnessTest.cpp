@@ -35,8 +35,13 @@ TEST(DBusRobustnessTest, MalformedCallsAreRefusedWithoutEffect) {
         {automation, QStringLiteral("Stop"), {true}},
         {automation, QStringLiteral("Status"), {QStringLiteral("x")}},
         {automation, QStringLiteral("Hold"), {}},
-        {properties, QStringLiteral("Set"), {automation, QStringLiteral("Active"), QVariant::fromValue(QDBusVariant(true))}},
-        {properties, QStringLiteral("Set"), {automation, QStringLiteral("Reason"), QVariant::fromValue(QDBusVariant(QStringLiteral("Held")))}},
+        {properties,
+         QStringLiteral("Set"),
+         {automation, QStringLiteral("Active"), QVariant::fromValue(QDBusVariant(true))}},
+        {properties,
+         QStringLiteral("Set"),
+         {automation, QStringLiteral("Reason"),
+          QVariant::fromValue(QDBusVariant(QStringLiteral("Held")))}},
         {properties, QStringLiteral("Get"), {automation, QStringLiteral("Secret")}},
         {properties, QStringLiteral("Get"), {automation}},
     };
@@ -48,8 +53,9 @@ TEST(DBusRobustnessTest, MalformedCallsAreRefusedWithoutEffect) {
     }
 
     // Well-typed but out of range: an answer, not an error, and still no hold.
-    for (qlonglong minutes : {qlonglong(0), qlonglong(-1), qlonglong(1441), std::numeric_limits<qlonglong>::max(),
-                              std::numeric_limits<qlonglong>::min()}) {
+    for (qlonglong minutes :
+         {qlonglong(0), qlonglong(-1), qlonglong(1441), std::numeric_limits<qlonglong>::max(),
+          std::numeric_limits<qlonglong>::min()}) {
         const QDBusMessage reply = app.call(automation, QStringLiteral("Start"), {minutes});
         ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << minutes;
         EXPECT_EQ(reply.arguments().value(0).toString(),

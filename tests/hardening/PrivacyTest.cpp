@@ -27,7 +27,8 @@ QStringList networkUse(const QString& log) {
         return {QStringLiteral("no trace was written")};
     QStringList found;
     static const QRegularExpression socketCall(QStringLiteral(R"(socket\((AF_[A-Z0-9]+|[0-9]+))"));
-    static const QRegularExpression connectCall(QStringLiteral(R"(connect\([0-9]+, \{sa_family=(AF_[A-Z0-9]+|[0-9]+))"));
+    static const QRegularExpression connectCall(
+        QStringLiteral(R"(connect\([0-9]+, \{sa_family=(AF_[A-Z0-9]+|[0-9]+))"));
     for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
         for (const auto* pattern : {&socketCall, &connectCall}) {
             const auto match = pattern->match(line);
@@ -58,9 +59,10 @@ TEST(PrivacyTest, NoSocketOtherThanLocalThroughAStartStopCycle) {
             GTEST_SKIP() << "strace cannot trace here (ptrace not permitted)";
         FAIL() << "the traced instance did not start";
     }
-    const QStringList traced = trace + QStringList{QStringLiteral("-o"), commandLog, QStringLiteral("-A")};
-    const test::Outcome started =
-        app.run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("5")}, traced);
+    const QStringList traced =
+        trace + QStringList{QStringLiteral("-o"), commandLog, QStringLiteral("-A")};
+    const test::Outcome started = app.run(
+        {QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("5")}, traced);
     EXPECT_EQ(started.out, QStringLiteral("Wakeward is active.")) << started.err.toStdString();
     EXPECT_EQ(app.run({QStringLiteral("status")}, traced).exitCode, 0);
     EXPECT_EQ(app.run({QStringLiteral("stop")}, traced).exitCode, 0);
@@ -100,7 +102,8 @@ TEST(PrivacyTest, StoreFolderAndDatabaseArePrivate) {
 // Exported files are the user's documents: new ones follow the umask like any file the user
 // saves, and a replaced file keeps the mode the user gave it.
 TEST(PrivacyTest, ExportedFilesFollowTheUmask) {
-    const fs::path folder = fs::temp_directory_path() / ("wakeward-export-" + std::to_string(::getpid()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("wakeward-export-" + std::to_string(::getpid()));
     fs::create_directories(folder);
     const mode_t saved = ::umask(022);
     const fs::path open = folder / "Wakeward Profiles.json";
@@ -109,7 +112,8 @@ TEST(PrivacyTest, ExportedFilesFollowTheUmask) {
 
     ::umask(077);
     const fs::path closed = folder / "Wakeward History.csv";
-    EXPECT_TRUE(Transfer::writeFileAtomically(closed, "Date,Event,Reason,Battery,Duration seconds").ok());
+    EXPECT_TRUE(
+        Transfer::writeFileAtomically(closed, "Date,Event,Reason,Battery,Duration seconds").ok());
     EXPECT_EQ(modeOf(closed), 0600u);
 
     ::umask(022);
