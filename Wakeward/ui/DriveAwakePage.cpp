@@ -40,7 +40,9 @@ DriveAwakePage::DriveAwakePage(Model& model, QWidget* parent) : QWidget(parent),
     m_interval = new NumberField(QStringLiteral("Seconds"), group);
     connect(m_interval, &NumberField::valueEdited, &model, &Model::setDriveInterval);
     row->addWidget(m_interval);
-    row->addWidget(captionLabel(QStringLiteral("seconds • minimum 60"), group));
+    QLabel* unit = captionLabel(QStringLiteral("seconds • minimum 60"), group);
+    unit->setWordWrap(false);
+    row->addWidget(unit);
     row->addStretch(1);
     body->addLayout(row);
 

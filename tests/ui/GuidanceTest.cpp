@@ -50,6 +50,16 @@ private slots:
         QVERIFY(experience.welcome() && experience.welcome()->isVisible());
         QVERIFY(!experience.tour());
         QCOMPARE(experience.welcome()->productLinks().size(), 2);
+        // Tab goes round the sheet's own controls and never reaches the window beneath.
+        QWidget* beneath = new QPushButton(QStringLiteral("Beneath"), &window.widget);
+        beneath->show();
+        beneath->lower();
+        for (int i = 0; i < 6; ++i) {
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget()
+                                                        : experience.welcome(),
+                            Qt::Key_Tab);
+            QVERIFY(experience.welcome()->card()->isAncestorOf(window.widget.focusWidget()));
+        }
 
         experience.welcome()->continueButton()->click();
         QVERIFY(!experience.welcome());

@@ -2,6 +2,7 @@
 #include "platform/LoginItem.h"
 #include "ui/AboutPage.h"
 #include "ui/DriveAwakePage.h"
+#include "ui/FenmarchGuidanceSettings.h"
 #include "ui/HistoryPage.h"
 #include "ui/InspectorPage.h"
 #include "ui/LinkLabel.h"
@@ -338,6 +339,15 @@ private slots:
         QCOMPARE(SettingsPage::appearance(), QStringLiteral("dark"));
         buttonIn(&page, QStringLiteral("System"))->click();
         QCOMPARE(SettingsPage::appearance(), QStringLiteral("system"));
+
+        // The dashboard's numbered steps follow the switch at once.
+        {
+            DashboardRig ui;
+            auto* settings = qobject_cast<SettingsPage*>(ui.dashboard->pageWidget("Settings"));
+            QVERIFY(!ui.dashboard->shownSteps().isEmpty());
+            settings->guidance()->stepsSwitch()->click();
+            QVERIFY(ui.dashboard->shownSteps().isEmpty());
+        }
 
         FakeLoginItem login;
         QVERIFY(!page.loginItemControl());
