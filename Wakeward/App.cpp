@@ -52,6 +52,10 @@ App::App(Model& model, bool background, QObject* parent) : QObject(parent), m_mo
     m_loginItem = std::make_unique<XdgAutostart>(XdgAutostart::userConfigHome(),
                                                  QStringLiteral("wakeward --background"));
     dashboard->setLoginItem(*m_loginItem);
+    dashboard->setHeldAssertions([&model] {
+        const Assertions& held = model.assertions();
+        return HeldAssertions{held.system(), held.display(), held.systemHolder(), held.displayHolder()};
+    });
     m_window = std::make_unique<MainWindow>(model, dashboard);
     // The welcome and the walkthrough, once per run, when the window first appears.
     new FenmarchExperience(m_window.get(), QStringLiteral("Wakeward"), true,

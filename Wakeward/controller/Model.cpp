@@ -723,6 +723,9 @@ void Model::selectDriveFile() {
 }
 
 void Model::setDriveEnabled(bool enabled) {
+    // Without a file there is nothing to read; the switch stays off.
+    if (enabled && !m_driveURL)
+        return;
     update(m_driveEnabled, enabled, &Model::driveEnabledChanged);
 }
 

@@ -171,6 +171,8 @@ public:
 
     /// The battery state as stored with history records.
     std::string batteryText() const;
+    /// The holder of Wakeward's own assertions, for the inspector's identifiers (read only).
+    const Assertions& assertions() const { return m_assertions; }
 
     /// Tries a rule against the current signals and explains the result in ruleTrace; holds,
     /// sessions and history are never touched.

@@ -163,6 +163,8 @@ TEST_F(FeaturesTest, HistoryExportAndClear) {
 
 // Reads happen only while a session holds, at least 60 s apart, and a vanished file stops them.
 TEST_F(FeaturesTest, DriveKeeper) {
+    model->setDriveEnabled(true);
+    EXPECT_FALSE(model->driveEnabled());  // nothing to read yet
     std::ofstream(file("drive.bin")) << "data";
     answers->push_back(file("drive.bin"));
     model->selectDriveFile();
