@@ -1,6 +1,8 @@
 #pragma once
 
+#include "../platform/FakePowerBackend.h"
 #include "controller/Clock.h"
+#include "controller/FileDialogs.h"
 #include "platform/Notifier.h"
 #include "platform/PowerBackend.h"
 #include "platform/SignalSource.h"
@@ -38,38 +40,6 @@ public:
 
 private:
     std::shared_ptr<Time> m_time;
-};
-
-// Records every hold and release; creations are answered from a script of statuses.
-class FakePowerBackend : public PowerBackend {
-public:
-    struct Log {
-        std::vector<std::string> calls;
-        std::uint32_t nextHandle = 100;
-        /// Statuses for the coming creations, oldest first; success once it runs out.
-        std::deque<std::int32_t> statuses;
-    };
-
-    explicit FakePowerBackend(std::shared_ptr<Log> log) : m_log(std::move(log)) {}
-    std::int32_t create(AssertionType type, const std::string& name,
-                        std::uint32_t& handle) override {
-        std::int32_t status = 0;
-        if (!m_log->statuses.empty()) {
-            status = m_log->statuses.front();
-            m_log->statuses.pop_front();
-        }
-        handle = status == 0 ? ++m_log->nextHandle : 0;
-        m_log->calls.push_back(std::string("create ") + assertionTypeName(type) + " " + name +
-                               " -> " + std::to_string(handle));
-        return status;
-    }
-    void release(std::uint32_t handle) override {
-        m_log->calls.push_back("release " + std::to_string(handle));
-    }
-    std::string holderName(std::uint32_t) const override { return "fake"; }
-
-private:
-    std::shared_ptr<Log> m_log;
 };
 
 // Hands out whatever snapshot the test has laid out and counts the costly readings.
@@ -135,6 +105,25 @@ public:
 
 private:
     std::shared_ptr<State> m_state;
+};
+
+// Answers each file dialog with the next queued path, or cancels when none is left.
+class QueuedDialogs final : public FileDialogs {
+public:
+    explicit QueuedDialogs(std::shared_ptr<std::deque<std::filesystem::path>> answers)
+        : m_answers(std::move(answers)) {}
+    std::optional<std::filesystem::path> openFile(const std::string&) override { return next(); }
+    std::optional<std::filesystem::path> saveFile(const std::string&) override { return next(); }
+
+private:
+    std::optional<std::filesystem::path> next() {
+        if (m_answers->empty())
+            return std::nullopt;
+        auto path = m_answers->front();
+        m_answers->pop_front();
+        return path;
+    }
+    std::shared_ptr<std::deque<std::filesystem::path>> m_answers;
 };
 
 } // namespace wakeward::test

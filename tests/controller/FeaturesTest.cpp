@@ -9,23 +9,6 @@
 namespace wakeward::test {
 namespace {
 
-// Answers each dialog with the next queued path, or cancels when the queue is empty.
-class FakeDialogs final : public FileDialogs {
-public:
-    explicit FakeDialogs(std::shared_ptr<std::deque<std::filesystem::path>> answers) : m_answers(std::move(answers)) {}
-    std::optional<std::filesystem::path> openFile(const std::string&) override { return next(); }
-    std::optional<std::filesystem::path> saveFile(const std::string&) override { return next(); }
-
-private:
-    std::optional<std::filesystem::path> next() {
-        if (m_answers->empty())
-            return std::nullopt;
-        auto path = m_answers->front();
-        m_answers->pop_front();
-        return path;
-    }
-    std::shared_ptr<std::deque<std::filesystem::path>> m_answers;
-};
 
 const std::string closing =
     "\nManual sessions take precedence; the highest-priority matching rule wins over schedules. "
@@ -35,7 +18,7 @@ class FeaturesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         model = rig.make();
-        model->setFileDialogs(std::make_unique<FakeDialogs>(answers));
+        model->setFileDialogs(std::make_unique<QueuedDialogs>(answers));
     }
     std::filesystem::path file(const std::string& name) const {
         return std::filesystem::path(rig.dir.path().toStdString()) / name;

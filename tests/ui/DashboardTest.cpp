@@ -24,27 +24,10 @@
 
 using namespace wakeward;
 using test::DashboardRig;
+using test::QueuedDialogs;
 
 namespace {
 
-// Answers each file dialog with the next queued path, or cancels when none is left.
-class QueuedDialogs final : public FileDialogs {
-public:
-    explicit QueuedDialogs(std::shared_ptr<std::deque<std::filesystem::path>> answers)
-        : m_answers(std::move(answers)) {}
-    std::optional<std::filesystem::path> openFile(const std::string&) override { return next(); }
-    std::optional<std::filesystem::path> saveFile(const std::string&) override { return next(); }
-
-private:
-    std::optional<std::filesystem::path> next() {
-        if (m_answers->empty())
-            return std::nullopt;
-        auto path = m_answers->front();
-        m_answers->pop_front();
-        return path;
-    }
-    std::shared_ptr<std::deque<std::filesystem::path>> m_answers;
-};
 
 const QStringList sessionSteps = {"Choose a duration, end time or running app.",
                                   "Choose display and battery policies, then start.",
