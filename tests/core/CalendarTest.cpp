@@ -1,3 +1,5 @@
+#include "ZoneFixtures.h"
+
 #include <wakeward/Calendar.h>
 #include <wakeward/CurrentCalendar.h>
 #include <wakeward/Engine.h>
@@ -10,29 +12,8 @@
 #include <string>
 
 using namespace wakeward;
-
-namespace {
-
-// An instant written as UTC date and time, so that expectations do not depend on the
-// conversions under test.
-Instant utc(int year, int month, int day, int hour, int minute, int second = 0) {
-    std::tm fields{};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = hour;
-    fields.tm_min = minute;
-    fields.tm_sec = second;
-    return Instant::fromUnix(static_cast<double>(timegm(&fields)));
-}
-
-Calendar zone(const char* id) {
-    auto calendar = Calendar::forZone(id);
-    EXPECT_TRUE(calendar.ok()) << id;
-    return std::move(calendar).value();
-}
-
-} // namespace
+using test::utc;
+using test::zone;
 
 TEST(Calendar, ZonesByIdentifier) {
     EXPECT_EQ(zone("Europe/Berlin").zoneId(), "Europe/Berlin");

@@ -1,3 +1,5 @@
+#include "ZoneFixtures.h"
+
 #include <wakeward/Calendar.h>
 #include <wakeward/Records.h>
 
@@ -6,24 +8,10 @@
 #include <vector>
 
 using namespace wakeward;
+using test::utc;
+using test::zone;
 
 namespace {
-
-// An instant written as UTC date and time, independent of the calendar under test.
-Instant utc(int year, int month, int day, int hour, int minute, int second = 0) {
-    std::tm fields{};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = hour;
-    fields.tm_min = minute;
-    fields.tm_sec = second;
-    return Instant::fromUnix(static_cast<double>(timegm(&fields)));
-}
-
-Calendar zone(const char* id) {
-    return Calendar::forZone(id).value();
-}
 
 // A weekly window; `start` and `end` count only by their local hour and minute.
 Schedule weekly(Instant start, Instant end, std::vector<std::int64_t> weekdays) {
