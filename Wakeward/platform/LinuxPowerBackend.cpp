@@ -49,6 +49,19 @@ template <typename Reply> std::int32_t finish(Reply& reply) {
     return reply.isError() ? statusOf(reply.error()) : 0;
 }
 
+// PowerManagement and ScreenSaver share one call: Inhibit(application, reason) -> cookie.
+template <typename Proxy>
+std::int32_t inhibitForCookie(const QString& service, const QString& path, QDBusConnection& connection,
+                              int timeoutMs, const QString& name, std::uint32_t& cookie) {
+    Proxy proxy(service, path, connection);
+    proxy.setTimeout(timeoutMs);
+    auto reply = proxy.Inhibit(applicationName, name);
+    const std::int32_t status = finish(reply);
+    if (status == 0)
+        cookie = reply.value();
+    return status;
+}
+
 } // namespace
 
 LinuxPowerBackend::LinuxPowerBackend(QString sessionAddress, QString systemAddress, int timeoutMs)
@@ -158,27 +171,14 @@ std::int32_t LinuxPowerBackend::inhibit(Service service, AssertionType type, con
             hold.cookie = reply.value();
         return status;
     }
-    case Service::PowerManagement: {
-        PowerManagementInhibitProxy proxy(
+    case Service::PowerManagement:
+        return inhibitForCookie<PowerManagementInhibitProxy>(
             powerManagementName, QStringLiteral("/org/freedesktop/PowerManagement/Inhibit"),
-            connection);
-        proxy.setTimeout(m_timeoutMs);
-        auto reply = proxy.Inhibit(applicationName, name);
-        const std::int32_t status = finish(reply);
-        if (status == 0)
-            hold.cookie = reply.value();
-        return status;
-    }
-    case Service::ScreenSaver: {
-        ScreenSaverProxy proxy(screenSaverName, QStringLiteral("/org/freedesktop/ScreenSaver"),
-                               connection);
-        proxy.setTimeout(m_timeoutMs);
-        auto reply = proxy.Inhibit(applicationName, name);
-        const std::int32_t status = finish(reply);
-        if (status == 0)
-            hold.cookie = reply.value();
-        return status;
-    }
+            connection, m_timeoutMs, name, hold.cookie);
+    case Service::ScreenSaver:
+        return inhibitForCookie<ScreenSaverProxy>(screenSaverName,
+                                                  QStringLiteral("/org/freedesktop/ScreenSaver"),
+                                                  connection, m_timeoutMs, name, hold.cookie);
     case Service::Portal: {
         PortalInhibitProxy proxy(portalName, QStringLiteral("/org/freedesktop/portal/desktop"),
                                  connection);
