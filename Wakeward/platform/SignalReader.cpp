@@ -90,29 +90,6 @@ std::vector<fs::path> sortedEntries(const fs::path& dir, bool* listed = nullptr)
     return entries;
 }
 
-// Field 22 of /proc/PID/stat, counted after the command name, which may itself hold spaces and
-// parentheses.
-std::optional<std::uint64_t> startTimeOf(std::string_view stat) {
-    const auto close = stat.rfind(')');
-    if (close == std::string_view::npos)
-        return std::nullopt;
-    std::string_view rest = stat.substr(close + 1);
-    // Fields 3 to 21 come before the start time.
-    for (int field = 3; field <= 22; ++field) {
-        const auto start = rest.find_first_not_of(' ');
-        if (start == std::string_view::npos)
-            return std::nullopt;
-        rest.remove_prefix(start);
-        const auto end = rest.find(' ');
-        if (field == 22)
-            return parseNumber<std::uint64_t>(rest.substr(0, end));
-        if (end == std::string_view::npos)
-            return std::nullopt;
-        rest.remove_prefix(end);
-    }
-    return std::nullopt;
-}
-
 // Mount sources escape space, tab, line feed and backslash as three octal digits.
 std::string unescapeMountField(std::string_view field) {
     std::string out;
@@ -212,35 +189,28 @@ void SignalReader::scanProcesses() {
     }
     const int procFd = ::dirfd(dir);
     ++m_scan;
-    char path[64];
-    char stat[1024];
+    // Processes already running when the reader starts have long since exec'd; later ones may
+    // still be a launcher about to exec the real program.
+    const bool firstScan = m_scan == 1;
     while (const dirent* entry = ::readdir(dir)) {
         const auto pid = parseNumber<int>(entry->d_name);
         if (!pid || *pid <= 0)
             continue;
-        // procfs gives a new process a new directory inode, so an unchanged inode needs no
-        // further read; a changed one may only be a dropped cache entry, which the start time
-        // tells apart from a reused pid.
-        const auto known = m_processes.find(*pid);
-        if (known != m_processes.end() && known->second.inode == entry->d_ino) {
-            known->second.seen = m_scan;
-            continue;
-        }
-        std::snprintf(path, sizeof path, "%d/stat", *pid);
-        const ssize_t n = readAt(procFd, path, stat, sizeof stat);
-        if (n <= 0)
-            continue;
-        const auto startTime = startTimeOf(std::string_view(stat, static_cast<std::size_t>(n)));
-        if (!startTime)
-            continue;
+        // procfs gives every new process a directory with a fresh inode, so pid and inode name one
+        // process: an unchanged pair needs no further read. Checking the start time in
+        // /proc/PID/stat would cost more than reading the identifier again when the inode changes.
         auto [it, inserted] = m_processes.try_emplace(*pid);
         Process& process = it->second;
-        if (inserted || process.startTime != *startTime) {
+        if (inserted || process.inode != entry->d_ino) {
             process = Process{};
-            process.startTime = *startTime;
+            process.inode = entry->d_ino;
             process.identifier = identify(procFd, *pid);
+            process.settled = firstScan;
+        } else if (!process.settled) {
+            // Seen once more after its first sighting: a launcher has exec'd by now.
+            process.identifier = identify(procFd, *pid);
+            process.settled = true;
         }
-        process.inode = entry->d_ino;
         process.seen = m_scan;
     }
     ::closedir(dir);

@@ -65,8 +65,8 @@ public:
 
 private:
     struct Process {
-        std::uint64_t startTime = 0;
-        std::uint64_t inode = 0;
+        std::uint64_t inode = 0;     // of the /proc/PID folder
+        bool settled = false;        // identified again after its first sighting
         std::string identifier;      // empty for kernel threads and unreadable processes
         std::optional<unsigned> uid; // read on first need
         std::uint64_t seen = 0;

@@ -216,14 +216,14 @@ TEST_F(SignalReaderTest, CheapReadKeepsRateSamples) {
     EXPECT_NEAR(costly.traffic.value_or(-1), 2.0, 1e-9);
 }
 
-// Identifiers are cached by pid and start time: a process seen before is not read again.
+// Identifiers are cached by pid and the inode of its /proc folder: a process seen before is not
+// read again, and a process that appears later is read once more to catch a launcher's exec.
 TEST_F(SignalReaderTest, ProcessCache) {
     FixtureTree tree("signals/machine");
     // A process directory made anew, as procfs does for a new process (the old one goes after,
     // so the new folder cannot reuse its inode).
-    auto replaceProcess = [&tree](const std::string& pid, const std::string& startTime,
-                                  const std::string& cmdline) {
-        tree.write("proc/" + pid + ".new/stat", stat(pid, "x", startTime));
+    auto replaceProcess = [&tree](const std::string& pid, const std::string& cmdline) {
+        tree.write("proc/" + pid + ".new/stat", stat(pid, "x", "99999"));
         tree.write("proc/" + pid + ".new/cmdline", cmdline);
         tree.remove("proc/" + pid);
         std::filesystem::rename(tree / ("proc/" + pid + ".new"), tree / ("proc/" + pid));
@@ -231,16 +231,27 @@ TEST_F(SignalReaderTest, ProcessCache) {
     auto signals = reader(tree.root());
     ASSERT_TRUE(signals->read(false).running.count("rsync"));
 
+    // Running from the first read on: settled, its command line is not read again.
     tree.write("proc/1700/cmdline", std::string("cp\0-a\0", 6));
     EXPECT_TRUE(signals->read(false).running.count("rsync"));
-    // A new directory with the same start time is the same process: its command line is not read.
-    replaceProcess("1700", "9200", std::string("cp\0", 3));
     EXPECT_TRUE(signals->read(false).running.count("rsync"));
-    // A new start time means the pid was reused.
-    replaceProcess("1700", "99999", std::string("cp\0", 3));
+    // A new directory under the same pid is a new process.
+    replaceProcess("1700", std::string("cp\0", 3));
     auto running = signals->read(false).running;
     EXPECT_TRUE(running.count("cp"));
     EXPECT_FALSE(running.count("rsync"));
+
+    // A process started later is read again on the next pass (a wrapper script exec'd the real
+    // program), and then no more.
+    tree.write("proc/2600/stat", stat("2600", "sh", "99000"));
+    tree.write("proc/2600/cmdline", std::string("sh\0/usr/bin/launch\0", 19));
+    EXPECT_TRUE(signals->read(false).running.count("sh"));
+    tree.write("proc/2600/cmdline", std::string("realapp\0", 8));
+    running = signals->read(false).running;
+    EXPECT_TRUE(running.count("realapp"));
+    EXPECT_FALSE(running.count("sh"));
+    tree.write("proc/2600/cmdline", std::string("other\0", 6));
+    EXPECT_TRUE(signals->read(false).running.count("realapp"));
 
     tree.remove("proc/1800");
     EXPECT_FALSE(signals->read(false).running.count("chrome"));
