@@ -1,5 +1,6 @@
 #include <wakeward/Text.h>
 
+#include <algorithm>
 #include <memory>
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
@@ -26,9 +27,30 @@ bool turkic(std::string_view localeName) {
     return turkic(icu::Locale(std::string(localeName).c_str()));
 }
 
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Full case folding of an ASCII character: A to Z become a to z, except that Turkic rules fold
+// I to a dotless i, which no ASCII character folds to, so it gets a byte of its own.
+char foldAscii(char c, bool turkicRules) {
+    if (c == 'I' && turkicRules)
+        return static_cast<char>(0x80);
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 bool containsFolded(std::string_view text, std::string_view part, bool turkicRules) {
     if (part.empty())
         return false;
+    // Device and application names are nearly always ASCII, and rules test them on every pass:
+    // folding them byte by byte gives the same answer without converting to UTF-16. A non-ASCII
+    // character on either side (a Kelvin sign, a sharp s) may fold into ASCII, so it takes ICU.
+    if (isAscii(text) && isAscii(part)) {
+        const auto equal = [turkicRules](char a, char b) {
+            return foldAscii(a, turkicRules) == foldAscii(b, turkicRules);
+        };
+        return std::search(text.begin(), text.end(), part.begin(), part.end(), equal) != text.end();
+    }
     return folded(text, turkicRules).indexOf(folded(part, turkicRules)) >= 0;
 }
 
