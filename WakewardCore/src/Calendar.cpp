@@ -40,6 +40,22 @@ std::unique_ptr<icu::Calendar> calendarAt(const std::shared_ptr<const Calendar::
     return calendar;
 }
 
+// Milliseconds of the local wall clock since the epoch: the instant plus the zone's offset
+// then. Reading the time of day and weekday from it is what a calendar does inside, without
+// cloning one and computing every other field.
+std::optional<double> localMillis(const std::shared_ptr<const Calendar::Impl>& impl, Instant instant) {
+    const auto millis = toMillis(instant);
+    if (!impl || !millis)
+        return std::nullopt;
+    int32_t raw = 0;
+    int32_t dst = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    impl->prototype->getTimeZone().getOffset(*millis, false, raw, dst, status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    return *millis + raw + dst;
+}
+
 std::optional<int> field(const icu::Calendar& calendar, UCalendarDateFields which) {
     UErrorCode status = U_ZERO_ERROR;
     const int value = calendar.get(which, status);
@@ -107,21 +123,21 @@ std::string Calendar::zoneId() const {
 }
 
 std::optional<int> Calendar::minuteOfDay(Instant instant) const {
-    const auto calendar = calendarAt(m_impl, instant);
-    if (!calendar)
+    const auto local = localMillis(m_impl, instant);
+    if (!local)
         return std::nullopt;
-    const auto hour = field(*calendar, UCAL_HOUR_OF_DAY);
-    const auto minute = field(*calendar, UCAL_MINUTE);
-    if (!hour || !minute)
-        return std::nullopt;
-    return *hour * 60 + *minute;
+    const double minutes = std::floor(*local / 60000.0);
+    return static_cast<int>(minutes - 1440.0 * std::floor(minutes / 1440.0));
 }
 
 std::optional<int> Calendar::weekday(Instant instant) const {
-    const auto calendar = calendarAt(m_impl, instant);
-    if (!calendar)
+    const auto local = localMillis(m_impl, instant);
+    if (!local)
         return std::nullopt;
-    return field(*calendar, UCAL_DAY_OF_WEEK); // UCAL_SUNDAY is 1, UCAL_SATURDAY 7
+    // Day 0 of the Unix epoch was a Thursday (5); weekdays run on unbroken across every
+    // calendar reform.
+    const double days = std::floor(*local / 86400000.0) + 4.0;
+    return static_cast<int>(days - 7.0 * std::floor(days / 7.0)) + 1;
 }
 
 std::optional<Instant> Calendar::dayBefore(Instant instant) const {

@@ -10,6 +10,8 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <unicode/gregocal.h>
+#include <unicode/timezone.h>
 
 using namespace wakeward;
 using test::utc;
@@ -33,6 +35,32 @@ TEST(Calendar, FieldsWithoutDaylightSaving) {
     EXPECT_EQ(tokyo.weekday(sundayLate + 1), 2);
     EXPECT_EQ(tokyo.weekday(utc(2024, 1, 13, 3, 0)), 7); // Saturday noon
     EXPECT_EQ(tokyo.dayBefore(sundayLate), sundayLate - 86400);
+}
+
+// Minute of day and weekday are worked out from the zone's offset alone; they must agree with a
+// full ICU calendar in zones with half-hour and 45-minute offsets, half-hour daylight saving,
+// historical offsets in seconds and a skipped day, before 1970 and after 2038.
+TEST(Calendar, FieldsAgreeWithIcuCalendar) {
+    for (const char* id : {"Europe/Berlin", "America/St_Johns", "Asia/Kathmandu",
+                           "Australia/Lord_Howe", "Africa/Monrovia", "Pacific/Apia",
+                           "America/Los_Angeles"}) {
+        const Calendar calendar = zone(id);
+        UErrorCode status = U_ZERO_ERROR;
+        icu::GregorianCalendar reference(
+            icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(id)), status);
+        ASSERT_TRUE(U_SUCCESS(status)) << id;
+        // Steps of three days and 797 seconds from 1890 to 2110 land on every time of day.
+        for (double unix = -2524521600.0; unix < 4417977600.0; unix += 259997.0) {
+            const Instant instant = Instant::fromUnix(unix);
+            reference.setTime(unix * 1000.0, status);
+            const int hour = reference.get(UCAL_HOUR_OF_DAY, status);
+            const int minute = reference.get(UCAL_MINUTE, status);
+            const int weekday = reference.get(UCAL_DAY_OF_WEEK, status);
+            ASSERT_TRUE(U_SUCCESS(status));
+            ASSERT_EQ(calendar.minuteOfDay(instant), hour * 60 + minute) << id << ' ' << unix;
+            ASSERT_EQ(calendar.weekday(instant), weekday) << id << ' ' << unix;
+        }
+    }
 }
 
 // Instants the calendar cannot represent give none rather than a pinned reading.
