@@ -4,8 +4,10 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -19,11 +21,23 @@ struct Outcome {
     QString err;
 };
 
-// The real wakeward binary, headless, on private buses with a logind mock and a desktop
-// power-management mock, its files in a temporary home.
+// Whether `predicate` holds within `milliseconds`, asking every 50 ms.
+template <class Predicate>
+bool eventually(Predicate predicate, int milliseconds = 10000) {
+    const QDeadlineTimer deadline(milliseconds);
+    while (!deadline.hasExpired()) {
+        if (predicate())
+            return true;
+        QThread::msleep(50);
+    }
+    return predicate();
+}
+
+// The real wakeward binary, headless, on private buses with a logind mock and, unless told
+// otherwise, a desktop power-management mock; its files in a temporary home.
 class AppRig {
 public:
-    AppRig();
+    explicit AppRig(bool desktopService = true);
     ~AppRig();
     AppRig(const AppRig&) = delete;
     AppRig& operator=(const AppRig&) = delete;
@@ -35,8 +49,11 @@ public:
     void launch(const QStringList& wrapper = {});
     /// Waits until the instance owns its name.
     bool waitForInstance();
-    /// Ends the instance with SIGTERM, as a logout would, and waits for it and its wrapper.
+    /// Ends the instance with SIGTERM, as a logout would, and waits for it and its wrapper;
+    /// an instance that `start` launched is ended through its bus name.
     bool quit();
+    /// The instance `launch` started; null before.
+    QProcess* instance() { return m_instance.get(); }
     /// Runs `wakeward arguments...` (through `wrapper` when given) to its end.
     Outcome run(const QStringList& arguments, const QStringList& wrapper = {});
 
@@ -47,6 +64,14 @@ public:
     QVariant property(const QString& name);
     /// How many times the desktop service was asked to hold.
     std::size_t holdRequests();
+    /// The calls the desktop service received to `method`, each with its arguments.
+    std::vector<QVariantList> desktopServiceCalls(const QString& method);
+    /// Whether the instance owns its bus name.
+    bool instanceOnBus();
+    /// logind's inhibitors as (what, who, why, mode).
+    std::vector<QVariantList> logindInhibitors();
+    /// Whether logind holds an idle block lock with this reason.
+    bool hasIdleLock(const QString& why);
 
     std::filesystem::path home() const;
     std::filesystem::path storeFolder() const { return home() / "data/fenmarch/Wakeward"; }

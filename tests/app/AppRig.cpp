@@ -1,8 +1,7 @@
 #include "AppRig.h"
 
+#include <QDBusArgument>
 #include <QDBusReply>
-#include <QDeadlineTimer>
-#include <QThread>
 #include <csignal>
 #include <sys/stat.h>
 
@@ -31,7 +30,7 @@ private:
 
 } // namespace
 
-AppRig::AppRig() {
+AppRig::AppRig(bool desktopService) {
     if (!m_bus.ok() || !m_home.isValid())
         return;
     m_environment = QProcessEnvironment::systemEnvironment();
@@ -45,12 +44,14 @@ AppRig::AppRig() {
     m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus.address(Bus::Session));
     m_environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_bus.address(Bus::System));
     if (!m_bus.startTemplate(Bus::System, QStringLiteral("logind"),
-                             QStringLiteral("org.freedesktop.login1")) ||
-        !m_bus.startMock(Bus::Session, pmName, pmPath, pmInterface) ||
+                             QStringLiteral("org.freedesktop.login1")))
+        return;
+    if (desktopService &&
+        (!m_bus.startMock(Bus::Session, pmName, pmPath, pmInterface) ||
         !m_bus.addMethod(Bus::Session, pmName, pmPath, pmInterface, QStringLiteral("Inhibit"),
                          QStringLiteral("ss"), QStringLiteral("u"), QStringLiteral("ret = 7")) ||
         !m_bus.addMethod(Bus::Session, pmName, pmPath, pmInterface, QStringLiteral("UnInhibit"),
-                         QStringLiteral("u"), QString(), QString()))
+                         QStringLiteral("u"), QString(), QString())))
         return;
     m_connection =
         QDBusConnection::connectToBus(m_bus.address(Bus::Session), QStringLiteral("hardening"));
@@ -94,7 +95,7 @@ void AppRig::launch(const QStringList& wrapper) {
 bool AppRig::waitForInstance() {
     const QDeadlineTimer deadline(30000);
     while (!deadline.hasExpired()) {
-        if (m_bus.hasOwner(Bus::Session, appName))
+        if (instanceOnBus())
             return true;
         if (m_instance && m_instance->state() == QProcess::NotRunning)
             return false;
@@ -109,8 +110,12 @@ bool AppRig::quit() {
         m_bus.call(Bus::Session, QStringLiteral("org.freedesktop.DBus"),
                    QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
                    QStringLiteral("GetConnectionUnixProcessID"), {appName});
-    if (!owner.isEmpty() && owner.front().toUInt() > 0)
+    if (!owner.isEmpty() && owner.front().toUInt() > 0) {
         ::kill(static_cast<pid_t>(owner.front().toUInt()), SIGTERM);
+        // One that `start` launched is no child of ours: wait for it to let go of the name.
+        if (!m_instance && !eventually([this] { return !instanceOnBus(); }, 30000))
+            return false;
+    }
     if (!m_instance)
         return true;
     bool ended = m_instance->state() == QProcess::NotRunning || m_instance->waitForFinished(30000);
@@ -154,7 +159,44 @@ QVariant AppRig::property(const QString& name) {
 }
 
 std::size_t AppRig::holdRequests() {
-    return m_bus.calls(Bus::Session, pmName, pmPath, QStringLiteral("Inhibit")).size();
+    return desktopServiceCalls(QStringLiteral("Inhibit")).size();
+}
+
+std::vector<QVariantList> AppRig::desktopServiceCalls(const QString& method) {
+    return m_bus.calls(Bus::Session, pmName, pmPath, method);
+}
+
+bool AppRig::instanceOnBus() {
+    return m_bus.hasOwner(Bus::Session, appName);
+}
+
+std::vector<QVariantList> AppRig::logindInhibitors() {
+    const QVariantList reply = m_bus.call(
+        Bus::System, QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("ListInhibitors"));
+    std::vector<QVariantList> found;
+    if (reply.isEmpty())
+        return found;
+    const QDBusArgument list = reply.front().value<QDBusArgument>();
+    list.beginArray();
+    while (!list.atEnd()) {
+        QString what, who, why, mode;
+        uint uid = 0, pid = 0;
+        list.beginStructure();
+        list >> what >> who >> why >> mode >> uid >> pid;
+        list.endStructure();
+        found.push_back({what, who, why, mode});
+    }
+    list.endArray();
+    return found;
+}
+
+bool AppRig::hasIdleLock(const QString& why) {
+    for (const auto& inhibitor : logindInhibitors())
+        if (inhibitor[0] == QStringLiteral("idle") && inhibitor[2] == why &&
+            inhibitor[3] == QStringLiteral("block"))
+            return true;
+    return false;
 }
 
 } // namespace wakeward::test
