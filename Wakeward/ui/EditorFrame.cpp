@@ -3,8 +3,10 @@
 #include "ui/Widgets.h"
 
 #include <QDialog>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -37,6 +39,25 @@ void EditorFrame::finish(QDialog* dialog, const QString& saveText) {
     layout->addLayout(row);
     // Escape rejects the dialog by itself; Return presses the default button.
     QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+}
+
+QFormLayout* EditorFrame::form() {
+    auto* form = new QFormLayout;
+    form->setHorizontalSpacing(14);
+    return form;
+}
+
+QLineEdit* EditorFrame::addTextField(QDialog* dialog, QFormLayout* form, const QString& label,
+                                     std::string& text, std::function<void()> edited) {
+    auto* field = new QLineEdit(QString::fromStdString(text), dialog);
+    field->setAccessibleName(label);
+    QObject::connect(field, &QLineEdit::textEdited, dialog,
+                     [&text, edited = std::move(edited)](const QString& value) {
+                         text = value.toStdString();
+                         edited();
+                     });
+    form->addRow(label, field);
+    return field;
 }
 
 } // namespace wakeward

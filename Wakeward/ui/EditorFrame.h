@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+#include <string>
 
 class QDialog;
+class QFormLayout;
 class QHBoxLayout;
+class QLineEdit;
 class QPushButton;
 class QVBoxLayout;
 
@@ -20,6 +24,13 @@ struct EditorFrame {
     EditorFrame(QDialog* dialog, const QString& title);
     // Adds the button row with the save button's text.
     void finish(QDialog* dialog, const QString& saveText);
+
+    // A form laid out as the sheets' forms are.
+    static QFormLayout* form();
+    // Adds a row `label` to `form` with a text field that shows `text`, writes every edit back
+    // to it and then calls `edited`.
+    static QLineEdit* addTextField(QDialog* dialog, QFormLayout* form, const QString& label,
+                                   std::string& text, std::function<void()> edited);
 };
 
 } // namespace wakeward

@@ -15,16 +15,10 @@ namespace wakeward {
 ProfileEditor::ProfileEditor(Profile profile, QWidget* parent)
     : QDialog(parent), m_profile(std::move(profile)) {
     EditorFrame frame(this, QStringLiteral("Task profile"));
-    auto* form = new QFormLayout;
-    form->setHorizontalSpacing(14);
-    m_name = new QLineEdit(QString::fromStdString(m_profile.name), this);
-    m_name->setAccessibleName(QStringLiteral("Name"));
+    auto* form = EditorFrame::form();
+    m_name = EditorFrame::addTextField(this, form, QStringLiteral("Name"), m_profile.name,
+                                       [this] { refreshSave(); });
     m_name->setMinimumWidth(260);
-    connect(m_name, &QLineEdit::textEdited, this, [this](const QString& text) {
-        m_profile.name = text.toStdString();
-        refreshSave();
-    });
-    form->addRow(QStringLiteral("Name"), m_name);
     m_minutes = new NumberField(QStringLiteral("Minutes"), this);
     m_minutes->setValue(m_profile.minutes);
     connect(m_minutes, &NumberField::valueEdited, this, [this](double value) {

@@ -47,15 +47,9 @@ RuleEditor::RuleEditor(Rule rule, Model& model, QWidget* parent)
     EditorFrame frame(this, QStringLiteral("Automation rule"));
     setMinimumWidth(620);
 
-    auto* form = new QFormLayout;
-    form->setHorizontalSpacing(14);
-    m_name = new QLineEdit(QString::fromStdString(m_rule.name), this);
-    m_name->setAccessibleName(QStringLiteral("Rule name"));
-    connect(m_name, &QLineEdit::textEdited, this, [this](const QString& text) {
-        m_rule.name = text.toStdString();
-        refresh();
-    });
-    form->addRow(QStringLiteral("Rule name"), m_name);
+    auto* form = EditorFrame::form();
+    m_name = EditorFrame::addTextField(this, form, QStringLiteral("Rule name"), m_rule.name,
+                                       [this] { refresh(); });
 
     auto* matchRow = new QHBoxLayout;
     m_match = enumPicker<MatchMode>(QStringLiteral("Match"), this);
@@ -101,8 +95,7 @@ RuleEditor::RuleEditor(Rule rule, Model& model, QWidget* parent)
     });
     frame.layout->addWidget(m_add, 0, Qt::AlignLeft);
 
-    auto* settings = new QFormLayout;
-    settings->setHorizontalSpacing(14);
+    auto* settings = EditorFrame::form();
     settings->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     m_action = enumPicker<RuleAction>(QStringLiteral("Action"), this);
     selectCase(m_action, m_rule.action);

@@ -21,16 +21,10 @@ namespace wakeward {
 ScheduleEditor::ScheduleEditor(Schedule schedule, TimeSource time, QWidget* parent)
     : QDialog(parent), m_schedule(std::move(schedule)), m_time(std::move(time)) {
     EditorFrame frame(this, QStringLiteral("Schedule"));
-    auto* form = new QFormLayout;
-    form->setHorizontalSpacing(14);
-    m_name = new QLineEdit(QString::fromStdString(m_schedule.name), this);
-    m_name->setAccessibleName(QStringLiteral("Name"));
+    auto* form = EditorFrame::form();
+    m_name = EditorFrame::addTextField(this, form, QStringLiteral("Name"), m_schedule.name,
+                                       [this] { refresh(); });
     m_name->setMinimumWidth(280);
-    connect(m_name, &QLineEdit::textEdited, this, [this](const QString& text) {
-        m_schedule.name = text.toStdString();
-        refresh();
-    });
-    form->addRow(QStringLiteral("Name"), m_name);
     frame.layout->addLayout(form);
 
     m_recurring = new QCheckBox(QStringLiteral("Recurring each week"), this);
@@ -41,8 +35,7 @@ ScheduleEditor::ScheduleEditor(Schedule schedule, TimeSource time, QWidget* pare
     });
     frame.layout->addWidget(m_recurring);
 
-    auto* times = new QFormLayout;
-    times->setHorizontalSpacing(14);
+    auto* times = EditorFrame::form();
     times->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     auto makePicker = [this](const QString& name, Instant& field) {
         auto* picker = new QDateTimeEdit(this);
