@@ -1,10 +1,9 @@
 #include "platform/LinuxWorkspaceEvents.h"
 
 #include "../platform/DBusHarness.h"
+#include "../platform/PrivateXServer.h"
 #include "platform/DesktopNotifier.h"
 
-#include <QDBusVariant>
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -36,16 +35,6 @@ LinuxWorkspaceEvents::Options offline() {
     options.systemBusAddress = kNoBus;
     options.activeWindow = false;
     return options;
-}
-
-bool emitPrepareForSleep(DBusHarness& harness, bool start) {
-    harness.call(DBusHarness::Bus::System, QStringLiteral("org.freedesktop.login1"),
-                 QStringLiteral("/org/freedesktop/login1"),
-                 QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"),
-                 {QStringLiteral("org.freedesktop.login1.Manager"),
-                  QStringLiteral("PrepareForSleep"), QStringLiteral("b"),
-                  QVariant::fromValue(QVariantList{QVariant::fromValue(QDBusVariant(start))})});
-    return true;
 }
 
 } // namespace
@@ -92,12 +81,12 @@ TEST(LinuxWorkspaceEvents, SleepAndWake) {
     events.start({[&] { ++changes; }, [&] { lockedWhileDropping = events.holdsSleepDelay(); }});
     ASSERT_TRUE(QTest::qWaitFor([&] { return events.holdsSleepDelay(); }, 5000));
 
-    emitPrepareForSleep(harness, true);
+    ASSERT_TRUE(harness.prepareForSleep(true));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !events.holdsSleepDelay(); }, 5000));
     EXPECT_TRUE(lockedWhileDropping);
     EXPECT_EQ(changes, 0) << "no tick before sleep";
 
-    emitPrepareForSleep(harness, false);
+    ASSERT_TRUE(harness.prepareForSleep(false));
     EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 1 && events.holdsSleepDelay(); }, 5000));
 }
 
@@ -126,22 +115,8 @@ TEST(LinuxWorkspaceEvents, ActiveWindowChangeIsReported) {
     GTEST_SKIP() << "Xvfb is not installed";
 #else
     DBusHarness::ensureApplication();
-    QProcess server;
-    server.setProgram(QStringLiteral(WAKEWARD_XVFB));
-    server.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"),
-                         QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                         QStringLiteral("-screen"), QStringLiteral("0"),
-                         QStringLiteral("64x64x24")});
-    server.setStandardErrorFile(QProcess::nullDevice());
-    server.start();
-    ASSERT_TRUE(server.waitForStarted(10000));
-    QByteArray number;
-    const QDeadlineTimer deadline(20000);
-    while (!number.contains('\n') && !deadline.hasExpired() && server.waitForReadyRead(1000))
-        number += server.readAllStandardOutput();
-    ASSERT_TRUE(number.contains('\n'));
-    qputenv("DISPLAY", ":" + number.trimmed());
-    qunsetenv("WAYLAND_DISPLAY");
+    test::PrivateXServer server;
+    ASSERT_TRUE(server.start(QStringLiteral(WAKEWARD_XVFB)));
 
     Recorder recorder;
     LinuxWorkspaceEvents::Options options = offline();
@@ -152,14 +127,7 @@ TEST(LinuxWorkspaceEvents, ActiveWindowChangeIsReported) {
     xcb_connection_t* xcb = xcb_connect(nullptr, nullptr);
     ASSERT_EQ(xcb_connection_has_error(xcb), 0);
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(xcb)).data->root;
-    auto atom = [&](const char* name) {
-        auto* reply = xcb_intern_atom_reply(
-            xcb, xcb_intern_atom(xcb, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-            nullptr);
-        const xcb_atom_t result = reply->atom;
-        std::free(reply);
-        return result;
-    };
+    auto atom = [&](const char* name) { return test::PrivateXServer::atom(xcb, name); };
     const std::uint32_t value = 42;
     xcb_change_property(xcb, XCB_PROP_MODE_REPLACE, root, atom("WAKEWARD_UNRELATED"),
                         XCB_ATOM_CARDINAL, 32, 1, &value);
@@ -174,13 +142,11 @@ TEST(LinuxWorkspaceEvents, ActiveWindowChangeIsReported) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.changes > 0; }, 5000));
 
     xcb_disconnect(xcb);
-    server.kill();
-    server.waitForFinished(5000);
+    server.stop();
     // The watch sees the server's end and lets go of its connection without reporting a change.
     const int before = recorder.changes;
     QTest::qWait(100);
     EXPECT_EQ(recorder.changes, before);
-    qunsetenv("DISPLAY");
 #endif
 }
 

@@ -2,7 +2,6 @@
 #include "SharedModel.h"
 #include "platform/InhibitorReport.h"
 
-#include <QDBusVariant>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -20,17 +19,6 @@ bool holdsLock(const QString& systemAddress, const std::string& what, const std:
            std::any_of(inhibitors->begin(), inhibitors->end(), [&](const Inhibitor& lock) {
                return lock.what == what && lock.mode == mode && lock.who == "Wakeward";
            });
-}
-
-bool prepareForSleep(DBusHarness& harness, bool start) {
-    const QVariantList reply =
-        harness.call(DBusHarness::Bus::System, QStringLiteral("org.freedesktop.login1"),
-                     QStringLiteral("/org/freedesktop/login1"),
-                     QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"),
-                     {QStringLiteral("org.freedesktop.login1.Manager"),
-                      QStringLiteral("PrepareForSleep"), QStringLiteral("b"),
-                      QVariant::fromValue(QVariantList{QVariant::fromValue(QDBusVariant(start))})});
-    return reply.isEmpty(); // EmitSignal answers with no arguments; an error also gives none
 }
 
 } // namespace
@@ -70,7 +58,7 @@ TEST(SharedModelDBus, SessionEndsWhenTheMachineSleeps) {
     EXPECT_EQ(model.reason(), "Manual \u2022 Until stopped");
     EXPECT_TRUE(holdsLock(system, "idle", "block"));
 
-    ASSERT_TRUE(prepareForSleep(harness, true));
+    ASSERT_TRUE(harness.prepareForSleep(true));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !model.active(); }, 5000));
     EXPECT_EQ(model.reason(), "Mac entered sleep");
     EXPECT_FALSE(model.manual());
@@ -102,7 +90,7 @@ TEST(SharedModelDBus, SessionEndsWhenTheMachineSleeps) {
     EXPECT_EQ(notes[1].value(4).toString(), "Mac entered sleep");
 
     // After the wake the delay lock is taken again, ready for the next sleep.
-    ASSERT_TRUE(prepareForSleep(harness, false));
+    ASSERT_TRUE(harness.prepareForSleep(false));
     EXPECT_TRUE(QTest::qWaitFor([&] { return holdsLock(system, "sleep", "delay"); }, 5000));
 
     model.shutdown();

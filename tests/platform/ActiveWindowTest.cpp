@@ -2,12 +2,10 @@
 
 #include "platform/SignalReader.h"
 
-#include <QByteArray>
-#include <QDeadlineTimer>
-#include <QProcess>
+#include "PrivateXServer.h"
+
 #include <QtGlobal>
 #include <cstdlib>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -19,22 +17,7 @@ namespace {
 class ActiveWindowX11Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        server.setProgram(QStringLiteral(WAKEWARD_XVFB));
-        // -displayfd picks a free display and writes its number once the server accepts clients.
-        server.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"),
-                             QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                             QStringLiteral("-screen"), QStringLiteral("0"),
-                             QStringLiteral("64x64x24")});
-        server.setStandardErrorFile(QProcess::nullDevice());
-        server.start();
-        ASSERT_TRUE(server.waitForStarted(10000)) << "Xvfb is needed for this test";
-        QByteArray number;
-        const QDeadlineTimer deadline(20000);
-        while (!number.contains('\n') && !deadline.hasExpired() && server.waitForReadyRead(1000))
-            number += server.readAllStandardOutput();
-        ASSERT_TRUE(number.contains('\n'));
-        qputenv("DISPLAY", ":" + number.trimmed());
-        qunsetenv("WAYLAND_DISPLAY");
+        ASSERT_TRUE(server.start(QStringLiteral(WAKEWARD_XVFB))) << "Xvfb is needed for this test";
 
         xcb = xcb_connect(nullptr, nullptr);
         ASSERT_EQ(xcb_connection_has_error(xcb), 0);
@@ -45,19 +28,10 @@ protected:
     void TearDown() override {
         if (xcb != nullptr)
             xcb_disconnect(xcb);
-        server.kill();
-        server.waitForFinished(5000);
-        qunsetenv("DISPLAY");
+        server.stop();
     }
 
-    xcb_atom_t atom(const char* name) {
-        auto* reply = xcb_intern_atom_reply(
-            xcb, xcb_intern_atom(xcb, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-            nullptr);
-        const xcb_atom_t result = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-        std::free(reply);
-        return result;
-    }
+    xcb_atom_t atom(const char* name) { return test::PrivateXServer::atom(xcb, name); }
     xcb_window_t window(std::optional<std::uint32_t> pid) {
         const xcb_window_t id = xcb_generate_id(xcb);
         xcb_create_window(xcb, XCB_COPY_FROM_PARENT, id, root, 0, 0, 10, 10, 0,
@@ -76,7 +50,7 @@ protected:
         std::free(xcb_get_input_focus_reply(xcb, xcb_get_input_focus(xcb), nullptr));
     }
 
-    QProcess server;
+    test::PrivateXServer server;
     xcb_connection_t* xcb = nullptr;
     xcb_window_t root = 0;
     xcb_atom_t activeWindow = XCB_ATOM_NONE;

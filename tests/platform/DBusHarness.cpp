@@ -166,6 +166,18 @@ QVariantList DBusHarness::call(Bus bus, const QString& name, const QString& path
     return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments() : QVariantList();
 }
 
+bool DBusHarness::prepareForSleep(bool start) {
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"));
+    message.setArguments({QStringLiteral("org.freedesktop.login1.Manager"),
+                          QStringLiteral("PrepareForSleep"), QStringLiteral("b"),
+                          QVariant::fromValue(QVariantList{QVariant::fromValue(QDBusVariant(start))})});
+    const QDBusMessage reply =
+        QDBusConnection(connectionName(Bus::System)).call(message, QDBus::Block, startTimeoutMs);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
 bool DBusHarness::addMethod(Bus bus, const QString& name, const QString& path,
                             const QString& interface, const QString& method,
                             const QString& inSignature, const QString& outSignature,
