@@ -2,6 +2,7 @@
 
 #include "ui/Widgets.h"
 
+#include <QCheckBox>
 #include <QDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -39,6 +40,14 @@ void EditorFrame::finish(QDialog* dialog, const QString& saveText) {
     layout->addLayout(row);
     // Escape rejects the dialog by itself; Return presses the default button.
     QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+}
+
+QCheckBox* EditorFrame::addSwitch(QDialog* dialog, const QString& text, bool& field) {
+    auto* box = new QCheckBox(text, dialog);
+    box->setChecked(field);
+    QObject::connect(box, &QCheckBox::toggled, dialog, [&field](bool on) { field = on; });
+    layout->addWidget(box);
+    return box;
 }
 
 QFormLayout* EditorFrame::form() {

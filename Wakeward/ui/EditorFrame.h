@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+class QCheckBox;
 class QDialog;
 class QFormLayout;
 class QHBoxLayout;
@@ -24,6 +25,9 @@ struct EditorFrame {
     EditorFrame(QDialog* dialog, const QString& title);
     // Adds the button row with the save button's text.
     void finish(QDialog* dialog, const QString& saveText);
+
+    // Adds a check box below the fields that shows `field` and writes its changes back.
+    QCheckBox* addSwitch(QDialog* dialog, const QString& text, bool& field);
 
     // A form laid out as the sheets' forms are.
     static QFormLayout* form();

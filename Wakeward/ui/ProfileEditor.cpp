@@ -28,16 +28,9 @@ ProfileEditor::ProfileEditor(Profile profile, QWidget* parent)
     form->addRow(QStringLiteral("Minutes"), m_minutes);
     frame.layout->addLayout(form);
 
-    auto addSwitch = [this, &frame](const QString& text, bool& field) {
-        auto* box = new QCheckBox(text, this);
-        box->setChecked(field);
-        connect(box, &QCheckBox::toggled, this, [&field](bool on) { field = on; });
-        frame.layout->addWidget(box);
-        return box;
-    };
-    m_display = addSwitch(QStringLiteral("Keep display awake"), m_profile.display);
-    m_mains = addSwitch(QStringLiteral("Mains power only"), m_profile.acOnly);
-    m_favourite = addSwitch(QStringLiteral("Menu-bar favourite"), m_profile.favourite);
+    m_display = frame.addSwitch(this, QStringLiteral("Keep display awake"), m_profile.display);
+    m_mains = frame.addSwitch(this, QStringLiteral("Mains power only"), m_profile.acOnly);
+    m_favourite = frame.addSwitch(this, QStringLiteral("Menu-bar favourite"), m_profile.favourite);
 
     frame.finish(this, QStringLiteral("Save"));
     m_save = frame.save;

@@ -75,16 +75,9 @@ ScheduleEditor::ScheduleEditor(Schedule schedule, TimeSource time, QWidget* pare
     days->addStretch(1);
     frame.layout->addWidget(m_weekdayRow);
 
-    auto addSwitch = [this, &frame](const QString& text, bool& field) {
-        auto* box = new QCheckBox(text, this);
-        box->setChecked(field);
-        connect(box, &QCheckBox::toggled, this, [&field](bool on) { field = on; });
-        frame.layout->addWidget(box);
-        return box;
-    };
-    addSwitch(QStringLiteral("Mains power only"), m_schedule.acOnly);
-    addSwitch(QStringLiteral("Also keep display awake"), m_schedule.display);
-    addSwitch(QStringLiteral("Enabled"), m_schedule.enabled);
+    frame.addSwitch(this, QStringLiteral("Mains power only"), m_schedule.acOnly);
+    frame.addSwitch(this, QStringLiteral("Also keep display awake"), m_schedule.display);
+    frame.addSwitch(this, QStringLiteral("Enabled"), m_schedule.enabled);
     frame.layout->addWidget(captionLabel(
         QStringLiteral("An overnight window belongs to its starting weekday. Recurring "
                        "windows use local clock time and follow timezone or "
