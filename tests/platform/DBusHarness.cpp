@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QProcessEnvironment>
 #include <QThread>
 
@@ -33,7 +34,9 @@ QString DBusHarness::python() {
     return QStringLiteral(WAKEWARD_TEST_PYTHON);
 }
 
-DBusHarness::DBusHarness() {
+DBusHarness::DBusHarness() : DBusHarness(QString()) {}
+
+DBusHarness::DBusHarness(const QString& serviceFolder) {
     ensureApplication();
     m_hadSession = qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS");
     m_hadSystem = qEnvironmentVariableIsSet("DBUS_SYSTEM_BUS_ADDRESS");
@@ -44,8 +47,21 @@ DBusHarness::DBusHarness() {
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/wakeward-test-session");
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/wakeward-test-system");
 
-    m_sessionAddress = startDaemon(m_sessionDaemon);
-    m_systemAddress = startDaemon(m_systemDaemon);
+    QString sessionConfig = QStringLiteral(WAKEWARD_TEST_BUS_CONF);
+    if (!serviceFolder.isEmpty()) {
+        QFile base(sessionConfig);
+        QFile config(m_config.filePath(QStringLiteral("session.conf")));
+        if (!m_config.isValid() || !base.open(QIODevice::ReadOnly) ||
+            !config.open(QIODevice::WriteOnly))
+            return;
+        QByteArray text = base.readAll();
+        text.replace("</busconfig>", "  <servicedir>" + serviceFolder.toHtmlEscaped().toUtf8() +
+                                         "</servicedir>\n</busconfig>");
+        config.write(text);
+        sessionConfig = config.fileName();
+    }
+    m_sessionAddress = startDaemon(m_sessionDaemon, sessionConfig);
+    m_systemAddress = startDaemon(m_systemDaemon, QStringLiteral(WAKEWARD_TEST_BUS_CONF));
     if (!ok())
         return;
     qputenv("DBUS_SESSION_BUS_ADDRESS", m_sessionAddress.toUtf8());
@@ -77,9 +93,9 @@ DBusHarness::~DBusHarness() {
         qunsetenv("DBUS_SYSTEM_BUS_ADDRESS");
 }
 
-QString DBusHarness::startDaemon(QProcess& process) {
+QString DBusHarness::startDaemon(QProcess& process, const QString& configFile) {
     process.setProgram(QStringLiteral("dbus-daemon"));
-    process.setArguments({QStringLiteral("--config-file=" WAKEWARD_TEST_BUS_CONF),
+    process.setArguments({QStringLiteral("--config-file=") + configFile,
                           QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start();

@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QTemporaryDir>
 #include <QVariantList>
 #include <memory>
 #include <vector>
@@ -16,6 +17,9 @@ public:
     enum class Bus { Session, System };
 
     DBusHarness();
+    /// The same, with the session bus starting services on demand from `serviceFolder` alone
+    /// (the test's own .service files), never from the machine's folders.
+    explicit DBusHarness(const QString& serviceFolder);
     ~DBusHarness();
     DBusHarness(const DBusHarness&) = delete;
     DBusHarness& operator=(const DBusHarness&) = delete;
@@ -53,10 +57,11 @@ public:
     static void ensureApplication();
 
 private:
-    QString startDaemon(QProcess& process);
+    QString startDaemon(QProcess& process, const QString& configFile);
     bool waitForOwner(Bus bus, const QString& name);
     bool spawnMock(Bus bus, const QStringList& arguments, const QString& name);
 
+    QTemporaryDir m_config;
     QProcess m_sessionDaemon;
     QProcess m_systemDaemon;
     QString m_sessionAddress;

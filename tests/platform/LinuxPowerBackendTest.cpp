@@ -6,7 +6,9 @@
 
 #include <QDBusArgument>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -58,16 +60,8 @@ protected:
     void startPowerManagement() { startCookieService(pmName, pmPath, pmInterface, 7); }
     void startScreenSaver() { startCookieService(ssName, ssPath, ssName, 9); }
     void startPortal() {
-        ASSERT_TRUE(bus.startMock(Bus::Session, portalName, portalPath,
-                                  QStringLiteral("org.freedesktop.portal.Inhibit")));
-        // Each inhibition gets a request object whose Close ends it.
-        ASSERT_TRUE(bus.addMethod(
-            Bus::Session, portalName, portalPath, QStringLiteral("org.freedesktop.portal.Inhibit"),
-            QStringLiteral("Inhibit"), QStringLiteral("sua{sv}"), QStringLiteral("o"),
-            QStringLiteral(
-                "p = '/org/freedesktop/portal/desktop/request/1_1/t%d' % args[1]\n"
-                "self.AddObject(p, 'org.freedesktop.portal.Request', {}, [('Close', '', '', '')])\n"
-                "ret = dbus.ObjectPath(p)")));
+        ASSERT_TRUE(bus.startTemplate(Bus::Session, QStringLiteral(WAKEWARD_PORTAL_TEMPLATE),
+                                      portalName));
     }
     void startLogind() {
         ASSERT_TRUE(bus.startTemplate(Bus::System, QStringLiteral("logind"),
@@ -184,6 +178,38 @@ TEST_F(LinuxPowerBackendTest, PortalAlone) {
     EXPECT_TRUE(
         calls(portalName, QStringLiteral("/org/freedesktop/portal/desktop/request/1_1/t8"), "Close")
             .empty());
+}
+
+// The portal is often not running until asked: a bus that can start it on demand counts as
+// having it, and the first hold starts it.
+TEST(LinuxPowerBackendActivation, PortalStartedOnDemand) {
+    QTemporaryDir services;
+    ASSERT_TRUE(services.isValid());
+    {
+        QFile service(services.filePath(QStringLiteral("org.freedesktop.portal.Desktop.service")));
+        ASSERT_TRUE(service.open(QIODevice::WriteOnly));
+        // The bus tells the services it starts where it is through DBUS_STARTER_ADDRESS.
+        service.write("[D-BUS Service]\nName=org.freedesktop.portal.Desktop\n"
+                      "Exec=/bin/sh -c 'DBUS_SESSION_BUS_ADDRESS=\"$DBUS_STARTER_ADDRESS\" exec " +
+                      DBusHarness::python().toUtf8() +
+                      " -m dbusmock --session --template " WAKEWARD_PORTAL_TEMPLATE "'\n");
+    }
+    DBusHarness bus(services.path());
+    ASSERT_TRUE(bus.ok());
+    ASSERT_FALSE(bus.hasOwner(Bus::Session, portalName));
+
+    // Starting the interpreter may take longer than the app's bound on a loaded machine.
+    LinuxPowerBackend power(bus.address(Bus::Session), bus.address(Bus::System), 20000);
+    std::uint32_t system = 0;
+    ASSERT_EQ(power.create(Type::PreventUserIdleSystemSleep, holdName, system), 0);
+    EXPECT_EQ(power.serviceOf(system), LinuxPowerBackend::Service::Portal);
+    EXPECT_TRUE(bus.hasOwner(Bus::Session, portalName));
+    power.release(system);
+    EXPECT_EQ(bus.calls(Bus::Session, portalName,
+                        QStringLiteral("/org/freedesktop/portal/desktop/request/1_1/t4"),
+                        QStringLiteral("Close"))
+                  .size(),
+              1u);
 }
 
 // Without a desktop, logind holds idle sleep with an idle block lock, never a sleep lock; closing
