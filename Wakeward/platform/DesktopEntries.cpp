@@ -143,6 +143,13 @@ ParsedEntry parseEntry(const fs::path& file, const std::vector<std::string>& key
     if (!name || name->empty())
         return result;
 
+    // A Flatpak's entry starts `flatpak run`; its processes are known by their sandbox instead.
+    if (auto flatpak = get("X-Flatpak"); flatpak && !flatpak->empty()) {
+        result.visible = true;
+        result.app = DesktopApp{std::string(), unescapeValue(*name), std::move(*flatpak)};
+        return result;
+    }
+
     std::string program;
     if (const auto tryExec = get("TryExec"); tryExec && !tryExec->empty())
         program = baseName(unescapeValue(*tryExec));
@@ -152,7 +159,7 @@ ParsedEntry parseEntry(const fs::path& file, const std::vector<std::string>& key
         return result;
 
     result.visible = true;
-    result.app = DesktopApp{std::move(program), unescapeValue(*name)};
+    result.app = DesktopApp{std::move(program), unescapeValue(*name), std::string()};
     return result;
 }
 

@@ -8,8 +8,9 @@ namespace wakeward {
 
 // An installed application as its desktop entry describes it.
 struct DesktopApp {
-    std::string program; // base name of the executable the entry starts
+    std::string program; // base name of the executable the entry starts; empty for a Flatpak
     std::string name;    // localized display name
+    std::string flatpak; // the Flatpak application id of an entry Flatpak exported
     bool operator==(const DesktopApp&) const = default;
 };
 

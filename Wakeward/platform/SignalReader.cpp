@@ -276,6 +276,27 @@ std::optional<unsigned> SignalReader::processUid(int pid, Process& process) cons
     return process.uid;
 }
 
+// Flatpak runs each application in a systemd scope named app-flatpak-ID-PID.scope.
+const std::string& SignalReader::flatpakOf(int pid, Process& process) const {
+    if (process.flatpak)
+        return *process.flatpak;
+    process.flatpak.emplace();
+    const auto cgroup = readText(m_proc / std::to_string(pid) / "cgroup", 8192);
+    constexpr std::string_view prefix = "/app-flatpak-";
+    const auto start = cgroup ? cgroup->find(prefix) : std::string::npos;
+    if (start == std::string::npos)
+        return *process.flatpak;
+    const auto end = cgroup->find(".scope", start);
+    if (end == std::string::npos)
+        return *process.flatpak;
+    std::string_view name = std::string_view(*cgroup).substr(start + prefix.size(), end - start - prefix.size());
+    const auto dash = name.rfind('-');
+    if (dash == std::string_view::npos || dash == 0 || !parseNumber<unsigned long>(name.substr(dash + 1)))
+        return *process.flatpak;
+    process.flatpak->assign(name.substr(0, dash));
+    return *process.flatpak;
+}
+
 std::string SignalReader::frontmost() {
     std::optional<int> pid;
     if (m_options.activeWindowPid) {
@@ -501,17 +522,33 @@ std::map<int, std::string> SignalReader::applicationNames() {
     const auto locale =
         m_options.locale.empty() ? DesktopEntries::defaultLocale() : m_options.locale;
     std::map<std::string, std::string> nameByProgram;
-    for (auto& app : DesktopEntries::load(dirs, locale))
-        nameByProgram.emplace(std::move(app.program), std::move(app.name));
+    std::map<std::string, std::string> nameByFlatpak;
+    for (auto& app : DesktopEntries::load(dirs, locale)) {
+        if (!app.flatpak.empty())
+            nameByFlatpak.emplace(std::move(app.flatpak), std::move(app.name));
+        else
+            nameByProgram.emplace(std::move(app.program), std::move(app.name));
+    }
 
+    // A process belongs to the entry that starts its program, or to the Flatpak whose sandbox
+    // it runs in (not counting the sandbox's own helpers).
+    auto entryName = [&](int pid, Process& process) -> const std::string* {
+        if (const auto found = nameByProgram.find(process.identifier); found != nameByProgram.end())
+            return &found->second;
+        if (nameByFlatpak.empty() || process.identifier == "bwrap" ||
+            process.identifier == "xdg-dbus-proxy")
+            return nullptr;
+        const std::string& flatpak = flatpakOf(pid, process);
+        const auto found = flatpak.empty() ? nameByFlatpak.end() : nameByFlatpak.find(flatpak);
+        return found != nameByFlatpak.end() ? &found->second : nullptr;
+    };
     std::map<int, std::string> names;
     for (auto& [pid, process] : m_processes) {
         if (process.identifier.empty())
             continue;
-        const auto found = nameByProgram.find(process.identifier);
-        if (found == nameByProgram.end() || processUid(pid, process) != m_options.uid)
-            continue;
-        names.emplace(pid, found->second);
+        const std::string* name = entryName(pid, process);
+        if (name != nullptr && processUid(pid, process) == m_options.uid)
+            names.emplace(pid, *name);
     }
     return names;
 }

@@ -69,6 +69,7 @@ private:
         bool settled = false;        // identified again after its first sighting
         std::string identifier;      // empty for kernel threads and unreadable processes
         std::optional<unsigned> uid; // read on first need
+        std::optional<std::string> flatpak; // the sandbox's application id, read on first need
         std::uint64_t seen = 0;
     };
     struct VolumeKey {
@@ -82,6 +83,7 @@ private:
     void scanProcesses();
     std::string identify(int procFd, int pid) const;
     std::optional<unsigned> processUid(int pid, Process& process) const;
+    const std::string& flatpakOf(int pid, Process& process) const;
     std::string identifierOf(int pid);
     std::string frontmost();
     void readPower(Snapshot& snapshot) const;

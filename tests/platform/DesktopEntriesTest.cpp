@@ -37,11 +37,12 @@ TEST(DesktopEntriesTest, LoadsVisibleApplications) {
     const std::filesystem::path data(WAKEWARD_TEST_DATA);
     const auto apps =
         DesktopEntries::load({data / "applications/home", data / "applications/system"}, "C");
-    EXPECT_EQ(apps, (std::vector<DesktopApp>{{"firefox-esr", "firefox (mine)"},
-                                             {"okular", "Okular"},
-                                             {"myapp", "My App"},
-                                             {"vlc", "VLC media player"},
-                                             {"wakeward", "Wakeward"}}));
+    EXPECT_EQ(apps, (std::vector<DesktopApp>{{"", "Reader", "com.example.Reader"},
+                                             {"firefox-esr", "firefox (mine)", ""},
+                                             {"okular", "Okular", ""},
+                                             {"myapp", "My App", ""},
+                                             {"vlc", "VLC media player", ""},
+                                             {"wakeward", "Wakeward", ""}}));
     EXPECT_TRUE(DesktopEntries::load({data / "no-such-folder"}, "C").empty());
 }
 

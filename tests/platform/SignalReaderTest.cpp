@@ -79,8 +79,9 @@ TEST_F(SignalReaderTest, CheapReadOfAMachine) {
     // Kernel threads are left out; exe links win over argv[0]; a rewritten command line is cut at
     // its first space.
     EXPECT_EQ(snapshot.running,
-              (std::set<std::string>{"chrome", "firefox-esr", "init", "myapp", "okular", "rsync",
-                                     "sshd:", "vlc", "wakeward", "zoom"}));
+              (std::set<std::string>{"bwrap", "chrome", "firefox-esr", "init", "myapp", "okular",
+                                     "reader", "rsync", "sshd:", "vlc", "wakeward",
+                                     "xdg-dbus-proxy", "zoom"}));
     EXPECT_EQ(snapshot.frontmost, "");
     EXPECT_EQ(snapshot.ac, false);
     EXPECT_EQ(snapshot.battery, 57.0);
@@ -275,11 +276,13 @@ TEST_F(SignalReaderTest, Frontmost) {
 TEST_F(SignalReaderTest, RunningApps) {
     auto signals = reader(FixtureTree::source("signals/machine"));
     // The home folder's firefox entry overrides the system one and hides zoom; rsync is NoDisplay;
-    // the second okular belongs to another user.
+    // the second okular belongs to another user. The Flatpak's program is known by its sandbox's
+    // scope, and the sandbox's helpers in the same scope are not offered.
     EXPECT_EQ(signals->runningApps(),
               (std::vector<RunningApp>{{1500, "firefox-esr", "firefox (mine)"},
                                        {2100, "myapp", "My App"},
                                        {1900, "okular", "Okular"},
+                                       {2410, "reader", "Reader"},
                                        {1600, "vlc", "VLC media player"}}));
     const auto names = signals->applicationNames();
     EXPECT_EQ(names.at(1520), "firefox (mine)");
