@@ -39,23 +39,14 @@ std::string wholeNumber(double value) {
     return text;
 }
 
+bool needsExpensiveReadings(const Rule& rule) {
+    return std::any_of(rule.conditions.begin(), rule.conditions.end(),
+                       [](const Condition& condition) { return expensive(condition.kind); });
+}
+
 bool needsExpensiveReadings(const Rules& rules) {
-    for (const Rule& rule : rules) {
-        if (!rule.enabled)
-            continue;
-        for (const Condition& condition : rule.conditions) {
-            switch (condition.kind) {
-            case SignalKind::cpu:
-            case SignalKind::traffic:
-            case SignalKind::usb:
-            case SignalKind::audio:
-                return true;
-            default:
-                break;
-            }
-        }
-    }
-    return false;
+    return std::any_of(rules.begin(), rules.end(),
+                       [](const Rule& rule) { return rule.enabled && needsExpensiveReadings(rule); });
 }
 
 } // namespace
@@ -622,11 +613,7 @@ void Model::setDeadline(OptionalInstant deadline) {
 // ---- rule live test ----------------------------------------------------------------------
 
 void Model::test(const Rule& rule) {
-    const bool costly = std::any_of(rule.conditions.begin(), rule.conditions.end(), [](const Condition& c) {
-        return c.kind == SignalKind::cpu || c.kind == SignalKind::traffic || c.kind == SignalKind::usb ||
-               c.kind == SignalKind::audio;
-    });
-    refreshSignals(costly);
+    refreshSignals(needsExpensiveReadings(rule));
     const Evaluation evaluation = Engine::test(rule, m_snapshot, false);
     std::string text = evaluation.matches ? "Conditions match. No assertion created."
                                           : "Conditions do not match. No assertion created.";

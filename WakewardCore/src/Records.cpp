@@ -14,6 +14,11 @@ bool needsValue(SignalKind kind) {
     return kind != SignalKind::ac && kind != SignalKind::display;
 }
 
+bool expensive(SignalKind kind) {
+    return kind == SignalKind::cpu || kind == SignalKind::traffic || kind == SignalKind::usb ||
+           kind == SignalKind::audio;
+}
+
 const std::vector<Profile>& Profile::defaults() {
     static const std::vector<Profile> presets{
         Profile("Download", 60, false, false),     Profile("File transfer", 120, false, false),

@@ -100,6 +100,9 @@ constexpr std::optional<E> fromTitle(std::string_view text) {
 bool numeric(SignalKind kind);
 // False only for the kinds whose value is ignored.
 bool needsValue(SignalKind kind);
+// Whether reading the signal costs more than a tick should spend unless a rule needs it
+// (CPU load and traffic need two samples; USB devices and the audio output are looked up).
+bool expensive(SignalKind kind);
 
 struct Profile {
     Uuid id = Uuid::generate();
