@@ -124,41 +124,25 @@ void Model::load() {
                    ". Nothing has been overwritten.");
     };
 
-    auto profiles = m_store->load<Profiles>(kProfilesKey);
-    if (!profiles)
-        return fail(profiles.error());
-    update(m_profiles, profiles->value_or(Profile::defaults()), &Model::profilesChanged);
-    m_unreadKeys.erase(kProfilesKey);
-
-    auto rules = m_store->load<Rules>(kRulesKey);
-    if (!rules)
-        return fail(rules.error());
-    update(m_rules, rules->value_or(Rules{}), &Model::rulesChanged);
-    m_unreadKeys.erase(kRulesKey);
-
-    auto schedules = m_store->load<Schedules>(kSchedulesKey);
-    if (!schedules)
-        return fail(schedules.error());
-    update(m_schedules, schedules->value_or(Schedules{}), &Model::schedulesChanged);
-    m_unreadKeys.erase(kSchedulesKey);
-
-    auto threshold = m_store->load<double>(kThresholdKey);
-    if (!threshold)
-        return fail(threshold.error());
-    update(m_threshold, threshold->value_or(20.0), &Model::thresholdChanged);
-    m_unreadKeys.erase(kThresholdKey);
-
-    auto retention = m_store->load<std::int64_t>(kRetentionKey);
-    if (!retention)
-        return fail(retention.error());
-    update(m_retention, static_cast<qint64>(retention->value_or(30)), &Model::retentionChanged);
-    m_unreadKeys.erase(kRetentionKey);
-
-    auto notifications = m_store->load<bool>(kNotificationsKey);
-    if (!notifications)
-        return fail(notifications.error());
-    update(m_notifications, notifications->value_or(false), &Model::notificationsChanged);
-    m_unreadKeys.erase(kNotificationsKey);
+    // Reads one setting into its field; a key read this way may be saved again.
+    auto read = [this, &fail]<class T, class Field>(const char* key, Field& field, T fallback,
+                                                     void (Model::*changed)()) {
+        auto value = m_store->load<T>(key);
+        if (!value) {
+            fail(value.error());
+            return false;
+        }
+        update(field, static_cast<Field>(value->value_or(std::move(fallback))), changed);
+        m_unreadKeys.erase(key);
+        return true;
+    };
+    if (!read(kProfilesKey, m_profiles, Profile::defaults(), &Model::profilesChanged) ||
+        !read(kRulesKey, m_rules, Rules{}, &Model::rulesChanged) ||
+        !read(kSchedulesKey, m_schedules, Schedules{}, &Model::schedulesChanged) ||
+        !read(kThresholdKey, m_threshold, 20.0, &Model::thresholdChanged) ||
+        !read(kRetentionKey, m_retention, std::int64_t{30}, &Model::retentionChanged) ||
+        !read(kNotificationsKey, m_notifications, false, &Model::notificationsChanged))
+        return;
 
     if (auto trimmed = m_store->trim(m_retention, m_time->now()); !trimmed)
         return fail(trimmed.error());
