@@ -431,27 +431,37 @@ void Model::setState(bool awake, bool display, const std::string& reason) {
     update(m_reason, reason, &Model::reasonChanged);
 
     const bool reasonChanged = oldReason != reason;
-    if (wasActive && (!m_active || reasonChanged)) {
+    const bool ending = wasActive && (!m_active || reasonChanged);
+    const bool starting = m_active && (!wasActive || reasonChanged);
+    // Records are appended as they happen; the history is read back once for the whole change.
+    bool logged = false;
+    std::optional<std::string> failure;
+    if (ending) {
         // Measured on the monotonic clock: a wall clock set during the hold (by the user, or by
         // time synchronisation) would otherwise give a wrong or even negative length.
-        log("Ended", oldReason + kBullet + reason,
-            oldStarted ? std::max(0.0, m_time->uptime() - m_startedUptime) : 0.0);
+        logged |= log("Ended", oldReason + kBullet + reason,
+                      oldStarted ? std::max(0.0, m_time->uptime() - m_startedUptime) : 0.0);
         update(m_started, OptionalInstant(), &Model::startedChanged);
         if (m_store) {
             if (auto saved = m_store->save(std::optional<Instant>(), kActiveSessionKey); !saved)
-                return failState(saved.error().description, false);
+                failure = saved.error().description;
         }
-        notify("Session ended", reason);
+        if (!failure)
+            notify("Session ended", reason);
     }
-    if (m_active && (!wasActive || reasonChanged)) {
+    if (starting && !failure) {
         m_startedUptime = m_time->uptime();
         update(m_started, OptionalInstant(m_time->now()), &Model::startedChanged);
-        log("Started", reason, 0);
+        logged |= log("Started", reason, 0);
         if (m_store) {
             if (auto saved = m_store->save(m_started, kActiveSessionKey); !saved)
-                return failState(saved.error().description, false);
+                failure = saved.error().description;
         }
     }
+    if (logged)
+        reloadHistory();
+    if (failure)
+        failState(*failure, false);
 }
 
 void Model::failState(const std::string& description, bool holdRecorded) {
@@ -469,15 +479,15 @@ void Model::failState(const std::string& description, bool holdRecorded) {
     setMessage(description);
 }
 
-void Model::log(const std::string& type, const std::string& reason, double duration) {
-    if (m_store) {
-        const HistoryEvent event(type, reason, batteryText(), duration, m_time->now());
-        if (auto appended = m_store->append(event); !appended) {
-            setMessage("Could not save history: " + appended.error().description);
-            return;
-        }
+bool Model::log(const std::string& type, const std::string& reason, double duration) {
+    if (!m_store)
+        return true;
+    const HistoryEvent event(type, reason, batteryText(), duration, m_time->now());
+    if (auto appended = m_store->append(event); !appended) {
+        setMessage("Could not save history: " + appended.error().description);
+        return false;
     }
-    reloadHistory();
+    return true;
 }
 
 void Model::reloadHistory() {

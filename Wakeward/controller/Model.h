@@ -226,11 +226,14 @@ private:
     template <class T> bool update(T& field, T value, void (Model::*changed)());
 
     void load();
+    // The tick's decision on the signals last read.
+    void decide();
     bool manualPhase(Instant now);
     void automationPhase(Instant now);
     void setState(bool awake, bool display, const std::string& reason);
     void failState(const std::string& description, bool holdRecorded);
-    void log(const std::string& type, const std::string& reason, double duration);
+    // Appends a history record; false (with the message set) when it could not be saved.
+    bool log(const std::string& type, const std::string& reason, double duration);
     void notify(const std::string& title, const std::string& body);
     void reloadHistory();
     void readDriveIfNeeded();
