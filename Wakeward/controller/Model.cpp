@@ -279,7 +279,8 @@ void Model::start(const std::optional<Profile>& profile) {
         m_expiryTimer->start(static_cast<int>(std::ceil(milliseconds)));
     }
 
-    refresh();
+    // The signals were read above for the safety check.
+    decide();
 
     if (m_active)
         notify("Session started", m_reason);
@@ -317,14 +318,18 @@ void Model::refreshSignals(bool forceExpensive) {
 
 void Model::refresh() {
     refreshSignals(false);
+    decide();
+}
+
+void Model::decide() {
     const Instant now = m_time->now();
-    if (manualPhase(now))
-        return;
-    if (m_automationPaused) {
-        setState(false, false, "Automation paused" + kBullet + "idle sleep allowed");
-        return;
+    // A manual session overrides automation.
+    if (!manualPhase(now)) {
+        if (m_automationPaused)
+            setState(false, false, "Automation paused" + kBullet + "idle sleep allowed");
+        else
+            automationPhase(now);
     }
-    automationPhase(now);
     readDriveIfNeeded();
 }
 
@@ -354,9 +359,8 @@ bool Model::manualPhase(Instant now) {
         return false;
 
     setState(true, m_manualDisplay, m_manualReason);
-    if (m_manual && m_manualMode == SessionMode::application && m_events)
+    if (m_manualMode == SessionMode::application && m_events)
         m_events->watchApplication(m_manualApp);
-    readDriveIfNeeded();
     return true;
 }
 
@@ -732,8 +736,7 @@ void Model::readDriveIfNeeded() {
         update(m_driveStatus, "Read stopped: " + read.error().description, &Model::driveStatusChanged);
         return;
     }
-    const Instant now = m_time->now();
-    const auto minute = m_calendar().minuteOfDay(now);
+    const auto minute = m_calendar ? m_calendar().minuteOfDay(m_time->now()) : std::nullopt;
     const QString time =
         minute ? QLocale::system().toString(QTime(*minute / 60, *minute % 60), QLocale::ShortFormat) : QString();
     update(m_driveStatus,
