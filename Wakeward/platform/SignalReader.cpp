@@ -41,13 +41,25 @@ ssize_t readAt(int dirFd, const char* relative, char* buffer, std::size_t cap) {
     return static_cast<ssize_t>(total);
 }
 
-// A whole small file without its trailing line ends; absent when unreadable.
+// A whole small file (up to cap bytes) without its trailing line ends; absent when unreadable.
+// Read a page at a time, so a generous cap (the mount table) costs nothing when unused.
 std::optional<std::string> readText(const fs::path& path, std::size_t cap = 4096) {
-    std::string text(cap, '\0');
-    const ssize_t n = readAt(AT_FDCWD, path.c_str(), text.data(), cap);
-    if (n < 0)
+    std::string text;
+    char page[4096];
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
         return std::nullopt;
-    text.resize(static_cast<std::size_t>(n));
+    while (text.size() < cap) {
+        const ssize_t n = ::read(fd, page, std::min(sizeof page, cap - text.size()));
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        text.append(page, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
     return text;
