@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -26,6 +27,8 @@ struct ModelRig {
     QTemporaryDir dir;
     std::optional<std::filesystem::path> storePath;
     std::string zone = "Europe/Berlin";
+    /// Other processes' holds for the inspector; unset means they cannot be listed.
+    std::function<OptionalTexts()> otherAssertions;
 
     ModelRig() {
         storePath = std::filesystem::path(dir.path().toStdString()) / "fenmarch" / "Wakeward" /
@@ -42,6 +45,7 @@ struct ModelRig {
         services.notifier = std::make_unique<FakeNotifier>(notes);
         services.calendar = [zone = zone] { return Calendar::forZone(zone).value(); };
         services.events = std::make_unique<FakeWorkspaceEvents>(events);
+        services.otherAssertions = otherAssertions;
         return std::make_unique<Model>(std::move(services));
     }
 

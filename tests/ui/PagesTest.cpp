@@ -28,6 +28,7 @@
 using namespace wakeward;
 using test::DashboardRig;
 using test::ModelRig;
+using test::timeOf;
 
 namespace {
 
@@ -53,27 +54,6 @@ public:
     }
     bool on = false;
 };
-
-// A controller whose listing of other holds the test sets.
-std::unique_ptr<Model> modelWithOthers(ModelRig& rig, std::shared_ptr<OptionalTexts> others) {
-    ModelServices services;
-    services.clock = std::make_unique<test::FakeClock>(rig.time);
-    services.power = std::make_unique<test::FakePowerBackend>(rig.power);
-    services.signalSource = std::make_unique<test::FakeSignalSource>(rig.source);
-    services.storePath = rig.storePath;
-    services.notifier = std::make_unique<test::FakeNotifier>(rig.notes);
-    services.calendar = [zone = rig.zone] { return Calendar::forZone(zone).value(); };
-    services.events = std::make_unique<test::FakeWorkspaceEvents>(rig.events);
-    services.otherAssertions = [others] { return *others; };
-    return std::make_unique<Model>(std::move(services));
-}
-
-TimeSource timeOf(const ModelRig& rig) {
-    TimeSource source;
-    source.calendar = [zone = rig.zone] { return Calendar::forZone(zone).value(); };
-    source.now = [clock = rig.time] { return clock->now; };
-    return source;
-}
 
 QAbstractButton* buttonIn(QWidget* within, const QString& text) {
     for (QAbstractButton* each : within->findChildren<QAbstractButton*>())
@@ -104,7 +84,8 @@ private slots:
     void inspectorCases() {
         ModelRig rig;
         auto others = std::make_shared<OptionalTexts>();
-        auto model = modelWithOthers(rig, others);
+        rig.otherAssertions = [others] { return *others; };
+        auto model = rig.make();
         InspectorPage page(*model, timeOf(rig));
         const QString unavailable = QStringLiteral(
             "System-wide assertion reports are unavailable in this environment. Your own session "

@@ -20,7 +20,16 @@ inline void usePrivateSettings(const QTemporaryDir& folder) {
     QSettings().clear();
 }
 
-// A controller on fakes and a dashboard that shows times in the controller's calendar and clock.
+// The rig's calendar and clock, as the pages show times.
+inline TimeSource timeOf(const ModelRig& rig) {
+    TimeSource source;
+    source.calendar = [zone = rig.zone] { return Calendar::forZone(zone).value(); };
+    source.now = [clock = rig.time] { return clock->now; };
+    return source;
+}
+
+// A controller on fakes, with a listing of other holds that counts how often it is read, and a
+// dashboard that shows times in the controller's calendar and clock.
 struct DashboardRig {
     ModelRig rig;
     std::shared_ptr<int> listings = std::make_shared<int>(0);
@@ -28,35 +37,17 @@ struct DashboardRig {
     std::unique_ptr<Dashboard> dashboard;
 
     DashboardRig() {
-        model = makeModel();
-        dashboard = std::make_unique<Dashboard>(*model, time());
-    }
-
-    TimeSource time() const {
-        TimeSource source;
-        source.calendar = [zone = rig.zone] { return Calendar::forZone(zone).value(); };
-        source.now = [clock = rig.time] { return clock->now; };
-        return source;
-    }
-
-    Calendar calendar() const { return time().calendar(); }
-
-    // As ModelRig::make, with a listing of other holds that counts how often it is read.
-    std::unique_ptr<Model> makeModel() {
-        ModelServices services;
-        services.clock = std::make_unique<FakeClock>(rig.time);
-        services.power = std::make_unique<FakePowerBackend>(rig.power);
-        services.signalSource = std::make_unique<FakeSignalSource>(rig.source);
-        services.storePath = rig.storePath;
-        services.notifier = std::make_unique<FakeNotifier>(rig.notes);
-        services.calendar = [zone = rig.zone] { return Calendar::forZone(zone).value(); };
-        services.events = std::make_unique<FakeWorkspaceEvents>(rig.events);
-        services.otherAssertions = [count = listings] {
+        rig.otherAssertions = [count = listings] {
             ++*count;
             return OptionalTexts(std::vector<std::string>{"Process 7 • idle\nbackup"});
         };
-        return std::make_unique<Model>(std::move(services));
+        model = rig.make();
+        dashboard = std::make_unique<Dashboard>(*model, time());
     }
+
+    TimeSource time() const { return timeOf(rig); }
+
+    Calendar calendar() const { return time().calendar(); }
 
     template <class T = QAbstractButton> T* button(QWidget* within, const QString& text) const {
         for (T* each : within->findChildren<T*>())
