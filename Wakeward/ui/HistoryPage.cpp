@@ -97,7 +97,19 @@ void HistoryPage::rebuild() {
             m_listed.push_back(event);
     // The sentence speaks of the history itself; a filter that finds nothing shows nothing.
     m_empty->setVisible(m_model.history().empty());
-    drawBatch();
+    // Hidden inside the dashboard, drawing up to 2,000 groups after every event would be
+    // wasted; the page draws when it is next shown. A page on its own still draws at once.
+    m_stale = parentWidget() && !isVisible();
+    if (!m_stale)
+        drawBatch();
+}
+
+void HistoryPage::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_stale) {
+        m_stale = false;
+        drawBatch();
+    }
 }
 
 void HistoryPage::drawBatch() {

@@ -43,6 +43,9 @@ public:
     // The small line under an event: its battery text and, for a hold that lasted, its length.
     static QString detailLine(const HistoryEvent& event);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void refreshCaption();
     void rebuild();
@@ -61,6 +64,8 @@ private:
     std::vector<TitledGroup*> m_groups;
     // Rebuilding bumps it, so batches scheduled for an older list stop.
     unsigned m_generation = 0;
+    // The list changed while the page was hidden and waits to be drawn.
+    bool m_stale = false;
     QPointer<QMessageBox> m_confirm;
 };
 
