@@ -33,7 +33,9 @@ AppPicker::AppPicker(Model& model, QWidget* parent) : QComboBox(parent), m_model
     setSizeAdjustPolicy(QComboBox::AdjustToContents);
     connect(this, &QComboBox::activated, this,
             [this](int index) { m_model.setAppID(itemData(index).toString().toStdString()); });
-    reload();
+    // Listing the applications scans every process, so it waits until the picker is shown.
+    addItem(QStringLiteral("Choose an app"), QString());
+    select();
 }
 
 void AppPicker::reload() {
@@ -65,6 +67,11 @@ void AppPicker::select() {
 void AppPicker::showPopup() {
     reload();
     QComboBox::showPopup();
+}
+
+void AppPicker::showEvent(QShowEvent* event) {
+    QComboBox::showEvent(event);
+    reload();
 }
 
 SessionsPage::SessionsPage(Model& model, Dashboard& dashboard, QWidget* parent)
@@ -172,11 +179,6 @@ bool SessionsPage::showsRow(const QString& label) const {
             return m_form->isRowVisible(row);
     }
     return false;
-}
-
-void SessionsPage::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    m_app->reload();
 }
 
 void SessionsPage::refreshForm() {

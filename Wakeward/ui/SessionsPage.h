@@ -16,8 +16,9 @@ class Model;
 class NumberField;
 class StatusGroup;
 
-// The running applications to choose from, read afresh whenever the list opens: "Choose an
-// app" first, then one entry per application, each selecting its identifier.
+// The running applications to choose from, read afresh whenever the picker is shown and
+// whenever the list opens: "Choose an app" first, then one entry per application, each
+// selecting its identifier.
 class AppPicker : public QComboBox {
     Q_OBJECT
 public:
@@ -28,6 +29,9 @@ public:
     // Selects the entry of the form's application without listing again.
     void select();
     void showPopup() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     Model& m_model;
@@ -51,9 +55,6 @@ public:
     // Whether the form shows the row of the named field ("Duration", "Until local time",
     // "Running application").
     bool showsRow(const QString& label) const;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     void refreshForm();
