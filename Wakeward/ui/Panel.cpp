@@ -3,6 +3,7 @@
 #include "controller/Model.h"
 #include "ui/Format.h"
 #include "ui/Icons.h"
+#include "ui/Widgets.h"
 
 #include <QFont>
 #include <QHBoxLayout>
@@ -23,16 +24,8 @@ QFrame* separator(QWidget* parent) {
     return line;
 }
 
-QLabel* smallLabel(QWidget* parent, bool secondary) {
-    auto* label = new QLabel(parent);
-    QFont font = label->font();
-    font.setPointSizeF(font.pointSizeF() * 0.85);
-    label->setFont(font);
-    label->setWordWrap(true);
-    if (secondary)
-        label->setForegroundRole(QPalette::PlaceholderText);
-    return label;
-}
+// The panel's small lines are a touch smaller than the dashboard's captions.
+constexpr qreal smallScale = 0.85;
 
 } // namespace
 
@@ -43,10 +36,7 @@ Panel::Panel(Model& model, Actions actions, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
 
     auto* heading = new QLabel(QStringLiteral("Wakeward"), this);
-    QFont headingFont = heading->font();
-    headingFont.setBold(true);
-    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.2);
-    heading->setFont(headingFont);
+    heading->setFont(scaledFont(this, 1.2, true));
     layout->addWidget(heading);
 
     auto* stateRow = new QHBoxLayout;
@@ -56,7 +46,7 @@ Panel::Panel(Model& model, Actions actions, QWidget* parent)
     stateRow->addWidget(m_stateLine, 1);
     layout->addLayout(stateRow);
 
-    m_reason = smallLabel(this, true);
+    m_reason = captionLabel(QString(), this, true, smallScale);
     layout->addWidget(m_reason);
     m_countdown = new QLabel(this);
     QFont countdownFont = m_countdown->font();
@@ -79,7 +69,7 @@ Panel::Panel(Model& model, Actions actions, QWidget* parent)
 
     m_pause = new QPushButton(this);
     layout->addWidget(m_pause);
-    m_battery = smallLabel(this, false);
+    m_battery = captionLabel(QString(), this, false, smallScale);
     layout->addWidget(m_battery);
 
     layout->addWidget(separator(this));
@@ -150,7 +140,12 @@ void Panel::hideEvent(QHideEvent* event) {
 
 void Panel::refreshState() {
     const bool active = m_model.active();
-    m_stateIcon->setPixmap(stateIcon(active).pixmap(18, 18));
+    // The change signals come with every refresh tick; the icon is drawn from SVG, so only
+    // a new state draws it again.
+    if (active != m_drawnActive) {
+        m_drawnActive = active;
+        m_stateIcon->setPixmap(stateIcon(active).pixmap(18, 18));
+    }
     m_stateLine->setText(active ? QStringLiteral("Keeping your Mac awake") : QStringLiteral("Idle sleep allowed"));
     m_reason->setText(QString::fromStdString(m_model.reason()));
     m_primary->setText(active ? QStringLiteral("Stop all") : QStringLiteral("Start 60 minutes"));

@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -42,6 +43,8 @@ private:
     Model& m_model;
     Actions m_actions;
     QLabel* m_stateIcon = nullptr;
+    // The state the icon was last drawn for.
+    std::optional<bool> m_drawnActive;
     QLabel* m_stateLine = nullptr;
     QLabel* m_reason = nullptr;
     QLabel* m_countdown = nullptr;

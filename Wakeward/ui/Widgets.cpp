@@ -102,11 +102,11 @@ void Card::paintEvent(QPaintEvent*) {
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
 }
 
-QLabel* captionLabel(const QString& text, QWidget* parent, bool secondary) {
+QLabel* captionLabel(const QString& text, QWidget* parent, bool secondary, qreal scale) {
     auto* label = new QLabel(text, parent);
     QFont font = parent ? parent->font() : label->font();
     font.setBold(false);
-    font.setPointSizeF(font.pointSizeF() * 0.9);
+    font.setPointSizeF(font.pointSizeF() * scale);
     label->setFont(font);
     label->setWordWrap(true);
     if (secondary)

@@ -63,8 +63,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-// Smaller text; `secondary` also dims it.
-QLabel* captionLabel(const QString& text, QWidget* parent, bool secondary = true);
+// Smaller text, at `scale` of the parent's size; `secondary` also dims it.
+QLabel* captionLabel(const QString& text, QWidget* parent, bool secondary = true,
+                     qreal scale = 0.9);
 
 // The main action of a row, drawn in the accent colour and bold.
 void emphasise(QPushButton* button);
