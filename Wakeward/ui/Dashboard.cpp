@@ -3,6 +3,7 @@
 #include "controller/Model.h"
 #include "ui/AboutPage.h"
 #include "ui/DriveAwakePage.h"
+#include "ui/FenmarchGuidance.h"
 #include "ui/FenmarchHeader.h"
 #include "ui/FenmarchNavigationLabel.h"
 #include "ui/FenmarchSteps.h"
@@ -24,7 +25,6 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QSettings>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -34,7 +34,6 @@ namespace wakeward {
 namespace {
 
 const QString inspectorPage = QStringLiteral("Sleep Inspector");
-const QString showStepsKey = QStringLiteral("fenmarch.showSteps");
 
 // Replaces the entry with the record's id where it stands, or appends a new one.
 template <class T> std::vector<T> withRecord(std::vector<T> list, const T& record) {
@@ -226,11 +225,11 @@ void Dashboard::showInspector() {
 }
 
 bool Dashboard::stepsVisible() const {
-    return QSettings().value(showStepsKey, true).toBool();
+    return fenmarch::preference(fenmarch::showStepsKey);
 }
 
 void Dashboard::setStepsVisible(bool visible) {
-    QSettings().setValue(showStepsKey, visible);
+    fenmarch::setPreference(fenmarch::showStepsKey, visible);
     refreshSteps();
 }
 
