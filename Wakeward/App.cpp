@@ -15,7 +15,6 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
-#include <QSettings>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
 
@@ -62,8 +61,7 @@ App::App(Model& model, bool background, QObject* parent) : QObject(parent), m_mo
                            fenmarch::wakewardTourSteps());
     model.setFileDialogs(std::make_unique<QtFileDialogs>(m_window.get()));
     connect(m_window.get(), &MainWindow::quitRequested, this, &App::quitRequested);
-    const QSettings settings;
-    applyAppearance(*m_window, settings.value(QStringLiteral("appearance"), QStringLiteral("system")).toString());
+    applyAppearance(*m_window, storedAppearance());
 
     // On Wayland the compositor places windows, so the panel is a small ordinary window there.
     m_panelWindow = std::make_unique<QWidget>(nullptr, onWayland() ? Qt::Window : Qt::Popup);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QSettings>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QWidget>
@@ -9,6 +10,8 @@
 namespace wakeward {
 
 namespace {
+
+const QString appearanceKey = QStringLiteral("appearance");
 
 QPalette darkPalette() {
     QPalette palette;
@@ -36,6 +39,14 @@ QPalette darkPalette() {
 }
 
 } // namespace
+
+QString storedAppearance() {
+    return QSettings().value(appearanceKey, QStringLiteral("system")).toString();
+}
+
+void storeAppearance(const QString& appearance) {
+    QSettings().setValue(appearanceKey, appearance);
+}
 
 void applyAppearance(QWidget& window, const QString& appearance) {
     static const QString systemStyle = QApplication::style()->name();

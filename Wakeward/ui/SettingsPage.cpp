@@ -12,7 +12,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QSettings>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -22,7 +21,6 @@ namespace wakeward {
 
 namespace {
 
-const QString appearanceKey = QStringLiteral("appearance");
 constexpr int lowestThreshold = 5;
 constexpr int highestThreshold = 50;
 
@@ -161,7 +159,7 @@ void SettingsPage::setLoginItem(LoginItem& loginItem) {
 }
 
 QString SettingsPage::appearance() {
-    return QSettings().value(appearanceKey, QStringLiteral("system")).toString();
+    return storedAppearance();
 }
 
 int SettingsPage::nearest(double value, std::initializer_list<int> offered) {
@@ -173,7 +171,7 @@ int SettingsPage::nearest(double value, std::initializer_list<int> offered) {
 }
 
 void SettingsPage::chooseAppearance(const QString& appearance) {
-    QSettings().setValue(appearanceKey, appearance);
+    storeAppearance(appearance);
     applyAppearance(*window(), appearance);
 }
 
