@@ -22,12 +22,7 @@ public:
     QUrl linkUrl() const { return m_url; }
     QLabel* link() const { return m_link; }
 
-protected:
-    void changeEvent(QEvent* event) override;
-
 private:
-    void refreshLink();
-
     QString m_name;
     QString m_symbol;
     QString m_source;
