@@ -1,6 +1,5 @@
 #include "AppRig.h"
 
-#include <QDBusArgument>
 #include <QDBusReply>
 #include <csignal>
 #include <sys/stat.h>
@@ -170,31 +169,15 @@ bool AppRig::instanceOnBus() {
     return m_bus.hasOwner(Bus::Session, appName);
 }
 
-std::vector<QVariantList> AppRig::logindInhibitors() {
-    const QVariantList reply = m_bus.call(
-        Bus::System, QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("ListInhibitors"));
-    std::vector<QVariantList> found;
-    if (reply.isEmpty())
-        return found;
-    const QDBusArgument list = reply.front().value<QDBusArgument>();
-    list.beginArray();
-    while (!list.atEnd()) {
-        QString what, who, why, mode;
-        uint uid = 0, pid = 0;
-        list.beginStructure();
-        list >> what >> who >> why >> mode >> uid >> pid;
-        list.endStructure();
-        found.push_back({what, who, why, mode});
-    }
-    list.endArray();
-    return found;
+std::vector<Inhibitor> AppRig::logindInhibitors() {
+    return InhibitorReport::list(m_bus.address(Bus::System).toStdString())
+        .value_or(std::vector<Inhibitor>{});
 }
 
 bool AppRig::hasIdleLock(const QString& why) {
-    for (const auto& inhibitor : logindInhibitors())
-        if (inhibitor[0] == QStringLiteral("idle") && inhibitor[2] == why &&
-            inhibitor[3] == QStringLiteral("block"))
+    const std::string reason = why.toStdString();
+    for (const Inhibitor& inhibitor : logindInhibitors())
+        if (inhibitor.what == "idle" && inhibitor.why == reason && inhibitor.mode == "block")
             return true;
     return false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DBusHarness.h"
+#include "platform/InhibitorReport.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -68,8 +69,8 @@ public:
     std::vector<QVariantList> desktopServiceCalls(const QString& method);
     /// Whether the instance owns its bus name.
     bool instanceOnBus();
-    /// logind's inhibitors as (what, who, why, mode).
-    std::vector<QVariantList> logindInhibitors();
+    /// logind's inhibitors; none when it cannot be asked.
+    std::vector<Inhibitor> logindInhibitors();
     /// Whether logind holds an idle block lock with this reason.
     bool hasIdleLock(const QString& why);
 

@@ -121,7 +121,7 @@ TEST_F(EndToEndTest, KilledDuringAHoldIsNoticedAtTheNextStart) {
     app.instance()->waitForFinished(10000);
     EXPECT_TRUE(eventually([&] {
         for (const auto& inhibitor : app.logindInhibitors())
-            if (inhibitor[2].toString().startsWith(QStringLiteral("Wakeward")) && inhibitor[0] == QStringLiteral("idle"))
+            if (inhibitor.why.starts_with("Wakeward") && inhibitor.what == "idle")
                 return false;
         return true;
     }));
