@@ -54,12 +54,16 @@ ModelServices linuxServices() {
     ModelServices services;
     services.clock = std::make_unique<SystemClock>();
     services.power = std::make_unique<LinuxPowerBackend>();
-    services.signalSource = std::make_unique<SignalReader>();
+    auto signalReader = std::make_unique<SignalReader>();
+    // The inspector names processes through the tick's reader, whose process cache is warm.
+    services.otherAssertions = [reader = signalReader.get()] {
+        return Assertions::others([reader] { return reader->applicationNames(); });
+    };
+    services.signalSource = std::move(signalReader);
     services.storePath = defaultStorePath();
     services.notifier = std::make_unique<DesktopNotifier>();
     services.calendar = [] { return currentCalendar(); };
     services.events = std::make_unique<LinuxWorkspaceEvents>();
-    services.otherAssertions = [] { return Assertions::others(); };
     return services;
 }
 

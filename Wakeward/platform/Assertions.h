@@ -3,6 +3,8 @@
 #include "platform/PowerBackend.h"
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,6 +49,10 @@ public:
     /// Other processes' active holds as two-line texts, sorted and capped at 100; absent when they
     /// cannot be listed.
     static std::optional<std::vector<std::string>> others();
+    /// The same, naming processes by `applicationNames` (pid to application name), so a reader
+    /// that already knows the processes can be asked instead of scanning them afresh.
+    static std::optional<std::vector<std::string>>
+    others(const std::function<std::map<int, std::string>()>& applicationNames);
 
 private:
     std::unique_ptr<PowerBackend> m_backend;

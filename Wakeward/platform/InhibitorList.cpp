@@ -9,12 +9,15 @@ namespace wakeward {
 
 // Lives apart from the holder because it talks D-Bus, which the holder's library does not link.
 std::optional<std::vector<std::string>> Assertions::others() {
+    return others([] { return SignalReader().applicationNames(); });
+}
+
+std::optional<std::vector<std::string>>
+Assertions::others(const std::function<std::map<int, std::string>()>& applicationNames) {
     const auto inhibitors = InhibitorReport::list(BusAddress::system().toStdString());
     if (!inhibitors)
         return std::nullopt;
-    SignalReader reader;
-    return InhibitorReport::entries(*inhibitors, static_cast<int>(::getpid()),
-                                    reader.applicationNames());
+    return InhibitorReport::entries(*inhibitors, static_cast<int>(::getpid()), applicationNames());
 }
 
 } // namespace wakeward
