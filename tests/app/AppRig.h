@@ -5,10 +5,8 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -21,18 +19,6 @@ struct Outcome {
     QString out;
     QString err;
 };
-
-// Whether `predicate` holds within `milliseconds`, asking every 50 ms.
-template <class Predicate>
-bool eventually(Predicate predicate, int milliseconds = 10000) {
-    const QDeadlineTimer deadline(milliseconds);
-    while (!deadline.hasExpired()) {
-        if (predicate())
-            return true;
-        QThread::msleep(50);
-    }
-    return predicate();
-}
 
 // The real wakeward binary, headless, on private buses with a logind mock and, unless told
 // otherwise, a desktop power-management mock; its files in a temporary home.

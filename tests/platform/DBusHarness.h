@@ -1,13 +1,26 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QVariantList>
 #include <memory>
 #include <vector>
 
 namespace wakeward::test {
+
+// Whether `predicate` holds within `milliseconds`, asking every 50 ms.
+template <class Predicate> bool eventually(Predicate predicate, int milliseconds = 10000) {
+    const QDeadlineTimer deadline(milliseconds);
+    while (!deadline.hasExpired()) {
+        if (predicate())
+            return true;
+        QThread::msleep(50);
+    }
+    return predicate();
+}
 
 // Two private dbus-daemons (a session bus and a stand-in system bus) and python3-dbusmock services
 // on them. The test process's DBUS_SESSION_BUS_ADDRESS and DBUS_SYSTEM_BUS_ADDRESS point at them

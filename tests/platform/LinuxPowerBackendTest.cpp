@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 namespace wakeward {
@@ -74,13 +73,7 @@ protected:
     }
     // logind notices a closed lock descriptor asynchronously.
     bool waitForNoLocks() {
-        const QDeadlineTimer deadline(10000);
-        while (!deadline.hasExpired()) {
-            if (logindLocks().empty())
-                return true;
-            QThread::msleep(50);
-        }
-        return false;
+        return test::eventually([this] { return logindLocks().empty(); });
     }
 
     std::vector<QVariantList> calls(const QString& name, const QString& path, const char* method) {
@@ -325,9 +318,7 @@ TEST_F(LinuxPowerBackendTest, SilentServiceTimesOut) {
     EXPECT_EQ(power->create(Type::PreventUserIdleSystemSleep, holdName, handle),
               LinuxPowerBackend::ServiceTimeout);
     EXPECT_EQ(handle, 0u);
-    const QDeadlineTimer deadline(5000);
-    while (clients() != before && !deadline.hasExpired())
-        QThread::msleep(20);
+    test::eventually([&] { return clients() == before; }, 5000);
     EXPECT_EQ(clients(), before);
     ASSERT_EQ(power->create(Type::PreventUserIdleSystemSleep, holdName, handle), 0);
     power->release(handle);
