@@ -1,5 +1,7 @@
 #include "platform/DesktopEntries.h"
 
+#include "platform/ProcessIdentity.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -15,11 +17,6 @@ namespace {
 std::string envOr(const char* name, const std::string& fallback) {
     const char* value = std::getenv(name);
     return value != nullptr && *value != '\0' ? std::string(value) : fallback;
-}
-
-std::string baseName(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // The escapes every string value may carry (\s \n \t \r \\).
@@ -152,7 +149,7 @@ ParsedEntry parseEntry(const fs::path& file, const std::vector<std::string>& key
 
     std::string program;
     if (const auto tryExec = get("TryExec"); tryExec && !tryExec->empty())
-        program = baseName(unescapeValue(*tryExec));
+        program = process::baseName(unescapeValue(*tryExec));
     else if (const auto exec = get("Exec"))
         program = DesktopEntries::programOfExec(*exec);
     if (program.empty())
@@ -222,14 +219,14 @@ std::string DesktopEntries::programOfExec(const std::string& exec) {
     auto isFieldCode = [](const std::string& word) { return word.size() == 2 && word[0] == '%'; };
     while (i < words.size() && isFieldCode(words[i]))
         ++i;
-    if (i < words.size() && baseName(words[i]) == "env") {
+    if (i < words.size() && process::baseName(words[i]) == "env") {
         ++i;
         while (i < words.size() && words[i].find('=') != std::string::npos && words[i][0] != '-')
             ++i;
     }
     while (i < words.size() && isFieldCode(words[i]))
         ++i;
-    return i < words.size() ? baseName(words[i]) : std::string();
+    return i < words.size() ? process::baseName(words[i]) : std::string();
 }
 
 std::vector<DesktopApp> DesktopEntries::load(const std::vector<fs::path>& applicationDirs,

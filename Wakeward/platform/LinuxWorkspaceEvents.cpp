@@ -4,6 +4,7 @@
 #include "platform/ActiveWindow.h"
 #include "platform/BusAddress.h"
 #include "platform/BusConnection.h"
+#include "platform/ProcessIdentity.h"
 
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -22,39 +23,6 @@ namespace wakeward {
 namespace {
 
 constexpr int kBusTimeoutMs = 2000;
-
-std::string_view baseName(std::string_view path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-// The identifier of a process as the signal reader names it: the executable's base name,
-// else argv[0]'s; empty for kernel threads.
-std::string identifierOf(const std::filesystem::path& procRoot, const char* pid) {
-    char buffer[4096];
-    const std::string exe = (procRoot / pid / "exe").string();
-    const ssize_t linkLength = ::readlink(exe.c_str(), buffer, sizeof buffer);
-    if (linkLength > 0) {
-        std::string_view target(buffer, static_cast<std::size_t>(linkLength));
-        constexpr std::string_view deleted = " (deleted)";
-        if (target.ends_with(deleted))
-            target.remove_suffix(deleted.size());
-        return std::string(baseName(target));
-    }
-    const std::string cmdlinePath = (procRoot / pid / "cmdline").string();
-    const int fd = ::open(cmdlinePath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    ::close(fd);
-    if (n <= 0)
-        return {};
-    const std::string_view cmdline(buffer, static_cast<std::size_t>(n));
-    std::string_view argv0 = cmdline.substr(0, cmdline.find('\0'));
-    if (cmdline.substr(argv0.size()).find_first_not_of('\0') == std::string_view::npos)
-        argv0 = argv0.substr(0, argv0.find(' '));
-    return std::string(baseName(argv0));
-}
 
 int openPidfd(int pid) {
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
@@ -232,7 +200,7 @@ void LinuxWorkspaceEvents::watchApplication(const std::string& identifier) {
         const long pid = std::strtol(entry->d_name, &end, 10);
         if (end == entry->d_name || *end != '\0' || pid <= 0)
             continue;
-        if (identifierOf(m_options.procRoot, entry->d_name) != identifier)
+        if (process::identify(::dirfd(dir), static_cast<int>(pid)) != identifier)
             continue;
         const int pidfd = openPidfd(static_cast<int>(pid));
         if (pidfd < 0)

@@ -3,6 +3,7 @@
 #include "platform/ActiveWindow.h"
 #include "platform/AudioOutput.h"
 #include "platform/DesktopEntries.h"
+#include "platform/ProcessIdentity.h"
 
 #include <QString>
 #include <algorithm>
@@ -20,26 +21,6 @@ namespace fs = std::filesystem;
 
 namespace wakeward {
 namespace {
-
-// Reads up to cap bytes of a small file relative to an open folder; -1 when it cannot be read.
-ssize_t readAt(int dirFd, const char* relative, char* buffer, std::size_t cap) {
-    const int fd = ::openat(dirFd, relative, O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return -1;
-    std::size_t total = 0;
-    while (total < cap) {
-        const ssize_t n = ::read(fd, buffer + total, cap - total);
-        if (n < 0) {
-            ::close(fd);
-            return -1;
-        }
-        if (n == 0)
-            break;
-        total += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    return static_cast<ssize_t>(total);
-}
 
 // A whole small file (up to cap bytes) without its trailing line ends; absent when unreadable.
 // Read a page at a time, so a generous cap (the mount table) costs nothing when unused.
@@ -82,11 +63,6 @@ template <typename T> std::optional<T> parseNumber(std::string_view text, int ba
 template <typename T> std::optional<T> readNumber(const fs::path& path, int base = 10) {
     const auto text = readText(path, 64);
     return text ? parseNumber<T>(*text, base) : std::nullopt;
-}
-
-std::string baseName(std::string_view path) {
-    const auto slash = path.rfind('/');
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 // Entries of a folder in name order; empty when it cannot be listed.
@@ -216,11 +192,11 @@ void SignalReader::scanProcesses() {
         if (inserted || process.inode != entry->d_ino) {
             process = Process{};
             process.inode = entry->d_ino;
-            process.identifier = identify(procFd, *pid);
+            process.identifier = process::identify(procFd, *pid);
             process.settled = firstScan;
         } else if (!process.settled) {
             // Seen once more after its first sighting: a launcher has exec'd by now.
-            process.identifier = identify(procFd, *pid);
+            process.identifier = process::identify(procFd, *pid);
             process.settled = true;
         }
         process.seen = m_scan;
@@ -229,44 +205,13 @@ void SignalReader::scanProcesses() {
     std::erase_if(m_processes, [this](const auto& item) { return item.second.seen != m_scan; });
 }
 
-std::string SignalReader::identify(int procFd, int pid) const {
-    char path[64];
-    char buffer[4096];
-    std::snprintf(path, sizeof path, "%d/exe", pid);
-    const ssize_t linkLength = ::readlinkat(procFd, path, buffer, sizeof buffer);
-    if (linkLength > 0) {
-        std::string_view target(buffer, static_cast<std::size_t>(linkLength));
-        // The kernel marks an executable replaced on disk (a package upgrade) this way.
-        constexpr std::string_view deleted = " (deleted)";
-        if (target.size() > deleted.size() &&
-            target.substr(target.size() - deleted.size()) == deleted)
-            target.remove_suffix(deleted.size());
-        return baseName(target);
-    }
-
-    std::snprintf(path, sizeof path, "%d/cmdline", pid);
-    const ssize_t n = readAt(procFd, path, buffer, sizeof buffer);
-    if (n <= 0)
-        return {};
-    std::string_view cmdline(buffer, static_cast<std::size_t>(n));
-    std::string_view argv0 = cmdline.substr(0, cmdline.find('\0'));
-    const std::string_view after =
-        argv0.size() < cmdline.size() ? cmdline.substr(argv0.size()) : std::string_view();
-    const bool singleString = after.find_first_not_of('\0') == std::string_view::npos;
-    // A process that rewrote its command line into one string (setproctitle) keeps its name before
-    // the first space.
-    if (singleString)
-        argv0 = argv0.substr(0, argv0.find(' '));
-    return baseName(argv0);
-}
-
 std::string SignalReader::identifierOf(int pid) {
     if (const auto it = m_processes.find(pid); it != m_processes.end())
         return it->second.identifier;
     DIR* dir = ::opendir(m_proc.c_str());
     if (dir == nullptr)
         return {};
-    std::string identifier = identify(::dirfd(dir), pid);
+    std::string identifier = process::identify(::dirfd(dir), pid);
     ::closedir(dir);
     return identifier;
 }

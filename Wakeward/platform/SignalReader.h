@@ -81,7 +81,6 @@ private:
     using CpuSample = std::array<std::uint64_t, 8>;
 
     void scanProcesses();
-    std::string identify(int procFd, int pid) const;
     std::optional<unsigned> processUid(int pid, Process& process) const;
     const std::string& flatpakOf(int pid, Process& process) const;
     std::string identifierOf(int pid);
