@@ -22,26 +22,6 @@
 
 namespace wakeward {
 
-namespace {
-
-template <class E> QComboBox* enumPicker(const QString& name, QWidget* parent) {
-    auto* picker = new QComboBox(parent);
-    picker->setAccessibleName(name);
-    for (E value : allCases<E>()) {
-        const auto text = title(value);
-        picker->addItem(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                        static_cast<int>(value));
-    }
-    return picker;
-}
-
-template <class E> void selectCase(QComboBox* picker, E value) {
-    const QSignalBlocker blocker(picker);
-    picker->setCurrentIndex(picker->findData(static_cast<int>(value)));
-}
-
-} // namespace
-
 RuleEditor::RuleEditor(Rule rule, Model& model, QWidget* parent)
     : QDialog(parent), m_rule(std::move(rule)), m_model(model) {
     EditorFrame frame(this, QStringLiteral("Automation rule"));

@@ -21,11 +21,6 @@ namespace {
 
 enum FormRow { modeRow, durationRow, clockRow, appRow };
 
-QString modeTitle(SessionMode mode) {
-    const auto text = title(mode);
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 } // namespace
 
 AppPicker::AppPicker(Model& model, QWidget* parent) : QComboBox(parent), m_model(model) {
@@ -91,10 +86,7 @@ SessionsPage::SessionsPage(Model& model, Dashboard& dashboard, QWidget* parent)
     m_form->setHorizontalSpacing(14);
     m_form->setVerticalSpacing(10);
 
-    m_mode = new QComboBox(group);
-    m_mode->setAccessibleName(QStringLiteral("End session"));
-    for (SessionMode mode : allCases<SessionMode>())
-        m_mode->addItem(modeTitle(mode), static_cast<int>(mode));
+    m_mode = enumPicker<SessionMode>(QStringLiteral("End session"), group);
     connect(m_mode, &QComboBox::activated, this, [this](int index) {
         m_model.setMode(static_cast<SessionMode>(m_mode->itemData(index).toInt()));
     });
@@ -183,10 +175,7 @@ bool SessionsPage::showsRow(const QString& label) const {
 
 void SessionsPage::refreshForm() {
     const SessionMode mode = m_model.mode();
-    {
-        const QSignalBlocker blocker(m_mode);
-        m_mode->setCurrentIndex(m_mode->findData(static_cast<int>(mode)));
-    }
+    selectCase(m_mode, mode);
     m_form->setRowVisible(durationRow, mode == SessionMode::duration);
     m_form->setRowVisible(clockRow, mode == SessionMode::until);
     m_form->setRowVisible(appRow, mode == SessionMode::application);

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QComboBox>
 #include <QFrame>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <optional>
+#include <wakeward/Records.h>
 
 class QLabel;
 class QPushButton;
@@ -73,6 +76,24 @@ void emphasise(QPushButton* button);
 void setAccented(QPushButton* button, bool accented);
 // An action that removes something, drawn in red.
 void markDestructive(QPushButton* button);
+
+// A picker of every case of `E` by its title, each item holding the case as an int.
+template <class E> QComboBox* enumPicker(const QString& name, QWidget* parent) {
+    auto* picker = new QComboBox(parent);
+    picker->setAccessibleName(name);
+    for (E value : allCases<E>()) {
+        const auto text = title(value);
+        picker->addItem(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                        static_cast<int>(value));
+    }
+    return picker;
+}
+
+// Shows `value` in a picker made by enumPicker without reporting it as the user's choice.
+template <class E> void selectCase(QComboBox* picker, E value) {
+    const QSignalBlocker blocker(picker);
+    picker->setCurrentIndex(picker->findData(static_cast<int>(value)));
+}
 
 // The widget's font scaled by `scale`, bold when asked.
 QFont scaledFont(const QWidget* widget, qreal scale, bool bold);
