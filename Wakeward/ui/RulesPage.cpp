@@ -77,19 +77,15 @@ QString RulesPage::actionLine(const Rule& rule) {
 }
 
 QPushButton* RulesPage::testButton(std::size_t index) const {
-    return index < m_groups.size()
-               ? m_groups[index]->findChild<QPushButton*>(QStringLiteral("test"))
-               : nullptr;
+    return childInGroup<QPushButton>(m_groups, index, QStringLiteral("test"));
 }
 
 QPushButton* RulesPage::deleteButton(std::size_t index) const {
-    return index < m_groups.size()
-               ? m_groups[index]->findChild<QPushButton*>(QStringLiteral("delete"))
-               : nullptr;
+    return childInGroup<QPushButton>(m_groups, index, QStringLiteral("delete"));
 }
 
 QCheckBox* RulesPage::enabledSwitch(std::size_t index) const {
-    return index < m_groups.size() ? m_groups[index]->findChild<QCheckBox*>() : nullptr;
+    return childInGroup<QCheckBox>(m_groups, index);
 }
 
 void RulesPage::refreshPause() {
@@ -113,9 +109,7 @@ void RulesPage::changeRule(const Uuid& id, const std::optional<bool>& enabled) {
 }
 
 QPushButton* RulesPage::editButton(std::size_t index) const {
-    return index < m_groups.size()
-               ? m_groups[index]->findChild<QPushButton*>(QStringLiteral("edit"))
-               : nullptr;
+    return childInGroup<QPushButton>(m_groups, index, QStringLiteral("edit"));
 }
 
 void RulesPage::rebuild() {

@@ -38,19 +38,15 @@ SchedulesPage::SchedulesPage(Model& model, Dashboard& dashboard, QWidget* parent
 }
 
 QPushButton* SchedulesPage::editButton(std::size_t index) const {
-    return index < m_groups.size()
-               ? m_groups[index]->findChild<QPushButton*>(QStringLiteral("edit"))
-               : nullptr;
+    return childInGroup<QPushButton>(m_groups, index, QStringLiteral("edit"));
 }
 
 QPushButton* SchedulesPage::deleteButton(std::size_t index) const {
-    return index < m_groups.size()
-               ? m_groups[index]->findChild<QPushButton*>(QStringLiteral("delete"))
-               : nullptr;
+    return childInGroup<QPushButton>(m_groups, index, QStringLiteral("delete"));
 }
 
 QCheckBox* SchedulesPage::enabledSwitch(std::size_t index) const {
-    return index < m_groups.size() ? m_groups[index]->findChild<QCheckBox*>() : nullptr;
+    return childInGroup<QCheckBox>(m_groups, index);
 }
 
 QString SchedulesPage::summary(const Schedule& schedule, const Calendar& calendar) {

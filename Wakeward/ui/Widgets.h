@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <optional>
+#include <vector>
 #include <wakeward/Records.h>
 
 class QLabel;
@@ -55,6 +56,14 @@ private:
     QLabel* m_title = nullptr;
     QVBoxLayout* m_body = nullptr;
 };
+
+// The child of type T named `name` in the group at `index`; any name when `name` is empty.
+// Null past the end.
+template <class T>
+T* childInGroup(const std::vector<TitledGroup*>& groups, std::size_t index,
+                const QString& name = QString()) {
+    return index < groups.size() ? groups[index]->findChild<T*>(name) : nullptr;
+}
 
 // The rounded card behind a group's content.
 class Card : public QFrame {
