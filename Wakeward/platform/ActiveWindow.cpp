@@ -49,7 +49,7 @@ Reply* waitReply(xcb_connection_t* xcb, unsigned int sequence, Clock::time_point
 
 xcb_atom_t internAtom(xcb_connection_t* xcb, const char* name, Clock::time_point end) {
     const auto cookie =
-        xcb_intern_atom(xcb, 1, static_cast<std::uint16_t>(std::strlen(name)), name);
+        xcb_intern_atom(xcb, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
     auto* reply = waitReply<xcb_intern_atom_reply_t>(xcb, cookie.sequence, end);
     if (reply == nullptr)
         return XCB_ATOM_NONE;
@@ -75,7 +75,28 @@ std::optional<std::uint32_t> cardinalProperty(xcb_connection_t* xcb, xcb_window_
     return value;
 }
 
+std::optional<ActiveWindow::Root> openRootBy(Clock::time_point end) {
+    int screenNumber = 0;
+    xcb_connection_t* xcb = xcb_connect(nullptr, &screenNumber);
+    auto it = xcb_setup_roots_iterator(xcb_get_setup(xcb));
+    if (xcb_connection_has_error(xcb) == 0) {
+        for (int i = 0; i < screenNumber && it.rem > 0; ++i)
+            xcb_screen_next(&it);
+        if (it.rem > 0) {
+            const xcb_atom_t activeWindow = internAtom(xcb, "_NET_ACTIVE_WINDOW", end);
+            if (activeWindow != XCB_ATOM_NONE)
+                return ActiveWindow::Root{xcb, it.data->root, activeWindow};
+        }
+    }
+    xcb_disconnect(xcb);
+    return std::nullopt;
+}
+
 } // namespace
+
+std::optional<ActiveWindow::Root> ActiveWindow::openRoot(std::chrono::milliseconds deadline) {
+    return openRootBy(Clock::now() + deadline);
+}
 
 ActiveWindow::ActiveWindow() = default;
 ActiveWindow::~ActiveWindow() = default;
@@ -94,20 +115,15 @@ std::optional<int> ActiveWindow::pid(std::chrono::milliseconds deadline) {
     if (m_connection && xcb_connection_has_error(m_connection->xcb) != 0)
         m_connection.reset();
     if (!m_connection) {
+        const auto root = openRootBy(end);
+        if (!root)
+            return std::nullopt;
         auto connection = std::make_unique<Connection>();
-        int screenNumber = 0;
-        connection->xcb = xcb_connect(nullptr, &screenNumber);
-        if (xcb_connection_has_error(connection->xcb) != 0)
-            return std::nullopt;
-        auto it = xcb_setup_roots_iterator(xcb_get_setup(connection->xcb));
-        for (int i = 0; i < screenNumber && it.rem > 0; ++i)
-            xcb_screen_next(&it);
-        if (it.rem == 0)
-            return std::nullopt;
-        connection->root = it.data->root;
-        connection->activeWindow = internAtom(connection->xcb, "_NET_ACTIVE_WINDOW", end);
+        connection->xcb = root->connection;
+        connection->root = root->window;
+        connection->activeWindow = root->activeWindow;
         connection->wmPid = internAtom(connection->xcb, "_NET_WM_PID", end);
-        if (connection->activeWindow == XCB_ATOM_NONE || connection->wmPid == XCB_ATOM_NONE)
+        if (connection->wmPid == XCB_ATOM_NONE)
             return std::nullopt;
         m_connection = std::move(connection);
     }

@@ -141,30 +141,16 @@ void LinuxWorkspaceEvents::watchMounts() {
 }
 
 void LinuxWorkspaceEvents::watchActiveWindow() {
+    // Bounded, so a stuck X server cannot hold up start-up.
+    const auto root = ActiveWindow::openRoot(std::chrono::milliseconds(kBusTimeoutMs));
+    if (!root)
+        return;
     auto watch = std::make_unique<X11Watch>();
-    int screenNumber = 0;
-    watch->connection = xcb_connect(nullptr, &screenNumber);
-    if (xcb_connection_has_error(watch->connection) != 0)
-        return;
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(watch->connection));
-    for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
-        xcb_screen_next(&screens);
-    if (screens.rem == 0)
-        return;
-    const xcb_window_t root = screens.data->root;
-
-    const char* name = "_NET_ACTIVE_WINDOW";
-    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
-        watch->connection,
-        xcb_intern_atom(watch->connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-        nullptr);
-    if (atom == nullptr)
-        return;
-    watch->activeWindow = atom->atom;
-    std::free(atom);
+    watch->connection = root->connection;
+    watch->activeWindow = root->activeWindow;
 
     const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_change_window_attributes(watch->connection, root, XCB_CW_EVENT_MASK, &mask);
+    xcb_change_window_attributes(watch->connection, root->window, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(watch->connection);
 
     watch->notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(watch->connection),
