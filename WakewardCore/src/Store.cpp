@@ -1,7 +1,6 @@
 #include <wakeward/Store.h>
 
 #include <cerrno>
-#include <charconv>
 #include <climits>
 #include <cmath>
 #include <fcntl.h>
@@ -130,18 +129,6 @@ Status createPrivateFile(const fs::path& location) {
     return {};
 }
 
-// The shortest plain decimal (never exponent notation) that reads back as `value`, with
-// at least one digit after the point.
-std::string plainDecimal(double value) {
-    char buffer[512];
-    const auto [end, error] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-    std::string text(buffer, error == std::errc() ? end : buffer);
-    if (text.find('.') == std::string::npos)
-        text += ".0";
-    return text;
-}
-
 } // namespace
 
 void Store::Closer::operator()(sqlite3* db) const {
@@ -233,10 +220,10 @@ Status Store::append(const HistoryEvent& event) {
         return *failure;
     }
     // A failed trim still keeps the new event: only this statement is undone.
-    if (sqlite3_exec(db,
-                     "DELETE FROM history WHERE id NOT IN (SELECT id FROM history ORDER BY created "
-                     "DESC LIMIT 2000)",
-                     nullptr, nullptr, nullptr) != SQLITE_OK)
+    static const std::string keepNewest =
+        "DELETE FROM history WHERE id NOT IN (SELECT id FROM history ORDER BY created DESC LIMIT " +
+        std::to_string(historyLimit) + ")";
+    if (sqlite3_exec(db, keepNewest.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
         failure = writeFailure(db);
     if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
         failure = writeFailure(db);
@@ -251,8 +238,10 @@ Result<std::vector<HistoryEvent>> Store::history(Instant since) const {
     sqlite3* db = m_db.get();
     if (!db)
         return notOpen();
-    Statement select(db,
-                     "SELECT data FROM history WHERE created>=? ORDER BY created DESC LIMIT 2000");
+    static const std::string newestSince =
+        "SELECT data FROM history WHERE created>=? ORDER BY created DESC LIMIT " +
+        std::to_string(historyLimit);
+    Statement select(db, newestSince);
     if (!select || !select.bind(1, since.unix()))
         return readFailure(db);
     std::vector<HistoryEvent> events;
@@ -292,8 +281,8 @@ Status Store::trim(std::int64_t days, Instant now) {
     const double cutoff = now.unix() - kept * 86400.0;
     if (!std::isfinite(cutoff))
         return writeFailure("the time to keep history from is not a number");
-    const std::string sql = "DELETE FROM history WHERE created < " + plainDecimal(cutoff);
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+    Statement remove(db, "DELETE FROM history WHERE created < ?");
+    if (!remove || !remove.bind(1, cutoff) || remove.step() != SQLITE_DONE)
         return writeFailure(db);
     return {};
 }
