@@ -83,11 +83,11 @@ int runRemote(const Invocation& invocation, const QString& program, QTextStream&
         return 3;
     }
 
-    if (invocation.verb != Invocation::Verb::start && !hasOwner(bus)) {
-        err << notRunning << '\n';
-        return 3;
-    }
-    if (invocation.verb == Invocation::Verb::start && !hasOwner(bus)) {
+    if (!hasOwner(bus)) {
+        if (invocation.verb != Invocation::Verb::start) {
+            err << notRunning << '\n';
+            return 3;
+        }
         if (!launchInBackground(program) || !waitForOwner(bus, launchWaitMs)) {
             err << "Wakeward could not be started in the background.\n";
             return 1;
