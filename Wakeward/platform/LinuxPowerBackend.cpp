@@ -213,8 +213,11 @@ void LinuxPowerBackend::uninhibit(const Hold& hold) {
         ::close(hold.fd);
         return;
     }
-    BusConnection& session = bus(Bus::Session);
-    QDBusConnection& connection = session.connection();
+    // Desktop services drop a caller's holds when its connection goes; a new connection could
+    // only send a stale cookie.
+    if (!m_session || !m_session->isConnected())
+        return;
+    QDBusConnection& connection = m_session->connection();
     std::int32_t status = 0;
     switch (hold.service) {
     case Service::GnomeSession: {
