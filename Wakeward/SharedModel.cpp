@@ -5,11 +5,9 @@
 #include "platform/LinuxPowerBackend.h"
 #include "platform/LinuxWorkspaceEvents.h"
 #include "platform/SignalReader.h"
+#include "platform/XdgFolders.h"
 
 #include <QCoreApplication>
-#include <cstdlib>
-#include <pwd.h>
-#include <unistd.h>
 #include <wakeward/CurrentCalendar.h>
 
 namespace wakeward {
@@ -24,30 +22,13 @@ void destroySharedModel() {
     sharedInstance = nullptr;
 }
 
-std::optional<std::filesystem::path> homeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/')
-        return std::filesystem::path(home);
-    if (const passwd* entry = ::getpwuid(::getuid());
-        entry != nullptr && entry->pw_dir != nullptr && entry->pw_dir[0] == '/')
-        return std::filesystem::path(entry->pw_dir);
-    return std::nullopt;
-}
-
 } // namespace
 
 std::optional<std::filesystem::path> defaultStorePath() {
-    std::filesystem::path dataHome;
-    // The XDG rules ignore a relative XDG_DATA_HOME.
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
-        dataHome = xdg;
-    } else {
-        const auto home = homeFolder();
-        if (!home)
-            return std::nullopt;
-        dataHome = *home / ".local" / "share";
-    }
-    return dataHome / "fenmarch" / "Wakeward" / "sleep.sqlite";
+    const auto dataHome = xdg::dataHome();
+    if (!dataHome)
+        return std::nullopt;
+    return *dataHome / "fenmarch" / "Wakeward" / "sleep.sqlite";
 }
 
 ModelServices linuxServices() {

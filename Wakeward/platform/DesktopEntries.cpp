@@ -1,6 +1,7 @@
 #include "platform/DesktopEntries.h"
 
 #include "platform/ProcessIdentity.h"
+#include "platform/XdgFolders.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -247,23 +248,10 @@ std::vector<DesktopApp> DesktopEntries::load(const std::vector<fs::path>& applic
 
 std::vector<fs::path> DesktopEntries::defaultDirs() {
     std::vector<fs::path> dirs;
-    const std::string home = envOr("HOME", "");
-    const std::string dataHome =
-        envOr("XDG_DATA_HOME", home.empty() ? std::string() : home + "/.local/share");
-    if (!dataHome.empty())
-        dirs.emplace_back(fs::path(dataHome) / "applications");
-    const std::string dataDirs = envOr("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
-    std::size_t start = 0;
-    while (start <= dataDirs.size()) {
-        const auto colon = dataDirs.find(':', start);
-        const std::string dir =
-            dataDirs.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
-        if (!dir.empty())
-            dirs.emplace_back(fs::path(dir) / "applications");
-        if (colon == std::string::npos)
-            break;
-        start = colon + 1;
-    }
+    if (const auto dataHome = xdg::dataHome())
+        dirs.push_back(*dataHome / "applications");
+    for (const auto& dir : xdg::dataDirs())
+        dirs.push_back(dir / "applications");
     return dirs;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/XdgAutostart.h"
 
+#include "platform/XdgFolders.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -12,10 +14,9 @@ XdgAutostart::XdgAutostart(QString configHome, QString command)
     : m_configHome(std::move(configHome)), m_command(std::move(command)) {}
 
 QString XdgAutostart::userConfigHome() {
-    const QString configured = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!configured.isEmpty() && QDir::isAbsolutePath(configured))
-        return configured;
-    return QDir::home().filePath(QStringLiteral(".config"));
+    const auto folder = xdg::configHome();
+    return folder ? QString::fromStdString(folder->string())
+                  : QDir::home().filePath(QStringLiteral(".config"));
 }
 
 QString XdgAutostart::entryPath() const {
