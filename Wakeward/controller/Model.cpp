@@ -194,6 +194,16 @@ void Model::save() {
         setMessage("Could not save local settings: " + trimmed.error().description);
 }
 
+void Model::commit() {
+    save();
+    refresh();
+}
+
+void Model::pauseAutomation(bool paused) {
+    setAutomationPaused(paused);
+    refresh();
+}
+
 void Model::shutdown() {
     endAll("App quit");
     if (m_timer)

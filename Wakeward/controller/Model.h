@@ -145,6 +145,10 @@ public:
     /// Writes the saved settings and trims history; settings that could not be read at start-up are
     /// kept unless changed since.
     void save();
+    /// Saves, then runs a pass, so a changed rule, schedule or safeguard applies at once.
+    void commit();
+    /// Pauses or resumes automation and runs a pass on it.
+    void pauseAutomation(bool paused);
     /// Ends everything with "App quit", stops the tick and saves; the shell calls it once before
     /// the process ends.
     void shutdown();

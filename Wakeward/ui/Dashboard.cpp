@@ -380,14 +380,12 @@ void Dashboard::saveProfile(const Profile& profile) {
 
 void Dashboard::saveRule(const Rule& rule) {
     m_model.setRules(withRecord(m_model.rules(), rule));
-    m_model.save();
-    m_model.refresh();
+    m_model.commit();
 }
 
 void Dashboard::saveSchedule(const Schedule& schedule) {
     m_model.setSchedules(withRecord(m_model.schedules(), schedule));
-    m_model.save();
-    m_model.refresh();
+    m_model.commit();
 }
 
 } // namespace wakeward

@@ -95,10 +95,8 @@ Panel::Panel(Model& model, Actions actions, QWidget* parent)
         if (m_actions.openApp)
             m_actions.openApp();
     });
-    connect(m_pause, &QPushButton::clicked, this, [this] {
-        m_model.setAutomationPaused(!m_model.automationPaused());
-        m_model.refresh();
-    });
+    connect(m_pause, &QPushButton::clicked, this,
+            [this] { m_model.pauseAutomation(!m_model.automationPaused()); });
     connect(inspector, &QPushButton::clicked, this, [this] {
         if (m_actions.openInspector)
             m_actions.openInspector();

@@ -22,10 +22,8 @@ RulesPage::RulesPage(Model& model, Dashboard& dashboard, QWidget* parent)
     emphasise(m_new);
     connect(m_new, &QPushButton::clicked, this, [this] { m_dashboard.editRule(Rule()); });
     m_pause = new QPushButton(this);
-    connect(m_pause, &QPushButton::clicked, this, [this] {
-        m_model.setAutomationPaused(!m_model.automationPaused());
-        m_model.refresh();
-    });
+    connect(m_pause, &QPushButton::clicked, this,
+            [this] { m_model.pauseAutomation(!m_model.automationPaused()); });
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_new);
     buttons->addWidget(m_pause);
@@ -104,8 +102,7 @@ void RulesPage::changeRule(const Uuid& id, const std::optional<bool>& enabled) {
     else
         rules.erase(found);
     m_model.setRules(std::move(rules));
-    m_model.save();
-    m_model.refresh();
+    m_model.commit();
 }
 
 QPushButton* RulesPage::editButton(std::size_t index) const {

@@ -68,8 +68,7 @@ void SchedulesPage::changeSchedule(const Uuid& id, const std::optional<bool>& en
     else
         schedules.erase(found);
     m_model.setSchedules(std::move(schedules));
-    m_model.save();
-    m_model.refresh();
+    m_model.commit();
 }
 
 void SchedulesPage::rebuild() {

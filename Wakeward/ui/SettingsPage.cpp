@@ -110,10 +110,7 @@ SettingsPage::SettingsPage(Model& model, QWidget* parent) : QWidget(parent), m_m
     retentionRow->addStretch(1);
     safeguards->body()->addLayout(retentionRow);
     m_save = new QPushButton(QStringLiteral("Save safeguards"), safeguards);
-    connect(m_save, &QPushButton::clicked, this, [this] {
-        m_model.save();
-        m_model.refresh();
-    });
+    connect(m_save, &QPushButton::clicked, &m_model, &Model::commit);
     safeguards->body()->addWidget(m_save, 0, Qt::AlignLeft);
     layout->addWidget(safeguards);
 

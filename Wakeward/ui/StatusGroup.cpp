@@ -52,10 +52,7 @@ StatusGroup::StatusGroup(Model& model, Options options, QWidget* parent)
         auto* inspect = new QPushButton(QStringLiteral("Inspect"), this);
         connect(inspect, &QPushButton::clicked, this, [this] { m_options.inspect(); });
         m_resume = new QPushButton(QStringLiteral("Resume automation"), this);
-        connect(m_resume, &QPushButton::clicked, this, [this] {
-            m_model.setAutomationPaused(false);
-            m_model.refresh();
-        });
+        connect(m_resume, &QPushButton::clicked, this, [this] { m_model.pauseAutomation(false); });
         buttons->addWidget(m_stop);
         buttons->addWidget(inspect);
         buttons->addWidget(m_resume);
