@@ -37,6 +37,17 @@ void expectSessionsStillHold(AppRig& app) {
     EXPECT_EQ(app.property(QStringLiteral("Active")).toBool(), false);
 }
 
+// Runs the app on settings it cannot read: it says so, sessions still hold, and it quits.
+void runOnUnreadableSettings(AppRig& app) {
+    app.launch();
+    ASSERT_TRUE(app.waitForInstance());
+    const QString message = app.property(QStringLiteral("Message")).toString();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Local settings could not be read: ")))
+        << message.toStdString();
+    expectSessionsStillHold(app);
+    ASSERT_TRUE(app.quit());
+}
+
 // A database file that is not SQLite at all: the user is told, the file is never touched, and
 // sessions still hold (nothing is saved in that run).
 TEST(CrashSafetyTest, GarbageDatabaseIsReportedAndLeftAlone) {
@@ -47,13 +58,7 @@ TEST(CrashSafetyTest, GarbageDatabaseIsReportedAndLeftAlone) {
         garbage += static_cast<char>((i * 7919 + 13) % 251);
     write(app.database(), garbage);
 
-    app.launch();
-    ASSERT_TRUE(app.waitForInstance());
-    const QString message = app.property(QStringLiteral("Message")).toString();
-    EXPECT_TRUE(message.startsWith(QStringLiteral("Local settings could not be read: ")))
-        << message.toStdString();
-    expectSessionsStillHold(app);
-    ASSERT_TRUE(app.quit());
+    ASSERT_NO_FATAL_FAILURE(runOnUnreadableSettings(app));
 
     EXPECT_EQ(contents(app.database()), garbage);
     EXPECT_FALSE(fs::exists(app.database().string() + "-wal"));
@@ -81,13 +86,7 @@ TEST(CrashSafetyTest, UndecodableSettingIsKeptThroughAQuit) {
         sqlite3_close(db);
     }
 
-    app.launch();
-    ASSERT_TRUE(app.waitForInstance());
-    const QString message = app.property(QStringLiteral("Message")).toString();
-    EXPECT_TRUE(message.startsWith(QStringLiteral("Local settings could not be read: ")))
-        << message.toStdString();
-    expectSessionsStillHold(app);
-    ASSERT_TRUE(app.quit());
+    ASSERT_NO_FATAL_FAILURE(runOnUnreadableSettings(app));
 
     auto store = Store::open(app.database());
     ASSERT_TRUE(store.ok());
