@@ -42,8 +42,7 @@ AppRig::AppRig(bool desktopService) {
     m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.path());
     m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus.address(Bus::Session));
     m_environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_bus.address(Bus::System));
-    if (!m_bus.startTemplate(Bus::System, QStringLiteral("logind"),
-                             QStringLiteral("org.freedesktop.login1")))
+    if (!m_bus.startLogind())
         return;
     if (desktopService &&
         (!m_bus.startMock(Bus::Session, pmName, pmPath, pmInterface) ||

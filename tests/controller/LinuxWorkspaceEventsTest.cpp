@@ -71,8 +71,7 @@ TEST(LinuxWorkspaceEvents, ProcessExitIsReported) {
 TEST(LinuxWorkspaceEvents, SleepAndWake) {
     DBusHarness harness;
     ASSERT_TRUE(harness.ok());
-    ASSERT_TRUE(harness.startTemplate(DBusHarness::Bus::System, QStringLiteral("logind"),
-                                      QStringLiteral("org.freedesktop.login1")));
+    ASSERT_TRUE(harness.startLogind());
     LinuxWorkspaceEvents::Options options = offline();
     options.systemBusAddress = harness.address(DBusHarness::Bus::System);
     LinuxWorkspaceEvents events(options);

@@ -37,8 +37,7 @@ TEST(SharedModelDBus, SessionEndsWhenTheMachineSleeps) {
 
     DBusHarness harness;
     ASSERT_TRUE(harness.ok());
-    ASSERT_TRUE(harness.startTemplate(DBusHarness::Bus::System, QStringLiteral("logind"),
-                                      QStringLiteral("org.freedesktop.login1")));
+    ASSERT_TRUE(harness.startLogind());
     ASSERT_TRUE(harness.startTemplate(DBusHarness::Bus::Session,
                                       QStringLiteral("notification_daemon"),
                                       QStringLiteral("org.freedesktop.Notifications")));

@@ -182,6 +182,11 @@ QVariantList DBusHarness::call(Bus bus, const QString& name, const QString& path
     return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments() : QVariantList();
 }
 
+bool DBusHarness::startLogind() {
+    return startTemplate(Bus::System, QStringLiteral("logind"),
+                         QStringLiteral("org.freedesktop.login1"));
+}
+
 bool DBusHarness::prepareForSleep(bool start) {
     QDBusMessage message = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),

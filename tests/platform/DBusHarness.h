@@ -57,6 +57,8 @@ public:
     /// Calls a method with arguments and returns the reply's arguments; empty on error.
     QVariantList call(Bus bus, const QString& name, const QString& path, const QString& interface,
                       const QString& method, const QVariantList& arguments = {});
+    /// Starts the logind mock on the system bus; returns once its name is owned.
+    bool startLogind();
     /// Makes the logind mock announce PrepareForSleep(start); true once it has.
     bool prepareForSleep(bool start);
     /// Stops every mock started so far, leaving the daemons running.

@@ -73,7 +73,7 @@ TEST_F(InspectorDBusTest, UnreachableOrFailingLogindIsAbsent) {
 
 // The real logind template: a lock taken by another client is listed with its fields.
 TEST_F(InspectorDBusTest, ListsTemplateLocks) {
-    ASSERT_TRUE(bus.startTemplate(Bus::System, QStringLiteral("logind"), logindName));
+    ASSERT_TRUE(bus.startLogind());
     const QVariantList lock =
         bus.call(Bus::System, logindName, logindPath, managerInterface, QStringLiteral("Inhibit"),
                  {QStringLiteral("sleep"), QStringLiteral("tester"), QStringLiteral("Backup"),

@@ -63,8 +63,7 @@ protected:
                                       portalName));
     }
     void startLogind() {
-        ASSERT_TRUE(bus.startTemplate(Bus::System, QStringLiteral("logind"),
-                                      QStringLiteral("org.freedesktop.login1")));
+        ASSERT_TRUE(bus.startLogind());
     }
 
     std::vector<Inhibitor> logindLocks() {
