@@ -16,8 +16,8 @@ namespace wakeward {
 InstanceGuard::~InstanceGuard() {
     if (m_ownsName)
         QDBusConnection::sessionBus().unregisterService(QString::fromLatin1(serviceName));
-    if (m_lockFd >= 0)
-        ::close(m_lockFd);
+    for (const int fd : m_lockFds)
+        ::close(fd);
 }
 
 QString InstanceGuard::defaultLockPath(const QString& fallback) {
@@ -30,13 +30,14 @@ QString InstanceGuard::defaultLockPath(const QString& fallback) {
 InstanceGuard::Outcome InstanceGuard::lock(const QString& lockPath) {
     if (!lockPath.isEmpty()) {
         QDir().mkpath(QFileInfo(lockPath).absolutePath());
-        m_lockFd = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        const int fd = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         // The kernel drops the lock with the process, so a crash never leaves it behind.
-        if (m_lockFd >= 0 && ::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
-            ::close(m_lockFd);
-            m_lockFd = -1;
+        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
             return Outcome::anotherRuns;
         }
+        if (fd >= 0)
+            m_lockFds.push_back(fd);
     }
     return Outcome::first;
 }

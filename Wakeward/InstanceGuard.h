@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 namespace wakeward {
 
@@ -15,11 +16,12 @@ public:
     InstanceGuard(const InstanceGuard&) = delete;
     InstanceGuard& operator=(const InstanceGuard&) = delete;
 
-    // Takes the exclusive lock file; taken before the database is opened.
+    // Takes an exclusive lock file (several may be taken); taken before the database is opened.
     Outcome lock(const QString& lockPath);
 
     // Takes the session-bus name once the automation object is exported, so that no caller
-    // ever finds the name without the object. Without a session bus there is nothing to take.
+    // ever finds the name without the object, and before the database is opened. Without a
+    // session bus there is nothing to take.
     Outcome claimBusName();
 
     // Whether the bus name is ours (false without a session bus).
@@ -29,7 +31,7 @@ public:
     static QString defaultLockPath(const QString& fallback);
 
 private:
-    int m_lockFd = -1;
+    std::vector<int> m_lockFds;
     bool m_ownsName = false;
 };
 

@@ -68,18 +68,36 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<QCoreApplication> application =
         headless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
 
+    // Both guards are taken before the controller opens the database: a second instance must not
+    // touch it, not even to note an interruption. The lock beside the database also holds when two
+    // launches see different runtime folders.
     InstanceGuard guard;
-    if (guard.lock(InstanceGuard::defaultLockPath(fallbackLockPath())) == InstanceGuard::Outcome::anotherRuns) {
+    const QString besideStore = fallbackLockPath();
+    const QString runtimeLock = InstanceGuard::defaultLockPath(besideStore);
+    const bool anotherLocked =
+        guard.lock(runtimeLock) == InstanceGuard::Outcome::anotherRuns ||
+        (runtimeLock != besideStore && guard.lock(besideStore) == InstanceGuard::Outcome::anotherRuns);
+    auto handOver = [] {
         if (!activateRunningInstance())
             std::fputs("Wakeward is already running.\n", stderr);
         return 0;
-    }
+    };
+    if (anotherLocked)
+        return handOver();
 
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
+    // Exported before the name is claimed, so no caller finds the name without the object; calls
+    // are delivered from the event loop, after the controller is attached below.
+    AutomationService service;
+    if (bus.isConnected()) {
+        service.exportOn(bus);
+        if (guard.claimBusName() == InstanceGuard::Outcome::anotherRuns)
+            return handOver();
+    } else {
         std::fputs("There is no session bus: Wakeward runs, but the command line and D-Bus control are "
                    "unavailable.\n",
                    stderr);
+    }
 
     Model& model = Model::shared();
     bool shutDown = false;
@@ -97,19 +115,9 @@ int main(int argc, char* argv[]) {
         app = std::make_unique<App>(model, invocation.background);
         QObject::connect(app.get(), &App::quitRequested, application.get(), &QCoreApplication::quit);
     }
-    AutomationService service(model, [&app] {
+    service.attach(model, [&app] {
         if (app)
             app->activate();
     });
-    if (bus.isConnected()) {
-        service.exportOn(bus);
-        if (guard.claimBusName() == InstanceGuard::Outcome::anotherRuns) {
-            // Another instance on this bus got there first (it keeps its own lock elsewhere).
-            std::fputs("Wakeward is already running.\n", stderr);
-            shutDown = true;
-            model.shutdown();
-            return 0;
-        }
-    }
     return application->exec();
 }

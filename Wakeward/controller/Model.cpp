@@ -39,6 +39,17 @@ std::string wholeNumber(double value) {
     return text;
 }
 
+// Store descriptions are whole sentences already; others may lack their full stop.
+std::string sentence(std::string text) {
+    if (!text.empty() && text.back() != '.')
+        text += '.';
+    return text;
+}
+
+std::string unreadMessage(const std::string& description) {
+    return "Local settings could not be read: " + sentence(description) + " Nothing has been overwritten.";
+}
+
 bool needsExpensiveReadings(const Rule& rule) {
     return std::any_of(rule.conditions.begin(), rule.conditions.end(),
                        [](const Condition& condition) { return expensive(condition.kind); });
@@ -65,8 +76,7 @@ Model::Model(ModelServices services, QObject* parent)
             m_store = std::make_unique<Store>(std::move(store).value());
             load();
         } else {
-            setMessage("Local settings could not be read: " + store.error().description +
-                       ". Nothing has been overwritten.");
+            setMessage(unreadMessage(store.error().description));
         }
     } else {
         setMessage(
@@ -119,9 +129,13 @@ template <class T> bool Model::update(T& field, T value, void (Model::*changed)(
 // ---- start-up, saving, shutdown ----------------------------------------------------------
 
 void Model::load() {
-    auto fail = [this](const Error& error) {
-        setMessage("Local settings could not be read: " + error.description +
-                   ". Nothing has been overwritten.");
+    // The first failure is the one shown; later steps still run where skipping them would lose
+    // a record.
+    bool failed = false;
+    auto fail = [this, &failed](const Error& error) {
+        if (!failed)
+            setMessage(unreadMessage(error.description));
+        failed = true;
     };
 
     // Reads one setting into its field; a key read this way may be saved again.
@@ -136,26 +150,26 @@ void Model::load() {
         m_unreadKeys.erase(key);
         return true;
     };
-    if (!read(kProfilesKey, m_profiles, Profile::defaults(), &Model::profilesChanged) ||
-        !read(kRulesKey, m_rules, Rules{}, &Model::rulesChanged) ||
-        !read(kSchedulesKey, m_schedules, Schedules{}, &Model::schedulesChanged) ||
-        !read(kThresholdKey, m_threshold, 20.0, &Model::thresholdChanged) ||
-        !read(kRetentionKey, m_retention, std::int64_t{30}, &Model::retentionChanged) ||
-        !read(kNotificationsKey, m_notifications, false, &Model::notificationsChanged))
-        return;
+    const bool settingsRead =
+        read(kProfilesKey, m_profiles, Profile::defaults(), &Model::profilesChanged) &&
+        read(kRulesKey, m_rules, Rules{}, &Model::rulesChanged) &&
+        read(kSchedulesKey, m_schedules, Schedules{}, &Model::schedulesChanged) &&
+        read(kThresholdKey, m_threshold, 20.0, &Model::thresholdChanged) &&
+        read(kRetentionKey, m_retention, std::int64_t{30}, &Model::retentionChanged) &&
+        read(kNotificationsKey, m_notifications, false, &Model::notificationsChanged);
 
-    if (auto trimmed = m_store->trim(m_retention, m_time->now()); !trimmed)
-        return fail(trimmed.error());
+    // Trimming with a retention that was never read would delete history the user chose to keep.
+    if (settingsRead) {
+        if (auto trimmed = m_store->trim(m_retention, m_time->now()); !trimmed)
+            fail(trimmed.error());
+    }
 
-    auto history = m_store->history(kDistantPast);
-    if (!history)
-        return fail(history.error());
-    update(m_history, std::move(history).value(), &Model::historyChanged);
-
+    // A hold the previous process left behind is recorded whatever failed above: the next hold
+    // would overwrite the marker and the interruption would be lost.
     auto activeSession = m_store->load<std::optional<Instant>>(kActiveSessionKey);
-    if (!activeSession)
-        return fail(activeSession.error());
-    if (activeSession->has_value() && activeSession->value().has_value()) {
+    if (!activeSession) {
+        fail(activeSession.error());
+    } else if (activeSession->has_value() && activeSession->value().has_value()) {
         const Instant now = m_time->now();
         const Instant began = *activeSession->value();
         HistoryEvent event(
@@ -164,14 +178,15 @@ void Model::load() {
             // A clock set back since then must not give a negative length.
             "Not recorded", std::max(0.0, now - began), now);
         if (auto appended = m_store->append(event); !appended)
-            return fail(appended.error());
-        if (auto cleared = m_store->save(std::optional<Instant>(), kActiveSessionKey); !cleared)
-            return fail(cleared.error());
-        auto reread = m_store->history(kDistantPast);
-        if (!reread)
-            return fail(reread.error());
-        update(m_history, std::move(reread).value(), &Model::historyChanged);
+            fail(appended.error());
+        else if (auto cleared = m_store->save(std::optional<Instant>(), kActiveSessionKey); !cleared)
+            fail(cleared.error());
     }
+
+    auto history = m_store->history(kDistantPast);
+    if (!history)
+        return fail(history.error());
+    update(m_history, std::move(history).value(), &Model::historyChanged);
 }
 
 void Model::save() {
@@ -189,6 +204,10 @@ void Model::save() {
         !saveKey(kSchedulesKey, m_schedules) || !saveKey(kThresholdKey, m_threshold) ||
         !saveKey(kRetentionKey, static_cast<std::int64_t>(m_retention)) ||
         !saveKey(kNotificationsKey, m_notifications))
+        return;
+    // A retention that was never read is not the user's choice: trimming by it could delete
+    // history they kept.
+    if (m_unreadKeys.count(kRetentionKey) != 0)
         return;
     if (auto trimmed = m_store->trim(m_retention, m_time->now()); !trimmed)
         setMessage("Could not save local settings: " + trimmed.error().description);
@@ -222,14 +241,14 @@ void Model::refreshOtherAssertions() {
 
 // ---- manual sessions ---------------------------------------------------------------------
 
-void Model::start(const std::optional<Profile>& profile) {
+bool Model::start(const std::optional<Profile>& profile) {
     refreshSignals(false);
     const bool mainsOnly = profile ? profile->acOnly : m_acOnly;
     if (!Engine::safe(m_snapshot.ac, m_snapshot.battery, m_threshold, mainsOnly)) {
         setMessage("Session not started. Connect mains power, or charge above the " +
                    wholeNumber(m_threshold) +
                    "% safety threshold. Power information must be available.");
-        return;
+        return false;
     }
 
     if (profile) {
@@ -245,7 +264,7 @@ void Model::start(const std::optional<Profile>& profile) {
     case SessionMode::duration:
         if (!std::isfinite(m_minutes) || m_minutes < 1 || m_minutes > 1440) {
             setMessage("Choose a duration between 1 and 1,440 minutes.");
-            return;
+            return false;
         }
         deadline = now + m_minutes * 60;
         break;
@@ -253,7 +272,7 @@ void Model::start(const std::optional<Profile>& profile) {
         deadline = m_calendar ? Engine::nextClock(m_clock, now, m_calendar()) : std::nullopt;
         if (!deadline) {
             setMessage("That local time is unavailable.");
-            return;
+            return false;
         }
         break;
     case SessionMode::indefinite:
@@ -261,7 +280,7 @@ void Model::start(const std::optional<Profile>& profile) {
     case SessionMode::application:
         if (m_appID.empty() || m_snapshot.running.count(m_appID) == 0) {
             setMessage("Choose an application that is currently running.");
-            return;
+            return false;
         }
         break;
     }
@@ -292,8 +311,11 @@ void Model::start(const std::optional<Profile>& profile) {
     // The signals were read above for the safety check.
     decide();
 
-    if (m_active)
+    // The tick may have ended the session at once (a refused hold, a failed safeguard).
+    const bool began = m_manual && m_active && m_reason == m_manualReason;
+    if (began)
         notify("Session started", m_reason);
+    return began;
 }
 
 void Model::clearSession() {
@@ -369,6 +391,9 @@ bool Model::manualPhase(Instant now) {
         return false;
 
     setState(true, m_manualDisplay, m_manualReason);
+    // A refused hold ends the session; its application is no longer of interest.
+    if (!m_manual)
+        return true;
     if (m_manualMode == SessionMode::application && m_events)
         m_events->watchApplication(m_manualApp);
     return true;
@@ -384,8 +409,10 @@ void Model::automationPhase(Instant now) {
             m_eligibleSince.erase(rule.id);
             continue;
         }
-        const Instant since = m_eligibleSince.try_emplace(rule.id, now).first->second;
-        if (now - since >= rule.grace)
+        // Grace is a length of time, so a wall clock set forward or back must not change it.
+        const double uptime = m_time->uptime();
+        const double since = m_eligibleSince.try_emplace(rule.id, uptime).first->second;
+        if (uptime - since >= rule.grace)
             candidates.push_back(&rule);
     }
 

@@ -157,8 +157,9 @@ public:
     /// Reads other processes' holds into otherAssertions.
     void refreshOtherAssertions();
 
-    /// Starts a manual session from the form, or from the profile after copying it into the form.
-    void start(const std::optional<Profile>& profile = std::nullopt);
+    /// Starts a manual session from the form, or from the profile after copying it into the form;
+    /// true only when that session began and is held (a refusal leaves the reason in message).
+    bool start(const std::optional<Profile>& profile = std::nullopt);
     /// Ends the manual session and drops the holds; automation carries on.
     void stopManual(const std::string& reason);
     /// Ends the manual session, pauses automation, forgets rule grace and drops the holds.
@@ -291,7 +292,7 @@ private:
     std::optional<double> m_monotonicEnd;
     SessionMode m_manualMode = SessionMode::duration;
     std::string m_manualReason = "Manual session";
-    std::map<Uuid, Instant> m_eligibleSince;
+    std::map<Uuid, double> m_eligibleSince; // uptime at which each rule began to match
     std::optional<Uuid> m_lastWinningID;
     // Uptime of the last drive read attempt; none until the first. Monotonic, so that a wall
     // clock set back does not stop the reads.

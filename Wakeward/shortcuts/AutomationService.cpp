@@ -10,9 +10,18 @@
 
 namespace wakeward {
 
-AutomationService::AutomationService(Model& model, std::function<void()> activate, QObject* parent)
-    : QObject(parent), m_model(model), m_activate(std::move(activate)) {
+AutomationService::AutomationService(QObject* parent) : QObject(parent) {
     new WakewardAdaptor(this);
+}
+
+AutomationService::AutomationService(Model& model, std::function<void()> activate, QObject* parent)
+    : AutomationService(parent) {
+    attach(model, std::move(activate));
+}
+
+void AutomationService::attach(Model& model, std::function<void()> activate) {
+    m_model = &model;
+    m_activate = std::move(activate);
     connect(&model, &Model::activeChanged, this, [this] { publishChange("Active"); });
     connect(&model, &Model::reasonChanged, this, [this] { publishChange("Reason"); });
     connect(&model, &Model::messageChanged, this, [this] { publishChange("Message"); });
@@ -26,27 +35,27 @@ bool AutomationService::exportOn(QDBusConnection& bus) {
 }
 
 bool AutomationService::Active() const {
-    return m_model.active();
+    return m_model->active();
 }
 
 QString AutomationService::Reason() const {
-    return QString::fromStdString(m_model.reason());
+    return QString::fromStdString(m_model->reason());
 }
 
 QString AutomationService::Message() const {
-    return QString::fromStdString(m_model.message().value_or(std::string()));
+    return QString::fromStdString(m_model->message().value_or(std::string()));
 }
 
 QString AutomationService::Start(qlonglong minutes) {
-    m_model.setMode(SessionMode::duration);
-    m_model.setMinutes(static_cast<double>(minutes));
-    m_model.start();
-    return m_model.active() ? QStringLiteral("Wakeward is active.")
+    m_model->setMode(SessionMode::duration);
+    m_model->setMinutes(static_cast<double>(minutes));
+    // Something else may already hold; success means this session began.
+    return m_model->start() ? QStringLiteral("Wakeward is active.")
                             : QStringLiteral("Session could not start. Check the app for details.");
 }
 
 QString AutomationService::Stop() {
-    m_model.endAll("Stopped by Shortcuts");
+    m_model->endAll("Stopped by Shortcuts");
     return QStringLiteral("Wakeward assertions released. Automation is paused.");
 }
 

@@ -21,6 +21,13 @@ class AutomationService : public QObject {
 public:
     // `activate` shows and raises the main window; empty in headless mode.
     AutomationService(Model& model, std::function<void()> activate, QObject* parent = nullptr);
+    // Without a controller yet: the object can be exported and the bus name claimed before the
+    // controller opens the database; attach() must follow before the event loop runs, which is
+    // when calls are first delivered.
+    explicit AutomationService(QObject* parent = nullptr);
+
+    // Serves the controller's state; once, before the event loop runs.
+    void attach(Model& model, std::function<void()> activate);
 
     // Exports the object and its adaptor at /org/fenmarch/Wakeward; false when that failed.
     bool exportOn(QDBusConnection& bus);
@@ -38,7 +45,7 @@ public slots:
 private:
     void publishChange(const char* name);
 
-    Model& m_model;
+    Model* m_model = nullptr;
     std::function<void()> m_activate;
     QString m_connectionName;
     bool m_exported = false;

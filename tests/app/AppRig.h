@@ -64,6 +64,8 @@ public:
     std::filesystem::path storeFolder() const { return home() / "data/fenmarch/Wakeward"; }
     std::filesystem::path database() const { return storeFolder() / "sleep.sqlite"; }
 
+    /// Sets a variable for the processes started from now on.
+    void setEnvironment(const QString& name, const QString& value) { m_environment.insert(name, value); }
     /// The umask the instance and the commands start with.
     void setUmask(mode_t mask) { m_umask = mask; }
 

@@ -60,15 +60,20 @@ TEST(EndToEnd, StartStatusStopThroughTheDesktopService) {
     EXPECT_EQ(app.desktopServiceCalls(QStringLiteral("UnInhibit")).size(), 1u);
 }
 
-// A refused start exits 1 and explains itself on standard error; bad arguments exit 2.
+// A refused start exits 1 and explains itself on standard error, also while another session
+// holds; bad arguments exit 2.
 TEST_F(EndToEndTest, RefusedStartAndBadArguments) {
     app.launch();
     ASSERT_TRUE(app.waitForInstance());
-    Outcome refused = app.run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("0")});
-    EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_EQ(refused.out, refusedAnswer);
-    EXPECT_FALSE(refused.err.isEmpty());
-    EXPECT_FALSE(app.hasIdleLock(holdPrefix + QStringLiteral("Manual session")));
+    for (const char* minutes : {"0", "2000"}) {
+        Outcome refused = app.run({QStringLiteral("start"), QStringLiteral("--minutes"), QString::fromLatin1(minutes)});
+        EXPECT_EQ(refused.exitCode, 1) << minutes;
+        EXPECT_EQ(refused.out, refusedAnswer) << minutes;
+        EXPECT_EQ(refused.err, QStringLiteral("Choose a duration between 1 and 1,440 minutes.")) << minutes;
+        // The first round runs with nothing held, the second while a session holds.
+        ASSERT_EQ(app.run({QStringLiteral("start")}).exitCode, 0);
+    }
+    EXPECT_EQ(app.property(QStringLiteral("Active")).toBool(), true) << "the running session goes on";
 
     Outcome bad = app.run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("abc")});
     EXPECT_EQ(bad.exitCode, 2);
@@ -149,14 +154,29 @@ TEST_F(EndToEndTest, StartLaunchesAnInstanceWhenNoneRuns) {
     EXPECT_TRUE(eventually([&] { return app.hasIdleLock(holdPrefix + status.out); }));
 }
 
-// A second instance hands over to the first and exits 0; the first keeps running.
+// A second instance hands over to the first and exits 0 without touching the database, even
+// when it sees another runtime folder; the first keeps running and holding.
 TEST_F(EndToEndTest, SecondInstanceExitsAndTheFirstStays) {
     app.launch();
     ASSERT_TRUE(app.waitForInstance());
-    Outcome second = app.run({QStringLiteral("--headless")});
-    EXPECT_EQ(second.exitCode, 0);
+    ASSERT_EQ(app.run({QStringLiteral("start")}).exitCode, 0);
+    QTemporaryDir otherRuntime;
+    for (const QString& runtime : {QString::fromStdString(app.home().string()), otherRuntime.path()}) {
+        app.setEnvironment(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        Outcome second = app.run({QStringLiteral("--headless")});
+        EXPECT_EQ(second.exitCode, 0);
+    }
     EXPECT_EQ(app.instance()->state(), QProcess::Running);
     EXPECT_EQ(app.run({QStringLiteral("status")}).exitCode, 0);
+    auto store = Store::open(app.database());
+    ASSERT_TRUE(store.ok());
+    auto history = store->history(Instant{});
+    ASSERT_TRUE(history.ok());
+    EXPECT_TRUE(std::none_of(history->begin(), history->end(),
+                             [](const HistoryEvent& event) { return event.type == "Interrupted"; }));
+    auto active = store->load<std::optional<Instant>>("activeSession");
+    ASSERT_TRUE(active.ok() && active->has_value());
+    EXPECT_TRUE(active->value().has_value()) << "the first instance's hold is still on record";
 }
 
 } // namespace

@@ -50,6 +50,24 @@ TEST(Automation, GraceCountsUnbrokenMatching) {
     EXPECT_TRUE(model->active());
 }
 
+// Grace is a length of time: a wall clock stepped forward or back neither ends nor stretches it.
+TEST(Automation, GraceIgnoresClockSteps) {
+    for (const double step : {3600.0, -3600.0}) {
+        ModelRig rig;
+        auto model = rig.make();
+        Rule rule = mainsRule("Plugged in");
+        rule.grace = 30;
+        model->setRules({rule});
+        model->refresh();
+        rig.time->jump(step);
+        model->refresh();
+        EXPECT_FALSE(model->active()) << "step " << step;
+        rig.time->advance(30);
+        model->refresh();
+        EXPECT_TRUE(model->active()) << "step " << step;
+    }
+}
+
 // The highest priority wins; between equals the lower identifier text, whatever the list order.
 TEST(Automation, PriorityThenIdentifier) {
     ModelRig rig;

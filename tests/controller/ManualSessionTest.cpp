@@ -33,7 +33,7 @@ TEST(ManualSession, DurationBounds) {
     auto model = rig.make();
     for (double minutes : {1.0, 1440.0}) {
         model->setMinutes(minutes);
-        model->start();
+        EXPECT_TRUE(model->start()) << minutes;
         EXPECT_TRUE(model->manual()) << minutes;
         EXPECT_EQ(model->deadline(), rig.time->now + minutes * 60);
     }
@@ -41,7 +41,8 @@ TEST(ManualSession, DurationBounds) {
     for (double minutes : {0.5, 1440.5, std::numeric_limits<double>::infinity(), std::nan("")}) {
         model->setMessage(std::nullopt);
         model->setMinutes(minutes);
-        model->start();
+        // Refused although the running session still holds: the answer is about this start.
+        EXPECT_FALSE(model->start()) << minutes;
         EXPECT_EQ(model->message(), kDurationMessage) << minutes;
         EXPECT_EQ(SessionState(*model), before) << minutes;
     }

@@ -101,21 +101,31 @@ TEST(ModelStartup, InterruptedLengthIsNeverNegative) {
     EXPECT_EQ(records(*model, "Interrupted")[0].duration, 0);
 }
 
-// An unreadable settings value is never replaced by defaults the user did not choose.
+// An unreadable settings value is never replaced by defaults the user did not choose, and
+// nothing else the user kept is lost through it: old history under a long retention, or the
+// record of a hold the previous process left.
 TEST(ModelStartup, UndecodableProfilesAreNotOverwritten) {
     ModelRig rig;
+    const Instant crashedHoldBegan = rig.time->now - 600;
     {
         auto store = rig.store();
         ASSERT_TRUE(store.save(std::string("not a list"), "profiles"));
         ASSERT_TRUE(store.save(std::vector<Rule>{mainsRule("Kept")}, "rules"));
+        ASSERT_TRUE(store.save(std::int64_t{365}, "retention"));
+        ASSERT_TRUE(store.append(HistoryEvent("Started", "Old", "Not recorded", 0,
+                                              rig.time->now - 100 * 86400.0)));
+        ASSERT_TRUE(store.save(std::optional<Instant>(crashedHoldBegan), "activeSession"));
     }
     auto model = rig.make();
     ASSERT_TRUE(model->message());
     EXPECT_EQ(model->message()->rfind("Local settings could not be read: ", 0), 0u);
     EXPECT_TRUE(model->message()->ends_with(". Nothing has been overwritten."));
+    EXPECT_EQ(model->message()->find(".."), std::string::npos) << *model->message();
     EXPECT_EQ(model->profiles(), Profile::defaults());
     EXPECT_TRUE(model->rules().empty()) << "later keys are not read either";
     EXPECT_EQ(model->threshold(), 20);
+    EXPECT_EQ(records(*model, "Interrupted").size(), 1u) << "the crashed hold is still recorded";
+    EXPECT_EQ(records(*model, "Started").size(), 1u) << "not trimmed by the default retention";
 
     // Saving untouched defaults leaves both the bad value and the unread rules alone...
     model->setThreshold(25);
@@ -126,6 +136,7 @@ TEST(ModelStartup, UndecodableProfilesAreNotOverwritten) {
         EXPECT_EQ(store.load<std::string>("profiles")->value(), "not a list");
         EXPECT_EQ(store.load<Rules>("rules")->value()[0].name, "Kept");
         EXPECT_EQ(store.load<double>("threshold")->value(), 25) << "what the user changed is saved";
+        EXPECT_EQ(store.history(Instant{})->size(), 2u) << "saving did not trim either";
     }
     // ...until the user sets that value.
     model->setProfiles({Profile("Mine")});

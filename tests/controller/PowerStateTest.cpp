@@ -95,16 +95,20 @@ TEST(PowerState, RefusedDisplayHoldEndsInSessionUnavailable) {
     EXPECT_TRUE(records(*model, "Interrupted").empty());
 }
 
-// A refused manual hold ends the session; the start posts no "Session started".
+// A refused manual hold ends the session, and the start says so; it posts no "Session started"
+// and watches no application.
 TEST(PowerState, RefusedSystemHoldEndsTheManualSession) {
     ModelRig rig;
+    rig.source->snapshot.running = {"rsync"};
     auto model = rig.make();
     model->requestNotifications(true);
     rig.notes->pendingCheck(std::nullopt);
     rig.power->statuses = {-2147483647 - 1};
-    model->setMode(SessionMode::indefinite);
-    model->start();
+    model->setMode(SessionMode::application);
+    model->setAppID("rsync");
+    EXPECT_FALSE(model->start());
 
+    EXPECT_FALSE(rig.events->watched);
     EXPECT_FALSE(model->manual());
     EXPECT_FALSE(model->deadline());
     EXPECT_EQ(model->reason(), "Session unavailable");

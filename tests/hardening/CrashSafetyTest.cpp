@@ -44,6 +44,7 @@ void runOnUnreadableSettings(AppRig& app) {
     const QString message = app.property(QStringLiteral("Message")).toString();
     EXPECT_TRUE(message.startsWith(QStringLiteral("Local settings could not be read: ")))
         << message.toStdString();
+    EXPECT_FALSE(message.contains(QStringLiteral(".."))) << "sentences are joined once";
     expectSessionsStillHold(app);
     ASSERT_TRUE(app.quit());
 }
