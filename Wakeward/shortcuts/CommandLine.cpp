@@ -44,7 +44,9 @@ ParsedArguments parseArguments(const QStringList& arguments) {
     if (!parser.parse(arguments))
         return fail(parser.errorText());
     if (parser.isSet(help)) {
-        result.output = parser.helpText();
+        // Without an application object yet the parser cannot name the program itself.
+        const QString text = parser.helpText();
+        result.output = usageLine() + text.mid(text.indexOf(QLatin1Char('\n')));
         return result;
     }
     if (parser.isSet(version)) {

@@ -20,6 +20,17 @@ constexpr int launchWaitMs = 5000;
 const QString notRunning = QStringLiteral("Wakeward is not running.");
 const QString activeAnswer = QStringLiteral("Wakeward is active.");
 
+// Names come from the user's files: a terminal must never receive their control characters as
+// commands (escape sequences could rewrite the screen or the title).
+QString printable(QString text) {
+    for (QChar& c : text) {
+        const char16_t code = c.unicode();
+        if (code < 0x20 || (code >= 0x7f && code <= 0x9f))
+            c = QChar(0xfffd);
+    }
+    return text;
+}
+
 bool hasOwner(const QDBusConnection& bus) {
     return bus.interface() && bus.interface()->isServiceRegistered(QString::fromLatin1(serviceName)).value();
 }
@@ -55,6 +66,9 @@ bool launchInBackground(const QString& program) {
     posix_spawn_file_actions_init(&actions);
     for (int fd = 0; fd <= 2; ++fd)
         posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    // The instance outlives this command: holding the caller's folder would keep it busy (a USB
+    // drive could not be unmounted).
+    posix_spawn_file_actions_addchdir_np(&actions, "/");
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
     pid_t pid = 0;
@@ -115,15 +129,15 @@ int runRemote(const Invocation& invocation, const QString& program, QTextStream&
             err << notRunning << '\n';
             return 3;
         }
-        err << "Wakeward did not answer: " << reply.errorMessage() << '\n';
+        err << "Wakeward did not answer: " << printable(reply.errorMessage()) << '\n';
         return 1;
     }
     const QString answer = reply.arguments().front().toString();
-    out << answer << '\n';
+    out << printable(answer) << '\n';
     if (invocation.verb == Invocation::Verb::start && answer != activeAnswer) {
         const QString message = property(bus, QStringLiteral("Message"));
         if (!message.isEmpty())
-            err << message << '\n';
+            err << printable(message) << '\n';
         return 1;
     }
     return 0;

@@ -48,6 +48,12 @@ TEST(CommandLine, VerbsAndOptions) {
 
     EXPECT_EQ(parse({"stop"}).invocation->verb, Invocation::Verb::stop);
     EXPECT_EQ(parse({"status"}).invocation->verb, Invocation::Verb::status);
+
+    // Help names the program even before an application object exists.
+    parsed = parse({"--help"});
+    EXPECT_FALSE(parsed.invocation);
+    EXPECT_EQ(parsed.exitCode, 0);
+    EXPECT_TRUE(parsed.output.startsWith(usageLine() + QLatin1Char('\n'))) << parsed.output.toStdString();
 }
 
 TEST(CommandLine, BadArgumentsExitTwoWithUsage) {
