@@ -21,6 +21,8 @@ constexpr const char* schema =
     "CREATE TABLE IF NOT EXISTS settings(key TEXT PRIMARY KEY,data BLOB NOT NULL); "
     "CREATE TABLE IF NOT EXISTS history(id TEXT PRIMARY KEY,created REAL,data BLOB NOT NULL);";
 
+constexpr int busyTimeoutMilliseconds = 2000;
+
 // SQLite's marker for "copy the value while binding" is written as a C-style cast.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wold-style-cast"
@@ -154,6 +156,9 @@ Result<Store> Store::open(const std::filesystem::path& location) {
     Store store(db); // owns the handle even when opening failed
     if (opened != SQLITE_OK)
         return db ? writeFailure(db) : writeFailure(sqlite3_errstr(opened));
+    // Another program may hold the lock for a moment (a backup, a database browser); a write
+    // waits for it rather than failing at once.
+    sqlite3_busy_timeout(db, busyTimeoutMilliseconds);
     if (sqlite3_exec(db, schema, nullptr, nullptr, nullptr) != SQLITE_OK)
         return writeFailure(db);
     return store;

@@ -1,6 +1,7 @@
 #include <wakeward/Store.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <sqlite3.h>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace wakeward;
 namespace fs = std::filesystem;
@@ -214,6 +216,26 @@ TEST_F(StoreTest, SavingReplacesTheRow) {
     const auto infinite = store.save(std::numeric_limits<double>::infinity(), "threshold");
     EXPECT_FALSE(infinite.ok());
     EXPECT_EQ(store.load<double>("threshold")->value(), 35.5);
+}
+
+// Another program holding the write lock for a moment (a backup, a database browser) is
+// waited for: the write goes through once the lock is gone.
+TEST_F(StoreTest, WritesWaitForAnotherProgramsBriefLock) {
+    Store store = open();
+    for (const bool appending : {false, true}) {
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(location.c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        std::thread holder([other] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+        });
+        const auto written = appending ? store.append(event(700000000))
+                                       : store.save(std::int64_t{30}, "retention");
+        holder.join();
+        sqlite3_close(other);
+        EXPECT_TRUE(written.ok()) << (written.ok() ? "" : written.error().description);
+    }
 }
 
 TEST_F(StoreTest, CorruptedSettingsBlobFailsOnlyItsKey) {
