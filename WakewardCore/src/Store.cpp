@@ -118,17 +118,29 @@ Status createFolder(const fs::path& folder) {
 }
 
 // Creates the database file for its owner only before SQLite opens it; SQLite gives its
-// write-ahead log and shared-memory files the same mode. History is personal.
+// write-ahead log and shared-memory files the same mode. History is personal. A link or
+// anything but an ordinary file at the path is refused: following it would narrow the mode
+// of, or write a database into, whatever file it points to.
 Status createPrivateFile(const fs::path& location) {
-    const int fd = ::open(location.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return writeFailure(systemMessage(errno));
+    const int fd =
+        ::open(location.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
+    if (fd < 0) {
+        const int openError = errno;
+        struct stat link {};
+        if (openError == ELOOP && ::lstat(location.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+            return writeFailure("\"" + location.string() + "\" is a symbolic link");
+        return writeFailure(systemMessage(openError));
+    }
     struct stat status {};
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
-        (status.st_mode & 07777) != 0600)
+    Status result;
+    if (::fstat(fd, &status) != 0)
+        result = writeFailure(systemMessage(errno));
+    else if (!S_ISREG(status.st_mode))
+        result = writeFailure("\"" + location.string() + "\" is not an ordinary file");
+    else if (status.st_uid == ::geteuid() && (status.st_mode & 07777) != 0600)
         ::fchmod(fd, 0600);
     ::close(fd);
-    return {};
+    return result;
 }
 
 } // namespace

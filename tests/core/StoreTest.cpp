@@ -181,6 +181,23 @@ TEST_F(StoreTest, OpeningFailures) {
     EXPECT_TRUE(contains(garbage.error().description, "could not be written"))
         << garbage.error().description;
     EXPECT_FALSE(Store::open("").ok());
+
+    // A link at the database path is refused: its target keeps its content and mode, and a
+    // dangling link creates nothing.
+    const fs::path target = folder.path() / "target";
+    std::ofstream(target).close();
+    fs::permissions(target, fs::perms(0644));
+    fs::create_symlink(target, folder.path() / "linked.sqlite");
+    fs::create_symlink(folder.path() / "nowhere", folder.path() / "dangling.sqlite");
+    for (const char* link : {"linked.sqlite", "dangling.sqlite"}) {
+        const auto linked = Store::open(folder.path() / link);
+        ASSERT_FALSE(linked.ok()) << link;
+        EXPECT_TRUE(contains(linked.error().description, "symbolic link"))
+            << linked.error().description;
+    }
+    EXPECT_EQ(fs::file_size(target), 0u);
+    EXPECT_EQ(modeOf(target), 0644u);
+    EXPECT_FALSE(fs::exists(folder.path() / "nowhere"));
 }
 
 // No row gives none; a stored JSON null gives a found value that is absent.

@@ -26,6 +26,7 @@ public:
     static constexpr std::size_t historyLimit = 2000;
 
     // Opens or creates the database at `location`, creating missing folders (owner-only).
+    // A symbolic link or anything but an ordinary file at `location` is refused.
     static Result<Store> open(const std::filesystem::path& location);
 
     Store(Store&&) noexcept;
