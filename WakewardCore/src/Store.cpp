@@ -171,6 +171,9 @@ Result<Store> Store::open(const std::filesystem::path& location) {
     // Another program may hold the lock for a moment (a backup, a database browser); a write
     // waits for it rather than failing at once.
     sqlite3_busy_timeout(db, busyTimeoutMilliseconds);
+    // Deleted history is overwritten where it lay, whatever the library's build default.
+    if (sqlite3_exec(db, "PRAGMA secure_delete=ON", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return writeFailure(db);
     if (sqlite3_exec(db, schema, nullptr, nullptr, nullptr) != SQLITE_OK)
         return writeFailure(db);
     return store;
@@ -280,14 +283,25 @@ Result<std::vector<HistoryEvent>> Store::history(Instant since) const {
     return events;
 }
 
-Status Store::clearHistory() {
+Result<Store::HistoryCleared> Store::clearHistory() {
     sqlite3* db = m_db.get();
     if (!db)
         return notOpen();
-    if (sqlite3_exec(db, "DELETE FROM history; PRAGMA wal_checkpoint(TRUNCATE); VACUUM;", nullptr,
-                     nullptr, nullptr) != SQLITE_OK)
+    if (sqlite3_exec(db, "DELETE FROM history", nullptr, nullptr, nullptr) != SQLITE_OK)
         return writeFailure(db);
-    return {};
+    // The events are gone; what follows only wipes their old copies. The log still holds them
+    // until it is folded into the file and emptied, and VACUUM writes its compacted pages into
+    // the log, so the file keeps its old pages until the log is folded in once more. The
+    // pragma form of the checkpoint reports a reader in the way as a row, not as a failure.
+    const auto checkpoint = [db] {
+        return sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    };
+    if (checkpoint() != SQLITE_OK ||
+        sqlite3_exec(db, "VACUUM", nullptr, nullptr, nullptr) != SQLITE_OK || checkpoint() != SQLITE_OK)
+        return HistoryCleared{Error{"The history was cleared, but its old copies could not yet be wiped "
+                                    "from the local database: " +
+                                    std::string(sqlite3_errmsg(db)) + "."}};
+    return HistoryCleared{};
 }
 
 Status Store::trim(std::int64_t days, Instant now) {
