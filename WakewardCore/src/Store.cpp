@@ -122,8 +122,8 @@ Status createFolder(const fs::path& folder) {
 // anything but an ordinary file at the path is refused: following it would narrow the mode
 // of, or write a database into, whatever file it points to.
 Status createPrivateFile(const fs::path& location) {
-    const int fd =
-        ::open(location.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
+    const int fd = ::open(location.c_str(),
+                          O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
     if (fd < 0) {
         const int openError = errno;
         struct stat link {};
@@ -297,9 +297,10 @@ Result<Store::HistoryCleared> Store::clearHistory() {
         return sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
     };
     if (checkpoint() != SQLITE_OK ||
-        sqlite3_exec(db, "VACUUM", nullptr, nullptr, nullptr) != SQLITE_OK || checkpoint() != SQLITE_OK)
-        return HistoryCleared{Error{"The history was cleared, but its old copies could not yet be wiped "
-                                    "from the local database: " +
+        sqlite3_exec(db, "VACUUM", nullptr, nullptr, nullptr) != SQLITE_OK ||
+        checkpoint() != SQLITE_OK)
+        return HistoryCleared{Error{"The history was cleared, but its old copies could not yet be "
+                                    "wiped from the local database: " +
                                     std::string(sqlite3_errmsg(db)) + "."}};
     return HistoryCleared{};
 }

@@ -247,8 +247,8 @@ TEST_F(StoreTest, WritesWaitForAnotherProgramsBriefLock) {
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
             sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
         });
-        const auto written = appending ? store.append(event(700000000))
-                                       : store.save(std::int64_t{30}, "retention");
+        const auto written =
+            appending ? store.append(event(700000000)) : store.save(std::int64_t{30}, "retention");
         holder.join();
         sqlite3_close(other);
         EXPECT_TRUE(written.ok()) << (written.ok() ? "" : written.error().description);
@@ -413,8 +413,9 @@ TEST_F(StoreTest, ClearHistoryReportsAWipeThatCouldNotFinish) {
         ASSERT_TRUE(store.append(event(700000000 + i, "Private reason 4F1C")).ok());
     sqlite3* reader = nullptr;
     ASSERT_EQ(sqlite3_open(location.c_str(), &reader), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM history;", nullptr, nullptr, nullptr),
-              SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM history;", nullptr, nullptr, nullptr),
+        SQLITE_OK);
     const auto blocked = store.clearHistory();
     sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(reader);

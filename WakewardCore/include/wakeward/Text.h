@@ -15,6 +15,7 @@ bool containsIgnoringCase(std::string_view text, std::string_view part, std::str
 bool containsIgnoringCase(std::string_view text, std::string_view part);
 
 // The first user-perceived character (grapheme cluster) of the text; empty for empty text.
+// Where ICU cannot give grapheme boundaries, characters are code points, here and below.
 std::string firstGrapheme(std::string_view text);
 
 // The number of user-perceived characters.
