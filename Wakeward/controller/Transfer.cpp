@@ -35,11 +35,8 @@ Result<std::vector<Profile>> importableProfiles(std::string_view text) {
     for (std::size_t i = 0; i < profiles.size(); ++i) {
         const Profile& profile = profiles[i];
         const std::string which = "Profile " + std::to_string(i + 1);
-        if (profile.name.empty())
-            return Error{which + " has an empty name."};
-        if (Text::graphemeCount(profile.name) > maxProfileNameLength)
-            return Error{which + " has a name longer than " + std::to_string(maxProfileNameLength) +
-                         " characters."};
+        if (auto problem = Text::nameProblem(profile.name))
+            return Error{which + " " + *problem + "."};
         if (!std::isfinite(profile.minutes) || profile.minutes < 1 || profile.minutes > 1440)
             return Error{which + " must last from 1 to 1440 minutes."};
     }

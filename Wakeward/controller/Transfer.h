@@ -7,6 +7,7 @@
 #include <vector>
 #include <wakeward/Records.h>
 #include <wakeward/Result.h>
+#include <wakeward/Text.h>
 
 // Turning profiles and history into files and back; no dialogs and no controller state.
 namespace wakeward::Transfer {
@@ -14,7 +15,7 @@ namespace wakeward::Transfer {
 // Profiles files larger than this are refused before they are read.
 inline constexpr std::size_t maxProfilesFileBytes = 1024 * 1024;
 inline constexpr std::size_t maxImportedProfiles = 100;
-inline constexpr std::size_t maxProfileNameLength = 100;
+inline constexpr std::size_t maxProfileNameLength = Text::maxNameCharacters;
 
 // The profiles as a pretty-printed JSON array with sorted keys.
 Result<std::string> profilesJson(const std::vector<Profile>& profiles);

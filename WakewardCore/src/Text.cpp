@@ -3,6 +3,7 @@
 #include "TextImpl.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
@@ -157,6 +158,29 @@ std::size_t graphemeCount(std::string_view text) {
 // ICU's UTF-8 iteration macros cast in the C style.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wold-style-cast"
+std::optional<std::string> nameProblem(std::string_view name) {
+    if (name.empty())
+        return "has an empty name";
+    if (name.size() > maxNameBytes)
+        return "has a name longer than " + std::to_string(maxNameBytes) + " bytes";
+    const auto* bytes = reinterpret_cast<const uint8_t*>(name.data());
+    const auto length = static_cast<int32_t>(name.size());
+    for (int32_t i = 0; i < length;) {
+        UChar32 c;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0)
+            return "has a name that is not valid UTF-8 text";
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            char code[8];
+            std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+            return "has a control character (" + std::string(code) + ") in its name";
+        }
+    }
+    if (graphemeCount(name) > maxNameCharacters)
+        return "has a name longer than " + std::to_string(maxNameCharacters) + " characters";
+    return std::nullopt;
+}
+
 std::string_view trimBlanks(std::string_view text) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
     const auto length = static_cast<int32_t>(text.size());

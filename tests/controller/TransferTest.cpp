@@ -68,6 +68,16 @@ TEST(ProfilesFile, LimitsOnCountNameAndMinutes) {
               std::string::npos);
     EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "   ")).ok());
     EXPECT_NE(importError(profilesText(1, "")).find("empty name"), std::string::npos);
+    // One character can be any size: an "a" under 300,000 accents is refused by its bytes.
+    EXPECT_NE(importError(profilesText(1, "a" + repeated("\u0301", 300000))).find("bytes"),
+              std::string::npos);
+    // Control characters (C0, DEL, C1) are refused; the error names the entry.
+    for (const char* control : {"\\u0000", "\\t", "\\n", "\\u001b", "\\u007f", "\\u0085"})
+        EXPECT_NE(importError(profilesText(2, std::string("Back") + control + "up"))
+                      .find("Profile 1 has a control character"),
+                  std::string::npos)
+            << control;
+    EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "\u00a0\u2028\u00a0")).ok());
 
     EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "x", "1")).ok());
     EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "x", "1440")).ok());

@@ -78,6 +78,32 @@ TEST(Text, GraphemesAndTheirCodePointFallback) {
     }
 }
 
+// The edges of each name rule; the phrases follow the name's owner.
+TEST(Text, NameProblems) {
+    std::string accents;
+    for (int i = 0; i < 2047; ++i)
+        accents += "\u0301";
+    const std::pair<std::string, const char*> cases[] = {
+        {"Backup", nullptr},
+        {" \u00A0\u2028~", nullptr},
+        {"", "has an empty name"},
+        {std::string(100, 'x'), nullptr},
+        {std::string(101, 'x'), "has a name longer than 100 characters"},
+        // Two characters, but 4096 and then 4097 bytes.
+        {"a" + accents + "x", nullptr},
+        {"a" + accents + "\u0301", "has a name longer than 4096 bytes"},
+        {"a\xFF", "has a name that is not valid UTF-8 text"},
+        {std::string("a\0", 2), "has a control character (U+0000) in its name"},
+        {"a\x1F", "has a control character (U+001F) in its name"},
+        {"a\x7F", "has a control character (U+007F) in its name"},
+        {"a\u0080", "has a control character (U+0080) in its name"},
+        {"a\u009F", "has a control character (U+009F) in its name"},
+    };
+    for (const auto& [name, problem] : cases)
+        EXPECT_EQ(Text::nameProblem(name).value_or("none"), problem ? problem : "none")
+            << name.substr(0, 20);
+}
+
 TEST(Text, TrimBlanks) {
     EXPECT_EQ(Text::trimBlanks("  a b\t"), "a b");
     EXPECT_EQ(Text::trimBlanks("\u00A0x\u3000"), "x");
