@@ -32,7 +32,8 @@ std::string historyCsv(const std::vector<HistoryEvent>& history);
 // The instant as an ISO 8601 date-time in UTC with whole seconds and "Z".
 std::string isoUtc(Instant instant);
 
-// Reads a whole file of at most `limit` bytes.
+// Reads a whole ordinary file of at most `limit` bytes; FIFOs, devices and folders are refused
+// without waiting on them.
 Result<std::string> readFile(const std::filesystem::path& path, std::size_t limit);
 
 // Replaces the file only once the new content is completely written; new files follow the umask.

@@ -134,6 +134,15 @@ TEST(Files, AtomicWriteAndBoundedRead) {
     EXPECT_EQ(Transfer::readFile(path, 100).value(), "second");
     EXPECT_NE(Transfer::readFile(path, 3).error().description.find("larger"), std::string::npos);
     EXPECT_FALSE(Transfer::readFile(path.parent_path() / "missing", 100).ok());
+    // A FIFO would wait for a writer forever, a folder has nothing to read: both are refused.
+    const std::filesystem::path fifo = dir.filePath(QStringLiteral("fifo")).toStdString();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const auto& special : {fifo, path.parent_path()}) {
+        const auto read = Transfer::readFile(special, 100);
+        ASSERT_FALSE(read.ok());
+        EXPECT_NE(read.error().description.find("is not an ordinary file"), std::string::npos)
+            << read.error().description;
+    }
     // A destination in a missing folder fails and reports why.
     EXPECT_FALSE(Transfer::writeFileAtomically(path.parent_path() / "no" / "such.json", "x").ok());
 }
@@ -155,5 +164,13 @@ TEST(DriveReader, ReadsWithoutChangingTheFile) {
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
 
     EXPECT_FALSE(touchDriveFile(dir.filePath(QStringLiteral("gone")).toStdString()).ok());
-    EXPECT_FALSE(touchDriveFile(dir.path().toStdString()).ok());
+    const std::filesystem::path fifo = dir.filePath(QStringLiteral("fifo")).toStdString();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::filesystem::path folder = dir.path().toStdString();
+    for (const auto& special : {fifo, folder}) {
+        const auto read = touchDriveFile(special);
+        ASSERT_FALSE(read.ok());
+        EXPECT_NE(read.error().description.find("is not an ordinary file"), std::string::npos)
+            << read.error().description;
+    }
 }
