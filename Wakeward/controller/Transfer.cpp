@@ -1,11 +1,16 @@
 #include "controller/Transfer.h"
 
-#include <QFile>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <wakeward/Engine.h>
 #include <wakeward/Text.h>
 
@@ -35,11 +40,8 @@ Result<std::vector<Profile>> importableProfiles(std::string_view text) {
     for (std::size_t i = 0; i < profiles.size(); ++i) {
         const Profile& profile = profiles[i];
         const std::string which = "Profile " + std::to_string(i + 1);
-        if (profile.name.empty())
-            return Error{which + " has an empty name."};
-        if (Text::graphemeCount(profile.name) > maxProfileNameLength)
-            return Error{which + " has a name longer than " + std::to_string(maxProfileNameLength) +
-                         " characters."};
+        if (auto problem = Text::nameProblem(profile.name))
+            return Error{which + " " + *problem + "."};
         if (!std::isfinite(profile.minutes) || profile.minutes < 1 || profile.minutes > 1440)
             return Error{which + " must last from 1 to 1440 minutes."};
     }
@@ -96,18 +98,38 @@ std::string historyCsv(const std::vector<HistoryEvent>& history) {
 }
 
 Result<std::string> readFile(const std::filesystem::path& path, std::size_t limit) {
-    QFile file(QString::fromStdString(path.string()));
-    if (!file.open(QIODevice::ReadOnly))
-        return Error{"The file could not be opened: " + file.errorString().toStdString()};
-    if (static_cast<std::size_t>(file.size()) > limit)
-        return Error{"The file is larger than " + std::to_string(limit / 1024) + " KB."};
+    // Without O_NONBLOCK, opening a FIFO waits for a writer and would hang the caller.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return Error{"The file could not be opened: " + std::string(std::strerror(errno))};
+    const auto closer = qScopeGuard([fd] { ::close(fd); });
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return Error{"The file could not be read: " + std::string(std::strerror(errno))};
+    if (!S_ISREG(info.st_mode))
+        return Error{"\"" + (path.has_filename() ? path.filename() : path).string() +
+                     "\" is not an ordinary file."};
+    const Error tooLarge{"The file is larger than " + std::to_string(limit / 1024) + " KB."};
+    if (static_cast<std::uintmax_t>(info.st_size) > limit)
+        return tooLarge;
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // Read one byte past the limit so that a file that grew meanwhile is still refused.
-    const QByteArray bytes = file.read(static_cast<qint64>(limit) + 1);
-    if (file.error() != QFileDevice::NoError)
-        return Error{"The file could not be read: " + file.errorString().toStdString()};
-    if (static_cast<std::size_t>(bytes.size()) > limit)
-        return Error{"The file is larger than " + std::to_string(limit / 1024) + " KB."};
-    return bytes.toStdString();
+    std::string bytes(limit + 1, '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Error{"The file could not be read: " + std::string(std::strerror(errno))};
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    if (got > limit)
+        return tooLarge;
+    bytes.resize(got);
+    return bytes;
 }
 
 Status writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {

@@ -7,6 +7,7 @@
 #include <vector>
 #include <wakeward/Records.h>
 #include <wakeward/Result.h>
+#include <wakeward/Text.h>
 
 // Turning profiles and history into files and back; no dialogs and no controller state.
 namespace wakeward::Transfer {
@@ -14,7 +15,7 @@ namespace wakeward::Transfer {
 // Profiles files larger than this are refused before they are read.
 inline constexpr std::size_t maxProfilesFileBytes = 1024 * 1024;
 inline constexpr std::size_t maxImportedProfiles = 100;
-inline constexpr std::size_t maxProfileNameLength = 100;
+inline constexpr std::size_t maxProfileNameLength = Text::maxNameCharacters;
 
 // The profiles as a pretty-printed JSON array with sorted keys.
 Result<std::string> profilesJson(const std::vector<Profile>& profiles);
@@ -31,7 +32,8 @@ std::string historyCsv(const std::vector<HistoryEvent>& history);
 // The instant as an ISO 8601 date-time in UTC with whole seconds and "Z".
 std::string isoUtc(Instant instant);
 
-// Reads a whole file of at most `limit` bytes.
+// Reads a whole ordinary file of at most `limit` bytes; FIFOs, devices and folders are refused
+// without waiting on them.
 Result<std::string> readFile(const std::filesystem::path& path, std::size_t limit);
 
 // Replaces the file only once the new content is completely written; new files follow the umask.

@@ -21,6 +21,8 @@ constexpr const char* schema =
     "CREATE TABLE IF NOT EXISTS settings(key TEXT PRIMARY KEY,data BLOB NOT NULL); "
     "CREATE TABLE IF NOT EXISTS history(id TEXT PRIMARY KEY,created REAL,data BLOB NOT NULL);";
 
+constexpr int busyTimeoutMilliseconds = 2000;
+
 // SQLite's marker for "copy the value while binding" is written as a C-style cast.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wold-style-cast"
@@ -116,17 +118,29 @@ Status createFolder(const fs::path& folder) {
 }
 
 // Creates the database file for its owner only before SQLite opens it; SQLite gives its
-// write-ahead log and shared-memory files the same mode. History is personal.
+// write-ahead log and shared-memory files the same mode. History is personal. A link or
+// anything but an ordinary file at the path is refused: following it would narrow the mode
+// of, or write a database into, whatever file it points to.
 Status createPrivateFile(const fs::path& location) {
-    const int fd = ::open(location.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return writeFailure(systemMessage(errno));
+    const int fd = ::open(location.c_str(),
+                          O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
+    if (fd < 0) {
+        const int openError = errno;
+        struct stat link {};
+        if (openError == ELOOP && ::lstat(location.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+            return writeFailure("\"" + location.string() + "\" is a symbolic link");
+        return writeFailure(systemMessage(openError));
+    }
     struct stat status {};
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
-        (status.st_mode & 07777) != 0600)
+    Status result;
+    if (::fstat(fd, &status) != 0)
+        result = writeFailure(systemMessage(errno));
+    else if (!S_ISREG(status.st_mode))
+        result = writeFailure("\"" + location.string() + "\" is not an ordinary file");
+    else if (status.st_uid == ::geteuid() && (status.st_mode & 07777) != 0600)
         ::fchmod(fd, 0600);
     ::close(fd);
-    return {};
+    return result;
 }
 
 } // namespace
@@ -154,6 +168,12 @@ Result<Store> Store::open(const std::filesystem::path& location) {
     Store store(db); // owns the handle even when opening failed
     if (opened != SQLITE_OK)
         return db ? writeFailure(db) : writeFailure(sqlite3_errstr(opened));
+    // Another program may hold the lock for a moment (a backup, a database browser); a write
+    // waits for it rather than failing at once.
+    sqlite3_busy_timeout(db, busyTimeoutMilliseconds);
+    // Deleted history is overwritten where it lay, whatever the library's build default.
+    if (sqlite3_exec(db, "PRAGMA secure_delete=ON", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return writeFailure(db);
     if (sqlite3_exec(db, schema, nullptr, nullptr, nullptr) != SQLITE_OK)
         return writeFailure(db);
     return store;
@@ -263,14 +283,26 @@ Result<std::vector<HistoryEvent>> Store::history(Instant since) const {
     return events;
 }
 
-Status Store::clearHistory() {
+Result<Store::HistoryCleared> Store::clearHistory() {
     sqlite3* db = m_db.get();
     if (!db)
         return notOpen();
-    if (sqlite3_exec(db, "DELETE FROM history; PRAGMA wal_checkpoint(TRUNCATE); VACUUM;", nullptr,
-                     nullptr, nullptr) != SQLITE_OK)
+    if (sqlite3_exec(db, "DELETE FROM history", nullptr, nullptr, nullptr) != SQLITE_OK)
         return writeFailure(db);
-    return {};
+    // The events are gone; what follows only wipes their old copies. The log still holds them
+    // until it is folded into the file and emptied, and VACUUM writes its compacted pages into
+    // the log, so the file keeps its old pages until the log is folded in once more. The
+    // pragma form of the checkpoint reports a reader in the way as a row, not as a failure.
+    const auto checkpoint = [db] {
+        return sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    };
+    if (checkpoint() != SQLITE_OK ||
+        sqlite3_exec(db, "VACUUM", nullptr, nullptr, nullptr) != SQLITE_OK ||
+        checkpoint() != SQLITE_OK)
+        return HistoryCleared{Error{"The history was cleared, but its old copies could not yet be "
+                                    "wiped from the local database: " +
+                                    std::string(sqlite3_errmsg(db)) + "."}};
+    return HistoryCleared{};
 }
 
 Status Store::trim(std::int64_t days, Instant now) {

@@ -1,6 +1,9 @@
 #include <wakeward/Text.h>
 
+#include "TextImpl.h"
+
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
@@ -62,29 +65,52 @@ struct UTextCloser {
     void operator()(UText* text) const { utext_close(text); }
 };
 
-// Calls `visit(start, end)` with the byte range of each grapheme until it returns false.
+// ICU's UTF-8 iteration macros cast in the C style.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wold-style-cast"
+// Calls `visit(start, end)` with the byte range of each code point until it returns false; a
+// byte that is not part of well-formed UTF-8 counts as one.
+template <class Visit> void forEachCodePoint(std::string_view text, Visit visit) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int32_t>(text.size());
+    for (int32_t start = 0, end = 0; start < length; start = end) {
+        UChar32 c;
+        U8_NEXT(bytes, end, length, c);
+        if (!visit(static_cast<std::size_t>(start), static_cast<std::size_t>(end)))
+            return;
+    }
+}
+#pragma GCC diagnostic pop
+
+// Calls `visit(start, end)` with the byte range of each character until it returns false:
+// graphemes by `breaks`, code points without it or when ICU fails on the text.
 template <class Visit>
-void forEachGrapheme(std::string_view text, Visit visit) {
+void forEachCharacter(std::string_view text, icu::BreakIterator* breaks, Visit visit) {
     if (text.empty())
         return;
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<UText, UTextCloser> utext(
         utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status));
-    std::unique_ptr<icu::BreakIterator> breaks(
-        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-    if (U_FAILURE(status)) {
-        visit(std::size_t{0}, text.size());
-        return;
-    }
-    breaks->setText(utext.get(), status);
-    if (U_FAILURE(status)) {
-        visit(std::size_t{0}, text.size());
+    if (breaks)
+        breaks->setText(utext.get(), status);
+    if (!breaks || U_FAILURE(status)) {
+        forEachCodePoint(text, visit);
         return;
     }
     int32_t start = breaks->first();
     for (int32_t end = breaks->next(); end != icu::BreakIterator::DONE; start = end, end = breaks->next())
         if (!visit(static_cast<std::size_t>(start), static_cast<std::size_t>(end)))
             return;
+}
+
+// The root locale's grapheme iterator, or null when ICU cannot open one (its data missing).
+std::unique_ptr<icu::BreakIterator> characterBreaks() {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> breaks(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status))
+        breaks.reset();
+    return breaks;
 }
 
 } // namespace
@@ -99,27 +125,62 @@ bool containsIgnoringCase(std::string_view text, std::string_view part) {
     return containsFolded(text, part, turkic(icu::Locale::getDefault()));
 }
 
-std::string firstGrapheme(std::string_view text) {
+namespace detail {
+
+std::string firstCharacter(std::string_view text, icu::BreakIterator* breaks) {
     std::string first;
-    forEachGrapheme(text, [&](std::size_t start, std::size_t end) {
+    forEachCharacter(text, breaks, [&](std::size_t start, std::size_t end) {
         first = std::string(text.substr(start, end - start));
         return false;
     });
     return first;
 }
 
-std::size_t graphemeCount(std::string_view text) {
+std::size_t characterCount(std::string_view text, icu::BreakIterator* breaks) {
     std::size_t count = 0;
-    forEachGrapheme(text, [&](std::size_t, std::size_t) {
+    forEachCharacter(text, breaks, [&](std::size_t, std::size_t) {
         ++count;
         return true;
     });
     return count;
 }
 
+} // namespace detail
+
+std::string firstGrapheme(std::string_view text) {
+    return detail::firstCharacter(text, characterBreaks().get());
+}
+
+std::size_t graphemeCount(std::string_view text) {
+    return detail::characterCount(text, characterBreaks().get());
+}
+
 // ICU's UTF-8 iteration macros cast in the C style.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wold-style-cast"
+std::optional<std::string> nameProblem(std::string_view name) {
+    if (name.empty())
+        return "has an empty name";
+    if (name.size() > maxNameBytes)
+        return "has a name longer than " + std::to_string(maxNameBytes) + " bytes";
+    const auto* bytes = reinterpret_cast<const uint8_t*>(name.data());
+    const auto length = static_cast<int32_t>(name.size());
+    for (int32_t i = 0; i < length;) {
+        UChar32 c;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0)
+            return "has a name that is not valid UTF-8 text";
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            char code[8];
+            std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+            return "has a control character (" + std::string(code) + ") in its name";
+        }
+    }
+    if (graphemeCount(name) > maxNameCharacters)
+        return "has a name longer than " + std::to_string(maxNameCharacters) + " characters";
+    return std::nullopt;
+}
+
 std::string_view trimBlanks(std::string_view text) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
     const auto length = static_cast<int32_t>(text.size());

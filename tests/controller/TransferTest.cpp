@@ -68,6 +68,16 @@ TEST(ProfilesFile, LimitsOnCountNameAndMinutes) {
               std::string::npos);
     EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "   ")).ok());
     EXPECT_NE(importError(profilesText(1, "")).find("empty name"), std::string::npos);
+    // One character can be any size: an "a" under 300,000 accents is refused by its bytes.
+    EXPECT_NE(importError(profilesText(1, "a" + repeated("\u0301", 300000))).find("bytes"),
+              std::string::npos);
+    // Control characters (C0, DEL, C1) are refused; the error names the entry.
+    for (const char* control : {"\\u0000", "\\t", "\\n", "\\u001b", "\\u007f", "\\u0085"})
+        EXPECT_NE(importError(profilesText(2, std::string("Back") + control + "up"))
+                      .find("Profile 1 has a control character"),
+                  std::string::npos)
+            << control;
+    EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "\u00a0\u2028\u00a0")).ok());
 
     EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "x", "1")).ok());
     EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "x", "1440")).ok());
@@ -124,6 +134,15 @@ TEST(Files, AtomicWriteAndBoundedRead) {
     EXPECT_EQ(Transfer::readFile(path, 100).value(), "second");
     EXPECT_NE(Transfer::readFile(path, 3).error().description.find("larger"), std::string::npos);
     EXPECT_FALSE(Transfer::readFile(path.parent_path() / "missing", 100).ok());
+    // A FIFO would wait for a writer forever, a folder has nothing to read: both are refused.
+    const std::filesystem::path fifo = dir.filePath(QStringLiteral("fifo")).toStdString();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const auto& special : {fifo, path.parent_path()}) {
+        const auto read = Transfer::readFile(special, 100);
+        ASSERT_FALSE(read.ok());
+        EXPECT_NE(read.error().description.find("is not an ordinary file"), std::string::npos)
+            << read.error().description;
+    }
     // A destination in a missing folder fails and reports why.
     EXPECT_FALSE(Transfer::writeFileAtomically(path.parent_path() / "no" / "such.json", "x").ok());
 }
@@ -145,5 +164,13 @@ TEST(DriveReader, ReadsWithoutChangingTheFile) {
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
 
     EXPECT_FALSE(touchDriveFile(dir.filePath(QStringLiteral("gone")).toStdString()).ok());
-    EXPECT_FALSE(touchDriveFile(dir.path().toStdString()).ok());
+    const std::filesystem::path fifo = dir.filePath(QStringLiteral("fifo")).toStdString();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::filesystem::path folder = dir.path().toStdString();
+    for (const auto& special : {fifo, folder}) {
+        const auto read = touchDriveFile(special);
+        ASSERT_FALSE(read.ok());
+        EXPECT_NE(read.error().description.find("is not an ordinary file"), std::string::npos)
+            << read.error().description;
+    }
 }

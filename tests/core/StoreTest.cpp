@@ -1,6 +1,7 @@
 #include <wakeward/Store.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <sqlite3.h>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace wakeward;
 namespace fs = std::filesystem;
@@ -179,6 +181,23 @@ TEST_F(StoreTest, OpeningFailures) {
     EXPECT_TRUE(contains(garbage.error().description, "could not be written"))
         << garbage.error().description;
     EXPECT_FALSE(Store::open("").ok());
+
+    // A link at the database path is refused: its target keeps its content and mode, and a
+    // dangling link creates nothing.
+    const fs::path target = folder.path() / "target";
+    std::ofstream(target).close();
+    fs::permissions(target, fs::perms(0644));
+    fs::create_symlink(target, folder.path() / "linked.sqlite");
+    fs::create_symlink(folder.path() / "nowhere", folder.path() / "dangling.sqlite");
+    for (const char* link : {"linked.sqlite", "dangling.sqlite"}) {
+        const auto linked = Store::open(folder.path() / link);
+        ASSERT_FALSE(linked.ok()) << link;
+        EXPECT_TRUE(contains(linked.error().description, "symbolic link"))
+            << linked.error().description;
+    }
+    EXPECT_EQ(fs::file_size(target), 0u);
+    EXPECT_EQ(modeOf(target), 0644u);
+    EXPECT_FALSE(fs::exists(folder.path() / "nowhere"));
 }
 
 // No row gives none; a stored JSON null gives a found value that is absent.
@@ -214,6 +233,26 @@ TEST_F(StoreTest, SavingReplacesTheRow) {
     const auto infinite = store.save(std::numeric_limits<double>::infinity(), "threshold");
     EXPECT_FALSE(infinite.ok());
     EXPECT_EQ(store.load<double>("threshold")->value(), 35.5);
+}
+
+// Another program holding the write lock for a moment (a backup, a database browser) is
+// waited for: the write goes through once the lock is gone.
+TEST_F(StoreTest, WritesWaitForAnotherProgramsBriefLock) {
+    Store store = open();
+    for (const bool appending : {false, true}) {
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(location.c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        std::thread holder([other] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+        });
+        const auto written =
+            appending ? store.append(event(700000000)) : store.save(std::int64_t{30}, "retention");
+        holder.join();
+        sqlite3_close(other);
+        EXPECT_TRUE(written.ok()) << (written.ok() ? "" : written.error().description);
+    }
 }
 
 TEST_F(StoreTest, CorruptedSettingsBlobFailsOnlyItsKey) {
@@ -335,20 +374,62 @@ TEST_F(StoreTest, TrimKeepsAtLeastOneDay) {
     EXPECT_EQ(count("history"), 1);
 }
 
+// SQLite built without secure delete (the default of its own sources) leaves deleted rows in
+// free pages; this turns it off for every connection the test process opens.
+class WithoutSecureDelete {
+public:
+    WithoutSecureDelete() { sqlite3_auto_extension(entry()); }
+    ~WithoutSecureDelete() { sqlite3_cancel_auto_extension(entry()); }
+
+private:
+    static int turnOff(sqlite3* db, const char**, const sqlite3_api_routines*) {
+        return sqlite3_exec(db, "PRAGMA secure_delete=OFF", nullptr, nullptr, nullptr);
+    }
+    // SQLite registers extensions through a generic function pointer.
+    static void (*entry())() { return reinterpret_cast<void (*)()>(&turnOff); }
+};
+
 // Clearing removes the events from the table, the log and the file, and nothing else.
 TEST_F(StoreTest, ClearHistoryLeavesSettings) {
+    const WithoutSecureDelete withoutSecureDelete;
     Store store = open();
     ASSERT_TRUE(store.save(std::int64_t{90}, "retention").ok());
     for (int i = 0; i < 50; ++i)
         ASSERT_TRUE(store.append(event(700000000 + i, "Private reason 4F1C")).ok());
-    ASSERT_TRUE(store.clearHistory().ok());
+    const auto cleared = store.clearHistory();
+    ASSERT_TRUE(cleared.ok()) << cleared.error().description;
+    EXPECT_FALSE(cleared->wipeFailure);
     EXPECT_TRUE(store.history(distantPast)->empty());
     EXPECT_EQ(store.load<std::int64_t>("retention")->value(), 90);
     EXPECT_FALSE(contains(fileText(location), "4F1C"));
-    const fs::path wal = location.string() + "-wal";
-    if (fs::exists(wal)) {
-        EXPECT_FALSE(contains(fileText(wal), "4F1C"));
-    }
+    EXPECT_FALSE(contains(fileText(location.string() + "-wal"), "4F1C"));
+}
+
+// Another program reading the database keeps the old copies from being wiped for now: the
+// events are deleted all the same, and the caller learns that the wiping is owed.
+TEST_F(StoreTest, ClearHistoryReportsAWipeThatCouldNotFinish) {
+    Store store = open();
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(store.append(event(700000000 + i, "Private reason 4F1C")).ok());
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open(location.c_str(), &reader), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM history;", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    const auto blocked = store.clearHistory();
+    sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(reader);
+    ASSERT_TRUE(blocked.ok()) << blocked.error().description;
+    ASSERT_TRUE(blocked->wipeFailure);
+    EXPECT_TRUE(contains(blocked->wipeFailure->description, "could not yet be wiped"))
+        << blocked->wipeFailure->description;
+    EXPECT_TRUE(store.history(distantPast)->empty());
+
+    const auto again = store.clearHistory();
+    ASSERT_TRUE(again.ok());
+    EXPECT_FALSE(again->wipeFailure);
+    EXPECT_FALSE(contains(fileText(location), "4F1C"));
+    EXPECT_FALSE(contains(fileText(location.string() + "-wal"), "4F1C"));
 }
 
 // A table that cannot be read is a failure, never "no value" or a shorter history: the

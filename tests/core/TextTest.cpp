@@ -1,5 +1,7 @@
 #include <wakeward/Text.h>
 
+#include "TextImpl.h"
+
 #include <gtest/gtest.h>
 
 using namespace wakeward;
@@ -48,14 +50,58 @@ TEST(Text, AsciiSearchAgreesWithFullFolding) {
     EXPECT_TRUE(Text::containsIgnoringCase("Ma\u017Fter", "MAST", "en_US"));
 }
 
-TEST(Text, Graphemes) {
-    EXPECT_EQ(Text::firstGrapheme(""), "");
-    EXPECT_EQ(Text::firstGrapheme("=1+1"), "=");
-    EXPECT_EQ(Text::firstGrapheme("=\u0301x"), "=\u0301");
-    EXPECT_EQ(Text::firstGrapheme("\U0001F1E9\U0001F1EA!"), "\U0001F1E9\U0001F1EA");
-    EXPECT_EQ(Text::graphemeCount("e\u0301te\u0301"), 3u);
-    EXPECT_EQ(Text::graphemeCount("\U0001F468\u200D\U0001F469\u200D\U0001F467"), 1u);
-    EXPECT_EQ(Text::graphemeCount(""), 0u);
+// Characters are graphemes; when ICU cannot give their boundaries they fall back to code
+// points, so a formula sign is still seen first and a long name still counts as long.
+TEST(Text, GraphemesAndTheirCodePointFallback) {
+    struct Case {
+        std::string text;
+        std::string first;
+        std::size_t count;
+        std::string firstCodePoint;
+        std::size_t codePoints;
+    };
+    const Case cases[] = {
+        {"", "", 0, "", 0},
+        {"=1+1", "=", 4, "=", 4},
+        {"=\u0301x", "=\u0301", 2, "=", 3},
+        {"\U0001F1E9\U0001F1EA!", "\U0001F1E9\U0001F1EA", 2, "\U0001F1E9", 3},
+        {"e\u0301te\u0301", "e\u0301", 3, "e", 5},
+        {"\U0001F468\u200D\U0001F469\u200D\U0001F467", "\U0001F468\u200D\U0001F469\u200D\U0001F467",
+         1, "\U0001F468", 5},
+        {"\xFF=", "\xFF", 2, "\xFF", 2},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Text::firstGrapheme(c.text), c.first) << c.text;
+        EXPECT_EQ(Text::graphemeCount(c.text), c.count) << c.text;
+        EXPECT_EQ(Text::detail::firstCharacter(c.text, nullptr), c.firstCodePoint) << c.text;
+        EXPECT_EQ(Text::detail::characterCount(c.text, nullptr), c.codePoints) << c.text;
+    }
+}
+
+// The edges of each name rule; the phrases follow the name's owner.
+TEST(Text, NameProblems) {
+    std::string accents;
+    for (int i = 0; i < 2047; ++i)
+        accents += "\u0301";
+    const std::pair<std::string, const char*> cases[] = {
+        {"Backup", nullptr},
+        {" \u00A0\u2028~", nullptr},
+        {"", "has an empty name"},
+        {std::string(100, 'x'), nullptr},
+        {std::string(101, 'x'), "has a name longer than 100 characters"},
+        // Two characters, but 4096 and then 4097 bytes.
+        {"a" + accents + "x", nullptr},
+        {"a" + accents + "\u0301", "has a name longer than 4096 bytes"},
+        {"a\xFF", "has a name that is not valid UTF-8 text"},
+        {std::string("a\0", 2), "has a control character (U+0000) in its name"},
+        {"a\x1F", "has a control character (U+001F) in its name"},
+        {"a\x7F", "has a control character (U+007F) in its name"},
+        {"a\u0080", "has a control character (U+0080) in its name"},
+        {"a\u009F", "has a control character (U+009F) in its name"},
+    };
+    for (const auto& [name, problem] : cases)
+        EXPECT_EQ(Text::nameProblem(name).value_or("none"), problem ? problem : "none")
+            << name.substr(0, 20);
 }
 
 TEST(Text, TrimBlanks) {

@@ -26,6 +26,7 @@ public:
     static constexpr std::size_t historyLimit = 2000;
 
     // Opens or creates the database at `location`, creating missing folders (owner-only).
+    // A symbolic link or anything but an ordinary file at `location` is refused.
     static Result<Store> open(const std::filesystem::path& location);
 
     Store(Store&&) noexcept;
@@ -48,8 +49,16 @@ public:
     // The events dated at or after `since`, newest first, at most `historyLimit`.
     Result<std::vector<HistoryEvent>> history(Instant since) const;
 
-    // Deletes every event, also from the write-ahead log and the file's free pages.
-    Status clearHistory();
+    // What `clearHistory` did beyond deleting the events.
+    struct HistoryCleared {
+        // Set when the events were deleted but their old copies could not yet be wiped from
+        // the write-ahead log and the file's free pages; the history is empty all the same.
+        std::optional<Error> wipeFailure;
+    };
+
+    // Deletes every event, also from the write-ahead log and the file's free pages. An error
+    // means nothing was deleted; a deletion whose wiping failed succeeds with `wipeFailure`.
+    Result<HistoryCleared> clearHistory();
 
     // Deletes events older than `days` days (at least 1) before `now`.
     Status trim(std::int64_t days, Instant now);

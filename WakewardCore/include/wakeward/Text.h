@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,10 +16,24 @@ bool containsIgnoringCase(std::string_view text, std::string_view part, std::str
 bool containsIgnoringCase(std::string_view text, std::string_view part);
 
 // The first user-perceived character (grapheme cluster) of the text; empty for empty text.
+// Where ICU cannot give grapheme boundaries, characters are code points, here and below.
 std::string firstGrapheme(std::string_view text);
 
 // The number of user-perceived characters.
 std::size_t graphemeCount(std::string_view text);
+
+// A name holds at most this many user-perceived characters.
+inline constexpr std::size_t maxNameCharacters = 100;
+
+// ... and at most this many bytes of UTF-8, so that one character of any size cannot pass. It
+// leaves room for 100 characters of 40 bytes each, more than the longest emoji sequences take.
+inline constexpr std::size_t maxNameBytes = 4096;
+
+// What keeps `name` from being a name, as a phrase that follows its owner ("Profile 2 " +
+// phrase + "."): empty, longer than `maxNameBytes` bytes, not UTF-8, holding a control
+// character (U+0000 to U+001F, U+007F to U+009F), or longer than `maxNameCharacters`
+// characters. None when the name is good. Blank names are left to the caller.
+std::optional<std::string> nameProblem(std::string_view name);
 
 // The text without leading and trailing blanks: spaces (any Unicode space separator) and
 // tabs; line breaks stay.
