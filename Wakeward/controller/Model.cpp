@@ -721,13 +721,20 @@ void Model::exportHistory() {
 }
 
 void Model::clearHistory() {
+    std::optional<Error> wipeFailure;
     if (m_store) {
-        if (auto cleared = m_store->clearHistory(); !cleared) {
+        auto cleared = m_store->clearHistory();
+        if (!cleared) {
             setMessage(cleared.error().description);
             return;
         }
+        wipeFailure = cleared->wipeFailure;
     }
+    // The events are gone from the store even when their old copies could not yet be wiped: the
+    // list must not go on showing them.
     update(m_history, History(), &Model::historyChanged);
+    if (wipeFailure)
+        setMessage(wipeFailure->description);
 }
 
 // ---- drive keeper ------------------------------------------------------------------------
