@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <wakeward/Text.h>
 
 namespace wakeward {
 
@@ -60,9 +61,19 @@ QLineEdit* EditorFrame::addTextField(QDialog* dialog, QFormLayout* form, const Q
                                      std::string& text, std::function<void()> edited) {
     auto* field = new QLineEdit(QString::fromStdString(text), dialog);
     field->setAccessibleName(label);
+    // The editors refuse such names; the field says why, as "Save" alone cannot.
+    auto explain = [field](const std::string& value) {
+        field->setToolTip(Text::unsafeNameProblem(value)
+                              ? QStringLiteral("A name cannot hold control characters or more "
+                                               "than %1 bytes.")
+                                    .arg(Text::maxNameBytes)
+                              : QString());
+    };
+    explain(text);
     QObject::connect(field, &QLineEdit::textEdited, dialog,
-                     [&text, edited = std::move(edited)](const QString& value) {
+                     [&text, explain, edited = std::move(edited)](const QString& value) {
                          text = value.toStdString();
+                         explain(text);
                          edited();
                      });
     form->addRow(label, field);

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <cmath>
+#include <wakeward/Text.h>
 
 namespace wakeward {
 
@@ -46,7 +47,7 @@ ProfileEditor::ProfileEditor(Profile profile, QWidget* parent)
 
 bool ProfileEditor::acceptable(const Profile& profile) {
     const bool named = profile.name.find_first_not_of(" \t") != std::string::npos;
-    return named && std::isfinite(profile.minutes) && profile.minutes >= 1 &&
+    return named && !Text::unsafeNameProblem(profile.name) && std::isfinite(profile.minutes) && profile.minutes >= 1 &&
            profile.minutes <= 1440;
 }
 

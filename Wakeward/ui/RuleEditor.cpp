@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <wakeward/Text.h>
 
 namespace wakeward {
 
@@ -156,7 +157,7 @@ RuleEditor::RuleEditor(Rule rule, Model& model, QWidget* parent)
 }
 
 bool RuleEditor::acceptable(const Rule& rule) {
-    return rule.valid() && std::isfinite(rule.grace) && rule.grace >= 0 && rule.grace <= 300;
+    return rule.valid() && !Text::unsafeNameProblem(rule.name) && std::isfinite(rule.grace) && rule.grace >= 0 && rule.grace <= 300;
 }
 
 QString RuleEditor::valueLabel(SignalKind kind) {

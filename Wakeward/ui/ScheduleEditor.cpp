@@ -15,6 +15,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <wakeward/Text.h>
 
 namespace wakeward {
 
@@ -97,7 +98,7 @@ ScheduleEditor::ScheduleEditor(Schedule schedule, TimeSource time, QWidget* pare
 }
 
 bool ScheduleEditor::acceptable(const Schedule& schedule, const Calendar& calendar) {
-    if (schedule.name.empty())
+    if (schedule.name.empty() || Text::unsafeNameProblem(schedule.name))
         return false;
     if (!schedule.recurring)
         return schedule.end > schedule.start;

@@ -161,6 +161,14 @@ std::size_t graphemeCount(std::string_view text) {
 std::optional<std::string> nameProblem(std::string_view name) {
     if (name.empty())
         return "has an empty name";
+    if (auto unsafe = unsafeNameProblem(name))
+        return unsafe;
+    if (graphemeCount(name) > maxNameCharacters)
+        return "has a name longer than " + std::to_string(maxNameCharacters) + " characters";
+    return std::nullopt;
+}
+
+std::optional<std::string> unsafeNameProblem(std::string_view name) {
     if (name.size() > maxNameBytes)
         return "has a name longer than " + std::to_string(maxNameBytes) + " bytes";
     const auto* bytes = reinterpret_cast<const uint8_t*>(name.data());
@@ -176,8 +184,6 @@ std::optional<std::string> nameProblem(std::string_view name) {
             return "has a control character (" + std::string(code) + ") in its name";
         }
     }
-    if (graphemeCount(name) > maxNameCharacters)
-        return "has a name longer than " + std::to_string(maxNameCharacters) + " characters";
     return std::nullopt;
 }
 

@@ -7,6 +7,8 @@
 #include "ui/Widgets.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QLabel>
@@ -127,6 +129,41 @@ private slots:
         editor.priorityStepper()->stepBy(5);
         QCOMPARE(editor.priorityStepper()->text(), QStringLiteral("Priority 15"));
         QCOMPARE(editor.rule().priority, 15);
+    }
+
+    // No editor saves a name that would reach a terminal or the power service unsafely: control
+    // characters or an oversized text; the name field says why.
+    void unsafeNamesAreRefused_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("safe");
+        QTest::newRow("plain") << QStringLiteral("R&D build") << true;
+        QTest::newRow("escape") << QStringLiteral("Build \x1b[2J") << false;
+        QTest::newRow("C1 control") << QStringLiteral("Build \u0085") << false;
+        QTest::newRow("line feed") << QStringLiteral("Two\nlines") << false;
+        QTest::newRow("one huge character") << (QStringLiteral("e") + QString(2100, QChar(0x301))) << false;
+    }
+    void unsafeNamesAreRefused() {
+        QFETCH(QString, name);
+        QFETCH(bool, safe);
+        DashboardRig ui;
+        ProfileEditor profile(Profile(std::string("Backup"), 60));
+        Rule rule;
+        rule.name = "Plugged in";
+        RuleEditor ruleEditor(rule, *ui.model);
+        const Calendar calendar = ui.calendar();
+        ScheduleEditor schedule(recurringAt(calendar, ui.rig.time->now, 22, 6), ui.time());
+        const std::tuple<QLineEdit*, QPushButton*> editors[] = {
+            {profile.nameField(), profile.saveButton()},
+            {ruleEditor.nameField(), ruleEditor.saveButton()},
+            {schedule.nameField(), schedule.saveButton()}};
+        for (const auto& [field, save] : editors) {
+            // Typing cannot enter control characters; pasting can.
+            field->selectAll();
+            QGuiApplication::clipboard()->setText(name);
+            field->paste();
+            QCOMPARE(save->isEnabled(), safe);
+            QCOMPARE(field->toolTip().isEmpty(), safe);
+        }
     }
 
     // "Allow idle sleep" disables the display switch but keeps its value.

@@ -35,6 +35,10 @@ inline constexpr std::size_t maxNameBytes = 4096;
 // characters. None when the name is good. Blank names are left to the caller.
 std::optional<std::string> nameProblem(std::string_view name);
 
+// The part of `nameProblem` that makes a name unsafe to show or send anywhere, whatever its
+// length in characters: too many bytes, not UTF-8, or a control character.
+std::optional<std::string> unsafeNameProblem(std::string_view name);
+
 // The text without leading and trailing blanks: spaces (any Unicode space separator) and
 // tabs; line breaks stay.
 std::string_view trimBlanks(std::string_view text);
