@@ -25,7 +25,9 @@ std::optional<PowerError> Assertions::apply(bool awake, bool display, const std:
         release();
         return std::nullopt;
     }
-    if (m_system != 0 && m_reason == reason && (m_display != 0) == display)
+    // A hold its service dropped is made afresh; only one that still stands is kept as it is.
+    if (m_system != 0 && m_reason == reason && (m_display != 0) == display &&
+        m_backend->holds(m_system) && (m_display == 0 || m_backend->holds(m_display)))
         return std::nullopt;
 
     release();

@@ -27,8 +27,8 @@ public:
     Assertions(const Assertions&) = delete;
     Assertions& operator=(const Assertions&) = delete;
 
-    /// Makes the held assertions match the arguments; on failure nothing is held and the error is
-    /// returned.
+    /// Makes the held assertions match the arguments, taking again a hold its service dropped; on
+    /// failure nothing is held and the error is returned.
     [[nodiscard]] std::optional<PowerError> apply(bool awake, bool display,
                                                   const std::string& reason);
     /// Drops whatever is held, display first; never fails.

@@ -11,6 +11,7 @@
 namespace wakeward {
 
 class BusConnection;
+class BusWatch;
 
 // Holds idle-sleep inhibitions through whichever desktop or system service owns its D-Bus name.
 class LinuxPowerBackend : public PowerBackend {
@@ -35,6 +36,9 @@ public:
                         std::uint32_t& handle) override;
     void release(std::uint32_t handle) override;
     std::string holderName(std::uint32_t handle) const override;
+    /// False once the service that granted the hold went away or restarted, the bus it was made on
+    /// closed, or the portal reported late that its backend failed.
+    bool holds(std::uint32_t handle) const override;
 
     /// The service that holds the handle; absent for unknown handles.
     std::optional<Service> serviceOf(std::uint32_t handle) const;
@@ -47,21 +51,37 @@ private:
         std::uint32_t cookie = 0;
         QString request;
         int fd = -1;
+        // The unique bus name of the service that granted the hold.
+        QString owner;
+        // The connection it was made on.
+        std::uint64_t link = 0;
+        // A portal hold whose outcome the portal has not reported yet.
+        bool awaitingAnswer = false;
     };
     enum class Bus { Session, System };
+    // A connection and the watch of the services' names and answers on it.
+    struct Link {
+        std::unique_ptr<BusConnection> connection;
+        std::unique_ptr<BusWatch> watch;
+        std::uint64_t id = 0;
+    };
 
-    std::optional<Service> choose(AssertionType type);
+    bool available(Service service);
     std::int32_t inhibit(Service service, AssertionType type, const QString& name, Hold& hold);
+    std::int32_t awaitPortalAnswer(Hold& hold);
     void uninhibit(const Hold& hold);
-    BusConnection& bus(Bus which);
+    Link& link(Bus which);
+    BusConnection& bus(Bus which) { return *link(which).connection; }
+    const Link& linkOf(Service service) const;
     static Bus busOf(Service service);
     void reconnectIfIdle();
 
     QString m_sessionAddress;
     QString m_systemAddress;
     int m_timeoutMs;
-    std::unique_ptr<BusConnection> m_session;
-    std::unique_ptr<BusConnection> m_system;
+    Link m_session;
+    Link m_system;
+    std::uint64_t m_lastLink = 0;
     // A call that timed out may still be carried out by the service later; holds made that way are
     // tied to the connection, so it is replaced as soon as nothing else is held on it.
     bool m_sessionTainted = false;

@@ -8,6 +8,7 @@
 
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 #include <QDBusUnixFileDescriptor>
 #include <QSocketNotifier>
 #include <cstdlib>
@@ -68,27 +69,52 @@ LinuxWorkspaceEvents::~LinuxWorkspaceEvents() {
 
 void LinuxWorkspaceEvents::start(Handlers handlers) {
     m_handlers = std::move(handlers);
-
-    m_system = std::make_unique<BusConnection>(
-        m_options.systemBusAddress.isEmpty() ? BusAddress::system() : m_options.systemBusAddress);
-    if (m_system->isConnected()) {
-        m_login = std::make_unique<Login1ManagerProxy>(QStringLiteral("org.freedesktop.login1"),
-                                                       QStringLiteral("/org/freedesktop/login1"),
-                                                       m_system->connection());
-        m_login->setTimeout(kBusTimeoutMs);
-        connect(m_login.get(), &Login1ManagerProxy::PrepareForSleep, this,
-                &LinuxWorkspaceEvents::onPrepareForSleep);
-        takeDelayLock();
-    }
-
+    connectSystemBus();
     watchMounts();
     if (m_options.activeWindow && ActiveWindow::isX11Session())
         watchActiveWindow();
 }
 
-void LinuxWorkspaceEvents::takeDelayLock() {
-    if (!m_login || m_delayLock >= 0 || m_pendingLock != nullptr)
+void LinuxWorkspaceEvents::connectSystemBus() {
+    m_logindOwner.reset();
+    m_login.reset();
+    m_system = std::make_unique<BusConnection>(
+        m_options.systemBusAddress.isEmpty() ? BusAddress::system() : m_options.systemBusAddress);
+    if (!m_system->isConnected())
         return;
+    const QString logind = QStringLiteral("org.freedesktop.login1");
+    m_login = std::make_unique<Login1ManagerProxy>(
+        logind, QStringLiteral("/org/freedesktop/login1"), m_system->connection());
+    m_login->setTimeout(kBusTimeoutMs);
+    connect(m_login.get(), &Login1ManagerProxy::PrepareForSleep, this,
+            &LinuxWorkspaceEvents::onPrepareForSleep);
+    // A delay lock belongs to the logind that gave it: when logind goes or restarts, take one
+    // from the new instance.
+    m_logindOwner = std::make_unique<QDBusServiceWatcher>(logind, m_system->connection(),
+                                                          QDBusServiceWatcher::WatchForOwnerChange);
+    connect(m_logindOwner.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString& oldOwner, const QString& newOwner) {
+                if (!oldOwner.isEmpty()) {
+                    closeDelayLock();
+                    m_sleeping = false;
+                }
+                if (!newOwner.isEmpty())
+                    takeDelayLock();
+            });
+    takeDelayLock();
+}
+
+void LinuxWorkspaceEvents::tick() {
+    if (!m_system || !m_system->isConnected())
+        connectSystemBus();
+    else
+        takeDelayLock();
+}
+
+void LinuxWorkspaceEvents::takeDelayLock() {
+    if (!m_login || m_sleeping || m_delayLock >= 0 || m_pendingLock != nullptr)
+        return;
+    const std::uint64_t request = ++m_lockRequest;
     m_pendingLock = new QDBusPendingCallWatcher(
         m_login->Inhibit(
             QStringLiteral("sleep"), QStringLiteral("Wakeward"),
@@ -96,16 +122,21 @@ void LinuxWorkspaceEvents::takeDelayLock() {
             QStringLiteral("delay")),
         this);
     connect(m_pendingLock, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher* watcher) {
+            [this, request](QDBusPendingCallWatcher* watcher) {
+                watcher->deleteLater();
+                // Given up on (sleep began or logind changed): its lock closes with the reply.
+                if (request != m_lockRequest)
+                    return;
+                m_pendingLock = nullptr;
                 QDBusPendingReply<QDBusUnixFileDescriptor> reply = *watcher;
                 if (!reply.isError() && reply.value().isValid() && m_delayLock < 0)
                     m_delayLock = ::fcntl(reply.value().fileDescriptor(), F_DUPFD_CLOEXEC, 0);
-                m_pendingLock = nullptr;
-                watcher->deleteLater();
             });
 }
 
 void LinuxWorkspaceEvents::closeDelayLock() {
+    ++m_lockRequest;
+    m_pendingLock = nullptr;
     if (m_delayLock >= 0) {
         ::close(m_delayLock);
         m_delayLock = -1;
@@ -118,7 +149,9 @@ void LinuxWorkspaceEvents::onPrepareForSleep(bool start) {
         if (m_handlers.aboutToSleep)
             m_handlers.aboutToSleep();
         closeDelayLock();
+        m_sleeping = true;
     } else {
+        m_sleeping = false;
         takeDelayLock();
         changed();
     }

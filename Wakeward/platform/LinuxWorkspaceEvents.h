@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -11,6 +12,7 @@
 
 class QSocketNotifier;
 class QDBusPendingCallWatcher;
+class QDBusServiceWatcher;
 class Login1ManagerProxy;
 
 namespace wakeward {
@@ -40,6 +42,8 @@ public:
     void start(Handlers handlers) override;
     void watchApplication(const std::string& identifier) override;
     void stopWatchingApplication() override;
+    /// Takes the delay lock for sleep if logind could not give it so far.
+    void tick() override;
 
     /// True while the logind delay lock for sleep is held.
     bool holdsSleepDelay() const { return m_delayLock >= 0; }
@@ -49,6 +53,7 @@ public:
 private:
     struct X11Watch;
 
+    void connectSystemBus();
     void takeDelayLock();
     void closeDelayLock();
     void onPrepareForSleep(bool start);
@@ -61,8 +66,13 @@ private:
     Handlers m_handlers;
     std::unique_ptr<BusConnection> m_system;
     std::unique_ptr<Login1ManagerProxy> m_login;
+    std::unique_ptr<QDBusServiceWatcher> m_logindOwner;
     QDBusPendingCallWatcher* m_pendingLock = nullptr;
+    // Counts lock requests; an answer to one that was given up on is dropped.
+    std::uint64_t m_lockRequest = 0;
     int m_delayLock = -1;
+    // Between logind's announcement of sleep and the wake: no delay lock may be taken.
+    bool m_sleeping = false;
     int m_mountFd = -1;
     QSocketNotifier* m_mountNotifier = nullptr;
     std::string m_watchedApp;

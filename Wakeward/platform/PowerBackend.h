@@ -28,6 +28,9 @@ public:
     /// Short human text naming what holds the handle (for example "logind idle lock"); empty when
     /// unknown.
     virtual std::string holderName(std::uint32_t handle) const = 0;
+    /// False once the service that held the handle dropped it (it quit or restarted, or reported
+    /// a failure late); the handle still needs release(). Cheap: no call to the service.
+    virtual bool holds(std::uint32_t handle) const = 0;
 };
 
 } // namespace wakeward

@@ -28,6 +28,9 @@ public:
     virtual void watchApplication(const std::string& identifier) = 0;
     /// Stops watching the application's processes.
     virtual void stopWatchingApplication() = 0;
+    /// Called on every pass of the tick, so what could not be set up earlier (such as the delay
+    /// that lets the holds go before sleep) is tried again.
+    virtual void tick() {}
 };
 
 } // namespace wakeward

@@ -14,6 +14,7 @@ const QString appPath = QStringLiteral("/org/fenmarch/Wakeward");
 const QString pmName = QStringLiteral("org.freedesktop.PowerManagement");
 const QString pmPath = QStringLiteral("/org/freedesktop/PowerManagement/Inhibit");
 const QString pmInterface = QStringLiteral("org.freedesktop.PowerManagement.Inhibit");
+const QString portalName = QStringLiteral("org.freedesktop.portal.Desktop");
 
 // Sets the umask for the processes started while it lives.
 class UmaskScope {
@@ -154,6 +155,17 @@ QVariant AppRig::property(const QString& name) {
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return {};
     return reply.arguments().front().value<QDBusVariant>().variant();
+}
+
+bool AppRig::startPortal(int response) {
+    return m_bus.startTemplate(Bus::Session, QStringLiteral(WAKEWARD_PORTAL_TEMPLATE), portalName,
+                               QStringLiteral("{\"response\": %1}").arg(response));
+}
+
+std::size_t AppRig::portalRequests() {
+    return m_bus.calls(Bus::Session, portalName, QStringLiteral("/org/freedesktop/portal/desktop"),
+                       QStringLiteral("Inhibit"))
+        .size();
 }
 
 std::size_t AppRig::holdRequests() {

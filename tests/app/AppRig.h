@@ -49,6 +49,10 @@ public:
                       const QVariantList& arguments = {});
     /// Reads a property of the automation interface.
     QVariant property(const QString& name);
+    /// Starts the desktop portal mock, answering every inhibition with this Response code.
+    bool startPortal(int response);
+    /// How many times the portal was asked to hold.
+    std::size_t portalRequests();
     /// How many times the desktop service was asked to hold.
     std::size_t holdRequests();
     /// The calls the desktop service received to `method`, each with its arguments.

@@ -117,6 +117,19 @@ TEST_F(EndToEndTest, TerminationEndsTheSessionAndRecordsIt) {
     EXPECT_FALSE(active->value().has_value());
 }
 
+// A portal whose backend fails hands the hold on to logind's idle lock: start still succeeds.
+TEST_F(EndToEndTest, FailingPortalFallsBackToLogind) {
+    ASSERT_TRUE(app.startPortal(2));
+    app.launch();
+    ASSERT_TRUE(app.waitForInstance());
+    Outcome started = app.run({QStringLiteral("start")});
+    EXPECT_EQ(started.exitCode, 0) << started.err.toStdString();
+    EXPECT_EQ(started.out, activeAnswer);
+    EXPECT_EQ(app.portalRequests(), 1u);
+    const QString hold = holdPrefix + app.run({QStringLiteral("status")}).out;
+    EXPECT_TRUE(eventually([&] { return app.hasIdleLock(hold); }));
+}
+
 // A killed instance leaves no lock behind, and the next start records the interruption.
 TEST_F(EndToEndTest, KilledDuringAHoldIsNoticedAtTheNextStart) {
     app.launch();

@@ -3,10 +3,12 @@
 #include "../platform/DBusHarness.h"
 #include "../platform/PrivateXServer.h"
 #include "platform/DesktopNotifier.h"
+#include "platform/InhibitorReport.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <sched.h>
@@ -87,6 +89,58 @@ TEST(LinuxWorkspaceEvents, SleepAndWake) {
 
     ASSERT_TRUE(harness.prepareForSleep(false));
     EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 1 && events.holdsSleepDelay(); }, 5000));
+}
+
+// A delay lock logind refused at first is taken on a later tick, and one lost with logind is taken
+// from the logind that comes back.
+TEST(LinuxWorkspaceEvents, DelayLockIsTakenAgain) {
+    using Bus = DBusHarness::Bus;
+    const QString login = QStringLiteral("org.freedesktop.login1");
+    const QString path = QStringLiteral("/org/freedesktop/login1");
+    DBusHarness harness;
+    ASSERT_TRUE(harness.ok());
+    ASSERT_TRUE(harness.startLogind());
+    ASSERT_TRUE(harness.addMethod(
+        Bus::System, login, path, QStringLiteral("org.freedesktop.login1.Manager"),
+        QStringLiteral("Inhibit"), QStringLiteral("ssss"), QStringLiteral("h"),
+        QStringLiteral("self.asked = getattr(self, 'asked', 0) + 1\n"
+                       "if self.asked == 1:\n"
+                       "    raise dbus.exceptions.DBusException('busy', "
+                       "name='org.freedesktop.DBus.Error.Failed')\n"
+                       "ret = sys.modules['dbusmock.templates.logind'].Inhibit(self, *args)")));
+    auto delayLocks = [&] {
+        const auto locks = InhibitorReport::list(harness.address(Bus::System).toStdString());
+        return locks ? std::count_if(locks->begin(), locks->end(),
+                                     [](const Inhibitor& lock) {
+                                         return lock.what == "sleep" && lock.mode == "delay" &&
+                                                lock.who == "Wakeward";
+                                     })
+                     : -1;
+    };
+    auto asked = [&] { return harness.calls(Bus::System, login, path, QStringLiteral("Inhibit")); };
+
+    LinuxWorkspaceEvents::Options options = offline();
+    options.systemBusAddress = harness.address(Bus::System);
+    LinuxWorkspaceEvents events(options);
+    Recorder recorder;
+    events.start(recorder.handlers());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return asked().size() == 1; }, 5000));
+    QTest::qWait(200);
+    EXPECT_FALSE(events.holdsSleepDelay());
+
+    events.tick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return events.holdsSleepDelay(); }, 5000));
+    EXPECT_EQ(delayLocks(), 1);
+    events.tick();
+    QTest::qWait(100);
+    EXPECT_EQ(asked().size(), 2u) << "a lock that stands is not asked for again";
+
+    harness.stopMocks();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !events.holdsSleepDelay(); }, 5000));
+    ASSERT_TRUE(harness.startLogind());
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return events.holdsSleepDelay() && delayLocks() == 1; }, 5000));
+    EXPECT_EQ(recorder.changes + recorder.sleeps, 0);
 }
 
 // A mount in a private mount namespace of this process is reported through the mount table.

@@ -126,22 +126,40 @@ TEST_F(AssertionsTest, RefusedDisplayHoldDropsSystemHold) {
     EXPECT_EQ(takeCalls(), (Calls{"create PreventUserIdleSystemSleep " + reading + " -> 102"}));
 }
 
-// Sleeping again releases display before system and clears the reason.
-TEST_F(AssertionsTest, AwakeFalseReleasesDisplayFirst) {
+// Sleeping again, or destroying the holder, releases display before system and clears the reason.
+TEST_F(AssertionsTest, AwakeFalseAndDestructionReleaseDisplayFirst) {
     ASSERT_FALSE(holder->apply(true, true, reading));
     takeCalls();
     EXPECT_FALSE(holder->apply(false, true, reading));
     EXPECT_EQ(takeCalls(), (Calls{"release 102", "release 101"}));
     EXPECT_EQ(holder->reason(), "");
     EXPECT_EQ(holder->system(), 0u);
-}
 
-// Destroying the holder releases what it holds, display first.
-TEST_F(AssertionsTest, DestructionReleasesDisplayThenSystem) {
     ASSERT_FALSE(holder->apply(true, true, reading));
     takeCalls();
     holder.reset();
-    EXPECT_EQ(takeCalls(), (Calls{"release 102", "release 101"}));
+    EXPECT_EQ(takeCalls(), (Calls{"release 104", "release 103"}));
+}
+
+// The same request again after the service dropped a hold releases both and takes them afresh;
+// when that fails, nothing is held and the failure is reported.
+TEST_F(AssertionsTest, DroppedHoldIsTakenAgain) {
+    ASSERT_FALSE(holder->apply(true, true, reading));
+    takeCalls();
+    log->lost = {102};
+    EXPECT_FALSE(holder->apply(true, true, reading));
+    EXPECT_EQ(takeCalls(), (Calls{"release 102", "release 101",
+                                  "create PreventUserIdleSystemSleep " + reading + " -> 103",
+                                  "create PreventUserIdleDisplaySleep " + reading + " -> 104"}));
+    EXPECT_EQ(holder->system(), 103u);
+
+    log->lost = {103};
+    log->statuses = {-1};
+    const auto error = holder->apply(true, true, reading);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, -1);
+    EXPECT_EQ(holder->system(), 0u);
+    EXPECT_EQ(holder->reason(), "");
 }
 
 // A backend that claims success without a handle is treated as a refusal, never as identifier 0
@@ -154,6 +172,7 @@ public:
     }
     void release(std::uint32_t) override {}
     std::string holderName(std::uint32_t) const override { return {}; }
+    bool holds(std::uint32_t) const override { return false; }
 };
 
 TEST(AssertionsContract, SuccessWithoutHandleIsAFailure) {

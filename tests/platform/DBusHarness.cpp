@@ -136,11 +136,14 @@ bool DBusHarness::startMock(Bus bus, const QString& name, const QString& path,
                      name);
 }
 
-bool DBusHarness::startTemplate(Bus bus, const QString& templateName, const QString& name) {
-    return spawnMock(bus,
-                     {bus == Bus::System ? QStringLiteral("--system") : QStringLiteral("--session"),
-                      QStringLiteral("--template"), templateName},
-                     name);
+bool DBusHarness::startTemplate(Bus bus, const QString& templateName, const QString& name,
+                                const QString& parameters) {
+    QStringList arguments{bus == Bus::System ? QStringLiteral("--system")
+                                             : QStringLiteral("--session"),
+                          QStringLiteral("--template"), templateName};
+    if (!parameters.isEmpty())
+        arguments << QStringLiteral("--parameters") << parameters;
+    return spawnMock(bus, arguments, name);
 }
 
 bool DBusHarness::spawnMock(Bus bus, const QStringList& arguments, const QString& name) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QString>
@@ -11,13 +12,15 @@
 
 namespace wakeward::test {
 
-// Whether `predicate` holds within `milliseconds`, asking every 50 ms.
+// Whether `predicate` holds within `milliseconds`, asking every 50 ms; bus signals are delivered
+// in between.
 template <class Predicate> bool eventually(Predicate predicate, int milliseconds = 10000) {
     const QDeadlineTimer deadline(milliseconds);
     while (!deadline.hasExpired()) {
         if (predicate())
             return true;
         QThread::msleep(50);
+        QCoreApplication::processEvents();
     }
     return predicate();
 }
@@ -45,8 +48,10 @@ public:
 
     /// Starts a plain mock owning name with one object; returns once the name is owned.
     bool startMock(Bus bus, const QString& name, const QString& path, const QString& interface);
-    /// Starts a dbusmock template (for example "logind"); returns once name is owned.
-    bool startTemplate(Bus bus, const QString& templateName, const QString& name);
+    /// Starts a dbusmock template (for example "logind") with its JSON parameters, if any; returns
+    /// once name is owned.
+    bool startTemplate(Bus bus, const QString& templateName, const QString& name,
+                       const QString& parameters = QString());
     /// Adds a method to a mock object; code sets ret, sees args and self.
     bool addMethod(Bus bus, const QString& name, const QString& path, const QString& interface,
                    const QString& method, const QString& inSignature, const QString& outSignature,

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ public:
         std::uint32_t nextHandle = 100;
         // Statuses for the coming creations, oldest first; 0 (success) when empty.
         std::deque<std::int32_t> statuses;
+        // Handles whose service has dropped them, as if it had quit.
+        std::set<std::uint32_t> lost;
     };
 
     explicit FakePowerBackend(std::shared_ptr<Log> log) : m_log(std::move(log)) {}
@@ -42,6 +45,8 @@ public:
     std::string holderName(std::uint32_t handle) const override {
         return "fake " + std::to_string(handle);
     }
+
+    bool holds(std::uint32_t handle) const override { return m_log->lost.count(handle) == 0; }
 
 private:
     std::shared_ptr<Log> m_log;

@@ -5,10 +5,12 @@
 #include "platform/InhibitorReport.h"
 
 #include <QDBusArgument>
+#include <QDBusVariant>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace wakeward {
@@ -58,9 +60,11 @@ protected:
     }
     void startPowerManagement() { startCookieService(pmName, pmPath, pmInterface, 7); }
     void startScreenSaver() { startCookieService(ssName, ssPath, ssName, 9); }
-    void startPortal() {
+    // response: the code the portal answers each inhibition with later, "null" for no answer.
+    void startPortal(const QString& response = QStringLiteral("0")) {
         ASSERT_TRUE(bus.startTemplate(Bus::Session, QStringLiteral(WAKEWARD_PORTAL_TEMPLATE),
-                                      portalName));
+                                      portalName,
+                                      QStringLiteral("{\"response\": %1}").arg(response)));
     }
     void startLogind() {
         ASSERT_TRUE(bus.startLogind());
@@ -170,6 +174,142 @@ TEST_F(LinuxPowerBackendTest, PortalAlone) {
     EXPECT_TRUE(
         calls(portalName, QStringLiteral("/org/freedesktop/portal/desktop/request/1_1/t8"), "Close")
             .empty());
+}
+
+// The portal answers Inhibit before its backend has acted; only the Response on the request
+// decides. An answer of 0 holds, a non-zero one is a refusal, and none at all (older portals)
+// counts as held once the bound has passed.
+TEST_F(LinuxPowerBackendTest, PortalResponseDecides) {
+    struct Row {
+        const char* response;
+        std::int32_t status;
+    };
+    for (const Row row : {Row{"0", 0}, Row{"2", LinuxPowerBackend::ServiceError}, Row{"null", 0}}) {
+        SCOPED_TRACE(row.response);
+        startPortal(QString::fromLatin1(row.response));
+        auto power = backend(500);
+        std::uint32_t handle = 0;
+        EXPECT_EQ(power->create(Type::PreventUserIdleSystemSleep, holdName, handle), row.status);
+        EXPECT_EQ(handle != 0, row.status == 0);
+        EXPECT_EQ(calls(portalName, portalPath, "Inhibit").size(), 1u);
+        bus.stopMocks();
+    }
+}
+
+// A service that is there but refuses hands the hold to the next one of the chain; when every one
+// refuses, the last refusal is reported.
+TEST_F(LinuxPowerBackendTest, RefusalFallsThroughTheChain) {
+    const QString refuse = QStringLiteral(
+        "raise dbus.exceptions.DBusException('no', name='org.freedesktop.DBus.Error.Failed')");
+    struct Row {
+        const char* what;
+        Type type;
+        std::function<void()> start;
+        std::int32_t status;
+        std::optional<LinuxPowerBackend::Service> holder;
+    };
+    const std::vector<Row> rows = {
+        {"failing portal, logind", Type::PreventUserIdleSystemSleep,
+         [&] {
+             startPortal(QStringLiteral("2"));
+             startLogind();
+         },
+         0, LinuxPowerBackend::Service::Logind},
+        {"refusing GNOME, power management", Type::PreventUserIdleSystemSleep,
+         [&] {
+             startGnome(refuse);
+             startPowerManagement();
+         },
+         0, LinuxPowerBackend::Service::PowerManagement},
+        {"refusing GNOME, screen saver", Type::PreventUserIdleDisplaySleep,
+         [&] {
+             startGnome(refuse);
+             startScreenSaver();
+         },
+         0, LinuxPowerBackend::Service::ScreenSaver},
+        {"refusing GNOME, failing portal", Type::PreventUserIdleSystemSleep,
+         [&] {
+             startGnome(refuse);
+             startPortal(QStringLiteral("2"));
+         },
+         LinuxPowerBackend::ServiceError, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.start();
+        auto power = backend();
+        std::uint32_t handle = 0;
+        EXPECT_EQ(power->create(row.type, holdName, handle), row.status);
+        EXPECT_EQ(power->serviceOf(handle), row.holder);
+        if (row.holder == LinuxPowerBackend::Service::Logind) {
+            EXPECT_EQ(power->holderName(handle), "logind idle lock");
+            const auto locks = logindLocks();
+            ASSERT_EQ(locks.size(), 1u);
+            EXPECT_EQ(locks[0].what, "idle");
+        }
+        power.reset();
+        bus.stopMocks();
+    }
+}
+
+// A hold its service drops (the service quits or restarts, or the portal reports a failure late)
+// stops counting, and the holder's next identical request takes it afresh from the service now
+// there, without sending the old cookie to the new instance.
+TEST_F(LinuxPowerBackendTest, DroppedHoldIsTakenAgain) {
+    const QString requestPath = QStringLiteral("/org/freedesktop/portal/desktop/request/1_1/t4");
+    struct Row {
+        const char* what;
+        std::function<void()> start;
+        std::function<void()> drop;
+        std::function<void()> check;
+    };
+    const std::vector<Row> rows = {
+        {"GNOME restarts", [&] { startGnome(); },
+         [&] {
+             bus.stopMocks();
+             startGnome();
+         },
+         [&] {
+             EXPECT_EQ(calls(gnomeName, gnomePath, "Inhibit").size(), 1u);
+             EXPECT_TRUE(calls(gnomeName, gnomePath, "Uninhibit").empty());
+         }},
+        {"logind restarts", [&] { startLogind(); },
+         [&] {
+             bus.stopMocks();
+             startLogind();
+         },
+         [&] { EXPECT_EQ(logindLocks().size(), 1u); }},
+        {"portal fails late", [&] { startPortal(QStringLiteral("null")); },
+         [&] {
+             bus.call(Bus::Session, portalName, requestPath,
+                      QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"),
+                      {QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"),
+                       QStringLiteral("ua{sv}"),
+                       QVariant::fromValue(QVariantList{
+                           QVariant::fromValue(QDBusVariant(2u)),
+                           QVariant::fromValue(QDBusVariant(QVariantMap()))})});
+         },
+         [&] { EXPECT_EQ(calls(portalName, portalPath, "Inhibit").size(), 2u); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.start();
+        auto owned = backend(500);
+        LinuxPowerBackend* power = owned.get();
+        Assertions holder(std::move(owned));
+        ASSERT_FALSE(holder.apply(true, false, holdName));
+        const std::uint32_t first = holder.system();
+        EXPECT_TRUE(power->holds(first));
+
+        row.drop();
+        EXPECT_TRUE(test::eventually([&] { return !power->holds(first); }));
+        EXPECT_FALSE(holder.apply(true, false, holdName));
+        EXPECT_NE(holder.system(), first);
+        EXPECT_TRUE(power->holds(holder.system()));
+        row.check();
+        holder.release();
+        bus.stopMocks();
+    }
 }
 
 // The portal is often not running until asked: a bus that can start it on demand counts as
@@ -296,7 +436,8 @@ TEST_F(LinuxPowerBackendTest, DisplayRefusalReleasesSystemHold) {
 }
 
 // A service that does not answer within the bound gives -3. The connection that asked is closed, so
-// a grant the service makes later dies with it; a later hold works on a fresh connection.
+// a grant the service makes later dies with it; the rest of the chain is asked on a fresh one, and
+// so is a later hold.
 TEST_F(LinuxPowerBackendTest, SilentServiceTimesOut) {
     startGnome(QStringLiteral("self.n = getattr(self, 'n', 0) + 1\n"
                               "if self.n == 1:\n"
@@ -317,8 +458,8 @@ TEST_F(LinuxPowerBackendTest, SilentServiceTimesOut) {
     EXPECT_EQ(power->create(Type::PreventUserIdleSystemSleep, holdName, handle),
               LinuxPowerBackend::ServiceTimeout);
     EXPECT_EQ(handle, 0u);
-    test::eventually([&] { return clients() == before; }, 5000);
-    EXPECT_EQ(clients(), before);
+    test::eventually([&] { return clients() == before + 1; }, 5000);
+    EXPECT_EQ(clients(), before + 1);
     ASSERT_EQ(power->create(Type::PreventUserIdleSystemSleep, holdName, handle), 0);
     power->release(handle);
     EXPECT_EQ(calls(gnomeName, gnomePath, "Uninhibit"), (std::vector<QVariantList>{{42u}}));
