@@ -349,6 +349,9 @@ void Model::refreshSignals(bool forceExpensive) {
 }
 
 void Model::refresh() {
+    // The observers retry what they could not set up before (the sleep delay lock).
+    if (m_events)
+        m_events->tick();
     refreshSignals(false);
     decide();
 }

@@ -90,6 +90,7 @@ public:
         Handlers handlers;
         bool started = false;
         std::optional<std::string> watched;
+        int ticks = 0;
 
         void changed() const { handlers.changed(); }
         void aboutToSleep() const { handlers.aboutToSleep(); }
@@ -102,6 +103,7 @@ public:
     }
     void watchApplication(const std::string& identifier) override { m_state->watched = identifier; }
     void stopWatchingApplication() override { m_state->watched.reset(); }
+    void tick() override { ++m_state->ticks; }
 
 private:
     std::shared_ptr<State> m_state;

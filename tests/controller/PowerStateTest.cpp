@@ -31,6 +31,15 @@ TEST(PowerState, RepeatedHoldWritesOneStart) {
     EXPECT_EQ(rig.store().load<std::optional<Instant>>("activeSession")->value(), started);
     EXPECT_EQ(rig.power->calls.back(),
               "create PreventUserIdleSystemSleep Wakeward \u2022 Rule: Plugged in -> 101");
+
+    // A hold its service dropped is taken again at the next pass, still as the same hold.
+    rig.power->lost.insert(101);
+    model->refresh();
+    EXPECT_EQ(rig.creations(), 2);
+    EXPECT_TRUE(model->active());
+    EXPECT_EQ(model->started(), started);
+    EXPECT_EQ(records(*model, "Started").size(), 1u);
+    EXPECT_EQ(rig.events->ticks, 3) << "every pass lets the observers retry what failed";
 }
 
 // A new reason while holding ends one hold and starts the next, with a notification between.
