@@ -143,6 +143,10 @@ void markDestructive(QPushButton* button) {
     button->setPalette(palette);
 }
 
+QString literalButtonText(const QString& name) {
+    return QString(name).replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
 QFont scaledFont(const QWidget* widget, qreal scale, bool bold) {
     QFont font = widget->font();
     font.setPointSizeF(font.pointSizeF() * scale);

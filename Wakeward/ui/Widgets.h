@@ -104,6 +104,10 @@ template <class E> void selectCase(QComboBox* picker, E value) {
     picker->setCurrentIndex(picker->findData(static_cast<int>(value)));
 }
 
+// A user-given name as the text of a button, action or menu item: an "&" there would
+// otherwise mark a keyboard accelerator and vanish.
+QString literalButtonText(const QString& name);
+
 // The widget's font scaled by `scale`, bold when asked.
 QFont scaledFont(const QWidget* widget, qreal scale, bool bold);
 

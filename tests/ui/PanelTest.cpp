@@ -1,6 +1,8 @@
 #include "ModelRig.h"
 #include "ui/Panel.h"
+#include "ui/Widgets.h"
 
+#include <QKeySequence>
 #include <QPushButton>
 #include <QtTest>
 
@@ -22,8 +24,12 @@ private slots:
         for (int i = 1; i <= 8; ++i)
             profiles.push_back(Profile("P" + std::to_string(i)));
         profiles[1].favourite = false;
+        // A name is shown as written: "&" marks no accelerator.
+        profiles[3].name = "R&D build";
         model->setProfiles(profiles);
-        QCOMPARE(panel.favouriteLabels(), QStringList({"P1", "P3", "P4", "P5", "P6", "P7"}));
+        QCOMPARE(panel.favouriteLabels(), QStringList({"P1", "P3", "R&D build", "P5", "P6", "P7"}));
+        for (QPushButton* button : panel.findChildren<QPushButton*>())
+            QVERIFY2(QKeySequence::mnemonic(button->text()).isEmpty(), qPrintable(button->text()));
 
         for (Profile& profile : profiles)
             profile.favourite = false;
@@ -39,6 +45,12 @@ private slots:
         model->setMinutes(5);
         Panel panel(*model, {});
         QCOMPARE(panel.primaryButton()->text(), QStringLiteral("Start 60 minutes"));
+        // The main button is emphasised as every primary button is.
+        QPushButton primary;
+        emphasise(&primary);
+        QCOMPARE(panel.primaryButton()->palette().color(QPalette::Button),
+                 primary.palette().color(QPalette::Button));
+        QCOMPARE(panel.primaryButton()->font().bold(), true);
         panel.primaryButton()->click();
         QCOMPARE(model->mode(), SessionMode::duration);
         QCOMPARE(model->minutes(), 60.0);
