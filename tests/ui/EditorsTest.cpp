@@ -1,4 +1,5 @@
 #include "UiRig.h"
+#include "ui/LocalTime.h"
 #include "ui/ProfileEditor.h"
 #include "ui/RuleEditor.h"
 #include "ui/RulesPage.h"
@@ -15,8 +16,10 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTimeZone>
 #include <QToolButton>
 #include <QtTest>
+#include <cmath>
 
 using namespace wakeward;
 using test::DashboardRig;
@@ -292,6 +295,25 @@ private slots:
         editor.endPicker()->setDateTime(editor.startPicker()->dateTime().addDays(1));
         QVERIFY(editor.saveButton()->isEnabled());
         QCOMPARE(editor.schedule().end - editor.schedule().start, 86400.0);
+
+        // The pickers choose whole minutes: a schedule made at 18:19:47.4996 keeps no seconds,
+        // and an end chosen equal to the start is refused.
+        const Instant made =
+            fromLocalFields(QDateTime(QDate(2027, 1, 4), QTime(18, 19, 47), QTimeZone::utc()),
+                            calendar);
+        Schedule odd(made + 0.4996);
+        odd.recurring = false;
+        ScheduleEditor oneOff(odd, ui.time());
+        for (Instant each : {oneOff.schedule().start, oneOff.schedule().end})
+            QCOMPARE(std::fmod(each.unix(), 60.0), 0.0);
+        QCOMPARE(oneOff.startPicker()->time(), QTime(18, 19));
+        QVERIFY(oneOff.saveButton()->isEnabled());
+        oneOff.endPicker()->setDateTime(oneOff.startPicker()->dateTime());
+        QVERIFY(!oneOff.saveButton()->isEnabled());
+        oneOff.endPicker()->setCurrentSection(QDateTimeEdit::MinuteSection);
+        oneOff.endPicker()->stepBy(1);
+        QVERIFY(oneOff.saveButton()->isEnabled());
+        QCOMPARE(oneOff.schedule().end - oneOff.schedule().start, 60.0);
     }
 
     // Weekday toggles are labelled Sunday first, add a day once, keep the order of switching
