@@ -47,6 +47,37 @@ Schedule recurringAt(const Calendar& calendar, Instant now, int startHour, int e
     return schedule;
 }
 
+// Rows of a shown sheet that are squeezed below the height they need or overlap another.
+QStringList crowding(QDialog& sheet) {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    QStringList found;
+    QList<QWidget*> rows;
+    for (QWidget* child : sheet.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (child->isVisible() && !child->isWindow())
+            rows << child;
+    const auto describe = [](const QWidget* row) {
+        return QStringLiteral("%1 \"%2\"")
+            .arg(QString::fromLatin1(row->metaObject()->className()),
+                 row->accessibleName().isEmpty() ? row->property("text").toString()
+                                                 : row->accessibleName());
+    };
+    for (QWidget* row : rows) {
+        const int needed = row->hasHeightForWidth()
+                               ? row->heightForWidth(row->width())
+                               : std::max(row->minimumSizeHint().height(), row->minimumHeight());
+        if (row->height() < needed)
+            found << QStringLiteral("%1 is %2 px tall, needs %3")
+                         .arg(describe(row))
+                         .arg(row->height())
+                         .arg(needed);
+        for (QWidget* other : rows)
+            if (row < other && row->geometry().intersects(other->geometry()))
+                found << describe(row) + QStringLiteral(" overlaps ") + describe(other);
+    }
+    return found;
+}
+
 } // namespace
 
 class EditorsTest : public QObject {
@@ -314,6 +345,34 @@ private slots:
         oneOff.endPicker()->stepBy(1);
         QVERIFY(oneOff.saveButton()->isEnabled());
         QCOMPARE(oneOff.schedule().end - oneOff.schedule().start, 60.0);
+    }
+
+    // A shown sheet fits itself again whenever rows appear, vanish or grow.
+    void sheetsRefitTheirContent() {
+        DashboardRig ui;
+        Schedule once(ui.rig.time->now);
+        once.recurring = false;
+        ScheduleEditor schedule(once, ui.time());
+        schedule.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&schedule));
+        QCOMPARE(crowding(schedule), QStringList());
+        for (int i = 0; i < 2; ++i) {
+            schedule.recurringSwitch()->click();
+            QCOMPARE(crowding(schedule), QStringList());
+        }
+
+        Rule rule;
+        rule.conditions = {Condition(SignalKind::runningApp, "rsync"),
+                           Condition(SignalKind::ac, "")};
+        RuleEditor editor(rule, *ui.model);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QCOMPARE(crowding(editor), QStringList());
+        editor.testButton()->click();
+        QVERIFY(editor.traceLabel()->text().count('\n') >= 2);
+        QCOMPARE(crowding(editor), QStringList());
+        editor.signalsToggle()->click();
+        QCOMPARE(crowding(editor), QStringList());
     }
 
     // Weekday toggles are labelled Sunday first, add a day once, keep the order of switching
