@@ -61,7 +61,7 @@ App::App(Model& model, bool background, QObject* parent) : QObject(parent), m_mo
                            fenmarch::wakewardTourSteps());
     model.setFileDialogs(std::make_unique<QtFileDialogs>(m_window.get()));
     connect(m_window.get(), &MainWindow::quitRequested, this, &App::quitRequested);
-    applyAppearance(*m_window, storedAppearance());
+    applyAppearance(storedAppearance());
 
     // On Wayland the compositor places windows, so the panel is a small ordinary window there.
     m_panelWindow = std::make_unique<QWidget>(nullptr, onWayland() ? Qt::Window : Qt::Popup);

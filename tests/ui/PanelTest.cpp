@@ -1,8 +1,10 @@
 #include "ModelRig.h"
+#include "ui/Icons.h"
 #include "ui/Panel.h"
 #include "ui/Widgets.h"
 
 #include <QKeySequence>
+#include <QPainter>
 #include <QPushButton>
 #include <QtTest>
 
@@ -79,6 +81,29 @@ private slots:
         (*render)->click();
         QVERIFY(model->active());
         QCOMPARE(QString::fromStdString(model->reason()), QStringLiteral("Profile: Render"));
+    }
+
+    // Both tray symbols stand out (3:1, as any graphic must) on light and dark panels alike.
+    void traySymbolsReadOnAnyPanel_data() {
+        QTest::addColumn<bool>("active");
+        QTest::addColumn<QColor>("panel");
+        for (bool active : {false, true})
+            for (const QColor& panel : {QColor(Qt::white), QColor(0xf0, 0xf0, 0xf0),
+                                        QColor(0x20, 0x20, 0x20), QColor(Qt::black)})
+                QTest::addRow("%s on %s", active ? "active" : "idle", qPrintable(panel.name()))
+                    << active << panel;
+    }
+    void traySymbolsReadOnAnyPanel() {
+        QFETCH(bool, active);
+        QFETCH(QColor, panel);
+        QImage shown(22, 22, QImage::Format_RGB32);
+        shown.fill(panel);
+        QPainter(&shown).drawPixmap(0, 0, stateIcon(active).pixmap(22, 22));
+        double best = 1;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                best = std::max(best, contrastRatio(shown.pixelColor(x, y), panel));
+        QVERIFY2(best >= 3.0, qPrintable(QString::number(best)));
     }
 };
 
