@@ -1,11 +1,13 @@
 #include "ModelRig.h"
 #include "ui/Icons.h"
 #include "ui/Panel.h"
+#include "ui/TrayWatcher.h"
 #include "ui/Widgets.h"
 
 #include <QKeySequence>
 #include <QPainter>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QtTest>
 
 using namespace wakeward;
@@ -104,6 +106,47 @@ private slots:
             for (int x = 0; x < shown.width(); ++x)
                 best = std::max(best, contrastRatio(shown.pixelColor(x, y), panel));
         QVERIFY2(best >= 3.0, qPrintable(QString::number(best)));
+    }
+
+    // With no tray at start, the watcher looks again until one appears, reports it once and
+    // stops; a tray host that announces itself is looked for at once.
+    void trayIsAwaited() {
+        bool there = false;
+        int checks = 0;
+        TrayWatcher polled(
+            [&] {
+                ++checks;
+                return there;
+            },
+            std::chrono::milliseconds(10));
+        QSignalSpy appeared(&polled, &TrayWatcher::appeared);
+        QVERIFY(!polled.found());
+        QVERIFY(polled.polling());
+        QTRY_VERIFY(checks >= 3);
+        QCOMPARE(appeared.count(), 0);
+        there = true;
+        QTRY_COMPARE(appeared.count(), 1);
+        QVERIFY(polled.found());
+        QVERIFY(!polled.polling());
+        const int seen = checks;
+        polled.check();
+        QTest::qWait(30);
+        QCOMPARE(checks, seen);
+        QCOMPARE(appeared.count(), 1);
+
+        there = false;
+        TrayWatcher announced([&] { return there; }, std::chrono::milliseconds(0));
+        QSignalSpy announcedSpy(&announced, &TrayWatcher::appeared);
+        QVERIFY(!announced.polling());
+        announced.check();
+        QCOMPARE(announcedSpy.count(), 0);
+        there = true;
+        announced.check();
+        QCOMPARE(announcedSpy.count(), 1);
+
+        TrayWatcher present([] { return true; }, std::chrono::milliseconds(10));
+        QVERIFY(present.found());
+        QVERIFY(!present.polling());
     }
 };
 
