@@ -9,9 +9,14 @@
 #include "ui/MainWindow.h"
 #include "ui/Panel.h"
 #include "ui/QtFileDialogs.h"
+#include "ui/TrayWatcher.h"
 
 #include <QApplication>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusServiceWatcher>
+#include <QDBusVariant>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
@@ -24,6 +29,28 @@ namespace {
 
 bool onWayland() {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+const QString notifierWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString notifierWatcherPath = QStringLiteral("/StatusNotifierWatcher");
+
+bool notifierHostRegistered() {
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        notifierWatcher, notifierWatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("Get"));
+    get << notifierWatcher << QStringLiteral("IsStatusNotifierHostRegistered");
+    get.setAutoStartService(false);
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, 1000);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
+}
+
+// Qt decides once per process whether a StatusNotifierItem host exists and never asks again.
+// On Wayland no XEmbed tray can stand in, so Qt is asked only once a host has registered.
+bool trayAvailable() {
+    if (onWayland() && !notifierHostRegistered())
+        return false;
+    return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 // Keeps the panel inside the screen that holds `anchor`.
@@ -61,7 +88,7 @@ App::App(Model& model, bool background, QObject* parent) : QObject(parent), m_mo
                            fenmarch::wakewardTourSteps());
     model.setFileDialogs(std::make_unique<QtFileDialogs>(m_window.get()));
     connect(m_window.get(), &MainWindow::quitRequested, this, &App::quitRequested);
-    applyAppearance(*m_window, storedAppearance());
+    applyAppearance(storedAppearance());
 
     // On Wayland the compositor places windows, so the panel is a small ordinary window there.
     m_panelWindow = std::make_unique<QWidget>(nullptr, onWayland() ? Qt::Window : Qt::Popup);
@@ -81,23 +108,41 @@ App::App(Model& model, bool background, QObject* parent) : QObject(parent), m_mo
     m_panel = new Panel(model, actions, m_panelWindow.get());
     layout->addWidget(m_panel);
 
-    const bool trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
-    if (trayAvailable) {
-        m_tray = new QSystemTrayIcon(this);
-        m_trayMenu = std::make_unique<QMenu>();
-        m_trayMenu->addAction(QStringLiteral("Open app"), this, &App::activate);
-        m_trayMenu->addAction(QStringLiteral("Quit Wakeward"), this, &App::quitRequested);
-        m_tray->setContextMenu(m_trayMenu.get());
-        connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
-            if (why == QSystemTrayIcon::Trigger)
-                togglePanel();
-        });
-        connect(&model, &Model::activeChanged, this, &App::refreshTray);
-        refreshTray();
-        m_tray->show();
+    // Only XEmbed trays need looking for; a StatusNotifierItem host announces itself.
+    m_trayWatcher = new TrayWatcher(&trayAvailable,
+                                    onWayland() ? std::chrono::seconds(0) : std::chrono::seconds(5),
+                                    this);
+    const bool trayFound = m_trayWatcher->found();
+    if (trayFound) {
+        createTray();
+    } else {
+        connect(m_trayWatcher, &TrayWatcher::appeared, this, &App::createTray);
+        auto* names = new QDBusServiceWatcher(notifierWatcher, QDBusConnection::sessionBus(),
+                                              QDBusServiceWatcher::WatchForRegistration,
+                                              m_trayWatcher);
+        connect(names, &QDBusServiceWatcher::serviceRegistered, m_trayWatcher,
+                &TrayWatcher::check);
+        QDBusConnection::sessionBus().connect(notifierWatcher, notifierWatcherPath, notifierWatcher,
+                                              QStringLiteral("StatusNotifierHostRegistered"),
+                                              m_trayWatcher, SLOT(check()));
     }
-    if (!background || !trayAvailable)
+    if (!background || !trayFound)
         activate();
+}
+
+void App::createTray() {
+    m_tray = new QSystemTrayIcon(this);
+    m_trayMenu = std::make_unique<QMenu>();
+    m_trayMenu->addAction(QStringLiteral("Open app"), this, &App::activate);
+    m_trayMenu->addAction(QStringLiteral("Quit Wakeward"), this, &App::quitRequested);
+    m_tray->setContextMenu(m_trayMenu.get());
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
+        if (why == QSystemTrayIcon::Trigger)
+            togglePanel();
+    });
+    connect(&m_model, &Model::activeChanged, this, &App::refreshTray);
+    refreshTray();
+    m_tray->show();
 }
 
 App::~App() = default;

@@ -13,6 +13,7 @@ class LoginItem;
 class MainWindow;
 class Model;
 class Panel;
+class TrayWatcher;
 
 // The desktop shell: the tray icon with its panel and the main window, all built on the one
 // controller. Created only when there is a display.
@@ -36,6 +37,7 @@ signals:
     void quitRequested();
 
 private:
+    void createTray();
     void togglePanel();
     void refreshTray();
 
@@ -45,6 +47,8 @@ private:
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<QWidget> m_panelWindow;
     Panel* m_panel = nullptr;
+    // Watches for a tray until one appears; the window stands in meanwhile.
+    TrayWatcher* m_trayWatcher = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
     std::unique_ptr<QMenu> m_trayMenu;
 };

@@ -4,15 +4,36 @@
 
 #include <QCheckBox>
 #include <QDialog>
+#include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <wakeward/Text.h>
 
 namespace wakeward {
+
+namespace {
+
+// Refits a shown sheet after its layout has taken in a change of content.
+class Refit : public QObject {
+public:
+    explicit Refit(QDialog* dialog) : QObject(dialog) { dialog->installEventFilter(this); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* dialog = static_cast<QDialog*>(watched);
+        if ((event->type() == QEvent::LayoutRequest && dialog->isVisible()) ||
+            event->type() == QEvent::Show)
+            EditorFrame::refit(dialog);
+        return false;
+    }
+};
+
+} // namespace
 
 EditorFrame::EditorFrame(QDialog* dialog, const QString& title) {
     dialog->setWindowTitle(title);
@@ -25,6 +46,24 @@ EditorFrame::EditorFrame(QDialog* dialog, const QString& title) {
     auto* heading = new QLabel(title, dialog);
     heading->setFont(scaledFont(dialog, 1.3, true));
     layout->addWidget(heading);
+    new Refit(dialog);
+}
+
+void EditorFrame::refit(QDialog* dialog) {
+    QLayout* layout = dialog->layout();
+    if (!layout)
+        return;
+    layout->activate();
+    const int width = std::max(dialog->width(), layout->totalMinimumSize().width());
+    int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(width)
+                                             : layout->totalSizeHint().height();
+    if (const QScreen* screen = dialog->screen())
+        height = std::min(height, screen->availableGeometry().height());
+    height = std::max(height, layout->totalMinimumSize().height());
+    if (dialog->minimumHeight() != height)
+        dialog->setMinimumHeight(height);
+    if (dialog->size() != QSize(width, height))
+        dialog->resize(width, height);
 }
 
 void EditorFrame::finish(QDialog* dialog, const QString& saveText) {

@@ -21,13 +21,18 @@ struct EditorFrame {
     QPushButton* cancel = nullptr;
     QPushButton* save = nullptr;
 
-    // Lays out the title; the caller adds the fields, then calls `finish`.
+    // Lays out the title; the caller adds the fields, then calls `finish`. The sheet fits
+    // itself again whenever rows appear, vanish or grow while it is shown.
     EditorFrame(QDialog* dialog, const QString& title);
     // Adds the button row with the save button's text.
     void finish(QDialog* dialog, const QString& saveText);
 
     // Adds a check box below the fields that shows `field` and writes its changes back.
     QCheckBox* addSwitch(QDialog* dialog, const QString& text, bool& field);
+
+    // Fits the sheet to its content: wrapped text needs the height that the sheet's width
+    // asks for, which a sheet's minimum size does not account for.
+    static void refit(QDialog* dialog);
 
     // A form laid out as the sheets' forms are.
     static QFormLayout* form();

@@ -58,6 +58,7 @@ Panel::Panel(Model& model, Actions actions, QWidget* parent)
     auto* buttons = new QHBoxLayout;
     m_primary = new QPushButton(this);
     m_primary->setDefault(true);
+    emphasise(m_primary);
     auto* open = new QPushButton(QStringLiteral("Open app"), this);
     buttons->addWidget(m_primary);
     buttons->addWidget(open);
@@ -122,7 +123,7 @@ QStringList Panel::favouriteLabels() const {
     QStringList labels;
     for (int i = 0; i < m_favourites->count(); ++i)
         if (auto* button = qobject_cast<QPushButton*>(m_favourites->itemAt(i)->widget()))
-            labels << button->text();
+            labels << button->text().replace(QLatin1String("&&"), QLatin1String("&"));
     return labels;
 }
 
@@ -177,7 +178,8 @@ void Panel::refreshFavourites() {
             continue;
         if (shown++ == maxFavourites)
             break;
-        auto* button = new QPushButton(QString::fromStdString(profile.name), this);
+        auto* button =
+            new QPushButton(literalButtonText(QString::fromStdString(profile.name)), this);
         button->setFlat(true);
         button->setStyleSheet(QStringLiteral("text-align: left"));
         const Uuid id = profile.id;

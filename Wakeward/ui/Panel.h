@@ -26,7 +26,7 @@ public:
 
     Panel(Model& model, Actions actions, QWidget* parent = nullptr);
 
-    // Labels of the favourite buttons, in order (for tests and accessibility).
+    // The names the favourite buttons show, in order (for tests and accessibility).
     QStringList favouriteLabels() const;
     QPushButton* primaryButton() const { return m_primary; }
     QPushButton* pauseButton() const { return m_pause; }

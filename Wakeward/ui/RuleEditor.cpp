@@ -97,7 +97,11 @@ RuleEditor::RuleEditor(Rule rule, Model& model, QWidget* parent)
         refresh();
     });
     graceRow->addWidget(m_grace);
-    graceRow->addWidget(captionLabel(QStringLiteral("seconds • 0 to 300"), this));
+    QLabel* graceCaption = captionLabel(QStringLiteral("seconds • 0 to 300"), this);
+    // Beside a field of its own height: wrapped, it would be squeezed against the field.
+    graceCaption->setWordWrap(false);
+    graceRow->addSpacing(6);
+    graceRow->addWidget(graceCaption);
     graceRow->addStretch(1);
     settings->addRow(QStringLiteral("Activation grace"), graceRow);
     m_enabled = new QCheckBox(QStringLiteral("Enable after saving"), this);

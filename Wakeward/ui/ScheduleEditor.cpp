@@ -15,12 +15,27 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <wakeward/Text.h>
 
 namespace wakeward {
 
+namespace {
+
+// The pickers show no seconds, so the times they choose are whole minutes: seconds kept from
+// the moment a schedule was made would show in its summary and let two times that look equal
+// differ.
+Instant wholeMinute(Instant instant) {
+    const double seconds = instant.unix();
+    return std::isfinite(seconds) ? Instant::fromUnix(std::floor(seconds / 60) * 60) : instant;
+}
+
+} // namespace
+
 ScheduleEditor::ScheduleEditor(Schedule schedule, TimeSource time, QWidget* parent)
     : QDialog(parent), m_schedule(std::move(schedule)), m_time(std::move(time)) {
+    m_schedule.start = wholeMinute(m_schedule.start);
+    m_schedule.end = wholeMinute(m_schedule.end);
     EditorFrame frame(this, QStringLiteral("Schedule"));
     auto* form = EditorFrame::form();
     m_name = EditorFrame::addTextField(this, form, QStringLiteral("Name"), m_schedule.name,
@@ -46,7 +61,7 @@ ScheduleEditor::ScheduleEditor(Schedule schedule, TimeSource time, QWidget* pare
         picker->setDateTime(localFields(field, m_time.calendar()));
         connect(picker, &QDateTimeEdit::dateTimeChanged, this,
                 [this, &field](const QDateTime& fields) {
-                    field = fromLocalFields(fields, m_time.calendar());
+                    field = wholeMinute(fromLocalFields(fields, m_time.calendar()));
                     refresh();
                 });
         return picker;

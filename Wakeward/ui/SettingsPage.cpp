@@ -169,7 +169,7 @@ int SettingsPage::nearest(double value, std::initializer_list<int> offered) {
 
 void SettingsPage::chooseAppearance(const QString& appearance) {
     storeAppearance(appearance);
-    applyAppearance(*window(), appearance);
+    applyAppearance(appearance);
 }
 
 void SettingsPage::refreshThreshold() {

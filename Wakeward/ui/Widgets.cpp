@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 namespace wakeward {
@@ -87,19 +88,68 @@ Card::Card(QWidget* parent) : QFrame(parent) {
 void Card::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QColor window = palette().color(QPalette::Window);
-    const QColor base = palette().color(QPalette::Base);
-    // A light card lies halfway to the text background; a dark one is lifted above the
-    // window, so that the darker fields and switches on it keep their contrast.
-    const QColor fill = window.lightness() < 128 ? window.lighter(118)
-                                                 : QColor((window.red() + base.red()) / 2,
-                                                          (window.green() + base.green()) / 2,
-                                                          (window.blue() + base.blue()) / 2);
     QColor border = palette().color(QPalette::WindowText);
     border.setAlphaF(0.12f);
     painter.setPen(QPen(border, 1));
-    painter.setBrush(fill);
+    painter.setBrush(cardFill(palette()));
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+    // A card that takes the keyboard focus (a link) shows where it is.
+    if (hasFocus()) {
+        painter.setPen(QPen(focusColour(palette()), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 8, 8);
+    }
+}
+
+double contrastRatio(const QColor& first, const QColor& second) {
+    const auto luminance = [](const QColor& colour) {
+        const auto channel = [](double value) {
+            return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
+               0.0722 * channel(colour.blueF());
+    };
+    const double a = luminance(first) + 0.05;
+    const double b = luminance(second) + 0.05;
+    return std::max(a, b) / std::min(a, b);
+}
+
+namespace {
+
+QColor mixed(const QColor& from, const QColor& to, double share) {
+    const auto mix = [share](double a, double b) { return a + (b - a) * share; };
+    return QColor::fromRgbF(static_cast<float>(mix(from.redF(), to.redF())),
+                            static_cast<float>(mix(from.greenF(), to.greenF())),
+                            static_cast<float>(mix(from.blueF(), to.blueF())));
+}
+
+} // namespace
+
+QColor withContrast(const QColor& colour, const QColor& towards,
+                    std::initializer_list<QColor> backgrounds, double ratio) {
+    for (int step = 0; step <= 40; ++step) {
+        const QColor candidate = mixed(colour, towards, step / 40.0);
+        if (std::all_of(backgrounds.begin(), backgrounds.end(), [&](const QColor& background) {
+                return contrastRatio(candidate, background) >= ratio;
+            }))
+            return candidate;
+    }
+    return towards;
+}
+
+QColor cardFill(const QPalette& palette) {
+    const QColor window = palette.color(QPalette::Window);
+    // A light card lies halfway to the text background; a dark one is lifted above the
+    // window, so that the darker fields and switches on it keep their contrast.
+    return window.lightness() < 128 ? window.lighter(118)
+                                    : mixed(window, palette.color(QPalette::Base), 0.5);
+}
+
+QColor focusColour(const QPalette& palette) {
+    const QColor window = palette.color(QPalette::Window);
+    // Visible against the window and a card alike (3:1, as for any control's outline).
+    return withContrast(palette.color(QPalette::Highlight), palette.color(QPalette::WindowText),
+                        {window, cardFill(palette)}, 3.0);
 }
 
 QLabel* captionLabel(const QString& text, QWidget* parent, bool secondary, qreal scale) {
@@ -114,16 +164,29 @@ QLabel* captionLabel(const QString& text, QWidget* parent, bool secondary, qreal
     return label;
 }
 
+namespace {
+const char accentedProperty[] = "wakewardAccented";
+} // namespace
+
+QColor accentColour() {
+    // White on it reads at 6:1.
+    return {0x28, 0x60, 0xc0};
+}
+
+bool isAccented(const QWidget* widget) {
+    return widget->property(accentedProperty).toBool();
+}
+
 void setAccented(QPushButton* button, bool accented) {
+    button->setProperty(accentedProperty, accented);
     if (!accented) {
         // An empty palette takes everything from the parent again.
         button->setPalette(QPalette());
         return;
     }
     QPalette palette = button->palette();
-    const QColor accent(0x28, 0x60, 0xc0);
     for (auto group : {QPalette::Active, QPalette::Inactive}) {
-        palette.setColor(group, QPalette::Button, accent);
+        palette.setColor(group, QPalette::Button, accentColour());
         palette.setColor(group, QPalette::ButtonText, Qt::white);
     }
     button->setPalette(palette);
@@ -141,6 +204,10 @@ void markDestructive(QPushButton* button) {
     for (auto group : {QPalette::Active, QPalette::Inactive})
         palette.setColor(group, QPalette::ButtonText, QColor(0xd9, 0x44, 0x3a));
     button->setPalette(palette);
+}
+
+QString literalButtonText(const QString& name) {
+    return QString(name).replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
 QFont scaledFont(const QWidget* widget, qreal scale, bool bold) {

@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QSignalBlocker>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 #include <wakeward/Records.h>
@@ -65,6 +66,17 @@ T* childInGroup(const std::vector<TitledGroup*>& groups, std::size_t index,
     return index < groups.size() ? groups[index]->findChild<T*>(name) : nullptr;
 }
 
+// The WCAG contrast ratio of two opaque colours, from 1 to 21.
+double contrastRatio(const QColor& first, const QColor& second);
+// `colour` moved toward `towards` just far enough to stand out from every background by
+// `ratio`; `towards` itself when no step is enough.
+QColor withContrast(const QColor& colour, const QColor& towards,
+                    std::initializer_list<QColor> backgrounds, double ratio);
+// What a card is filled with on a window of this palette.
+QColor cardFill(const QPalette& palette);
+// The ring that custom-drawn controls show while they have the keyboard focus.
+QColor focusColour(const QPalette& palette);
+
 // The rounded card behind a group's content.
 class Card : public QFrame {
     Q_OBJECT
@@ -83,6 +95,11 @@ QLabel* captionLabel(const QString& text, QWidget* parent, bool secondary = true
 void emphasise(QPushButton* button);
 // Draws the button in the accent colour, or as its neighbours again.
 void setAccented(QPushButton* button, bool accented);
+// Whether the widget is drawn in the accent colour; the application style fills it flat, as
+// the stock styles would lighten it below readable contrast for its white text.
+bool isAccented(const QWidget* widget);
+// The accent behind white text: emphasised buttons, selections, the step numbers.
+QColor accentColour();
 // An action that removes something, drawn in red.
 void markDestructive(QPushButton* button);
 
@@ -103,6 +120,10 @@ template <class E> void selectCase(QComboBox* picker, E value) {
     const QSignalBlocker blocker(picker);
     picker->setCurrentIndex(picker->findData(static_cast<int>(value)));
 }
+
+// A user-given name as the text of a button, action or menu item: an "&" there would
+// otherwise mark a keyboard accelerator and vanish.
+QString literalButtonText(const QString& name);
 
 // The widget's font scaled by `scale`, bold when asked.
 QFont scaledFont(const QWidget* widget, qreal scale, bool bold);

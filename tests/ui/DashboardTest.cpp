@@ -2,6 +2,7 @@
 #include "controller/FileDialogs.h"
 #include "ui/FenmarchHeader.h"
 #include "ui/FenmarchNavigationLabel.h"
+#include "ui/MainWindow.h"
 #include "ui/OverviewPage.h"
 #include "ui/ProfileEditor.h"
 #include "ui/ProfilesPage.h"
@@ -473,6 +474,48 @@ private slots:
         }
         for (FenmarchNavigationLabel* label : dashboard.findChildren<FenmarchNavigationLabel*>())
             QCOMPARE(label->accessibleName(), label->name());
+    }
+
+    // The window opens at 1100 by 780 only where that fits beside the desktop's panels and
+    // the title bar, and never shrinks below 950 by 660 unless the screen is smaller still.
+    void windowFitsTheScreen_data() {
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QSize>("minimum");
+        QTest::newRow("large") << QRect(0, 0, 1920, 1050) << QSize(1100, 780) << QSize(950, 660);
+        QTest::newRow("1366x768 under a top panel")
+            << QRect(0, 32, 1366, 736) << QSize(1100, 706) << QSize(950, 660);
+        QTest::newRow("1024x600") << QRect(0, 0, 1024, 600) << QSize(1024, 570) << QSize(950, 570);
+    }
+    void windowFitsTheScreen() {
+        QFETCH(QRect, available);
+        QFETCH(QSize, size);
+        QFETCH(QSize, minimum);
+        const MainWindow::Fit fit = MainWindow::fitted(available, QMargins(0, 30, 0, 0));
+        QCOMPARE(fit.size, size);
+        QCOMPARE(fit.minimum, minimum);
+    }
+
+    // Where the window was left, and at what size, is where it opens next time.
+    void windowGeometryIsRemembered() {
+        test::ModelRig rig;
+        auto model = rig.make();
+        const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+        QRect left;
+        {
+            MainWindow window(*model, new QWidget);
+            QVERIFY(room.contains(window.geometry()));
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            left = QRect(room.topLeft() + QPoint(2, 60), window.minimumSize() + QSize(0, 20));
+            QVERIFY(room.contains(left));
+            window.setGeometry(left);
+            QCOMPARE(window.geometry(), left);
+            window.close();
+        }
+        QVERIFY(QSettings().contains("windowGeometry"));
+        MainWindow again(*model, new QWidget);
+        QCOMPARE(again.geometry(), left);
     }
 
     // The Overview's headline follows the state and its button leads to Sessions.

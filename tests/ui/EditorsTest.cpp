@@ -1,4 +1,5 @@
 #include "UiRig.h"
+#include "ui/LocalTime.h"
 #include "ui/ProfileEditor.h"
 #include "ui/RuleEditor.h"
 #include "ui/RulesPage.h"
@@ -17,8 +18,10 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTimeZone>
 #include <QToolButton>
 #include <QtTest>
+#include <cmath>
 
 using namespace wakeward;
 using test::DashboardRig;
@@ -44,6 +47,37 @@ Schedule recurringAt(const Calendar& calendar, Instant now, int startHour, int e
     schedule.start = *calendar.nextOccurrence(startHour, 0, now);
     schedule.end = *calendar.nextOccurrence(endHour, 0, now);
     return schedule;
+}
+
+// Rows of a shown sheet that are squeezed below the height they need or overlap another.
+QStringList crowding(QDialog& sheet) {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    QStringList found;
+    QList<QWidget*> rows;
+    for (QWidget* child : sheet.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (child->isVisible() && !child->isWindow())
+            rows << child;
+    const auto describe = [](const QWidget* row) {
+        return QStringLiteral("%1 \"%2\"")
+            .arg(QString::fromLatin1(row->metaObject()->className()),
+                 row->accessibleName().isEmpty() ? row->property("text").toString()
+                                                 : row->accessibleName());
+    };
+    for (QWidget* row : rows) {
+        const int needed = row->hasHeightForWidth()
+                               ? row->heightForWidth(row->width())
+                               : std::max(row->minimumSizeHint().height(), row->minimumHeight());
+        if (row->height() < needed)
+            found << QStringLiteral("%1 is %2 px tall, needs %3")
+                         .arg(describe(row))
+                         .arg(row->height())
+                         .arg(needed);
+        for (QWidget* other : rows)
+            if (row < other && row->geometry().intersects(other->geometry()))
+                found << describe(row) + QStringLiteral(" overlaps ") + describe(other);
+    }
+    return found;
 }
 
 } // namespace
@@ -329,6 +363,53 @@ private slots:
         editor.endPicker()->setDateTime(editor.startPicker()->dateTime().addDays(1));
         QVERIFY(editor.saveButton()->isEnabled());
         QCOMPARE(editor.schedule().end - editor.schedule().start, 86400.0);
+
+        // The pickers choose whole minutes: a schedule made at 18:19:47.4996 keeps no seconds,
+        // and an end chosen equal to the start is refused.
+        const Instant made =
+            fromLocalFields(QDateTime(QDate(2027, 1, 4), QTime(18, 19, 47), QTimeZone::utc()),
+                            calendar);
+        Schedule odd(made + 0.4996);
+        odd.recurring = false;
+        ScheduleEditor oneOff(odd, ui.time());
+        for (Instant each : {oneOff.schedule().start, oneOff.schedule().end})
+            QCOMPARE(std::fmod(each.unix(), 60.0), 0.0);
+        QCOMPARE(oneOff.startPicker()->time(), QTime(18, 19));
+        QVERIFY(oneOff.saveButton()->isEnabled());
+        oneOff.endPicker()->setDateTime(oneOff.startPicker()->dateTime());
+        QVERIFY(!oneOff.saveButton()->isEnabled());
+        oneOff.endPicker()->setCurrentSection(QDateTimeEdit::MinuteSection);
+        oneOff.endPicker()->stepBy(1);
+        QVERIFY(oneOff.saveButton()->isEnabled());
+        QCOMPARE(oneOff.schedule().end - oneOff.schedule().start, 60.0);
+    }
+
+    // A shown sheet fits itself again whenever rows appear, vanish or grow.
+    void sheetsRefitTheirContent() {
+        DashboardRig ui;
+        Schedule once(ui.rig.time->now);
+        once.recurring = false;
+        ScheduleEditor schedule(once, ui.time());
+        schedule.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&schedule));
+        QCOMPARE(crowding(schedule), QStringList());
+        for (int i = 0; i < 2; ++i) {
+            schedule.recurringSwitch()->click();
+            QCOMPARE(crowding(schedule), QStringList());
+        }
+
+        Rule rule;
+        rule.conditions = {Condition(SignalKind::runningApp, "rsync"),
+                           Condition(SignalKind::ac, "")};
+        RuleEditor editor(rule, *ui.model);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QCOMPARE(crowding(editor), QStringList());
+        editor.testButton()->click();
+        QVERIFY(editor.traceLabel()->text().count('\n') >= 2);
+        QCOMPARE(crowding(editor), QStringList());
+        editor.signalsToggle()->click();
+        QCOMPARE(crowding(editor), QStringList());
     }
 
     // Weekday toggles are labelled Sunday first, add a day once, keep the order of switching

@@ -61,6 +61,19 @@ private slots:
             QVERIFY(experience.welcome()->card()->isAncestorOf(window.widget.focusWidget()));
         }
 
+        // A product card that has the focus shows it.
+        window.widget.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window.widget));
+        const auto cards = experience.welcome()->card()->findChildren<QWidget*>("product");
+        QCOMPARE(cards.size(), 2);
+        for (QWidget* card : cards) {
+            experience.welcome()->continueButton()->setFocus();
+            const QImage plain = card->grab().toImage();
+            card->setFocus(Qt::TabFocusReason);
+            QVERIFY(card->hasFocus());
+            QVERIFY(card->grab().toImage() != plain);
+        }
+
         experience.welcome()->continueButton()->click();
         QVERIFY(!experience.welcome());
         QVERIFY(!experience.showWelcome());

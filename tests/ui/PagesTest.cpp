@@ -1,6 +1,7 @@
 #include "UiRig.h"
 #include "platform/LoginItem.h"
 #include "ui/AboutPage.h"
+#include "ui/Appearance.h"
 #include "ui/DriveAwakePage.h"
 #include "ui/FenmarchGuidanceSettings.h"
 #include "ui/HistoryPage.h"
@@ -14,6 +15,7 @@
 #include "ui/StatusGroup.h"
 #include "ui/Widgets.h"
 
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,6 +24,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyleOptionButton>
 #include <QtTest>
 #include <fstream>
 
@@ -60,6 +63,15 @@ QAbstractButton* buttonIn(QWidget* within, const QString& text) {
         if (each->text() == text)
             return each;
     return nullptr;
+}
+
+// The colour seen where `top`, perhaps translucent, is drawn on `bottom`.
+QColor over(const QColor& top, const QColor& bottom) {
+    const double alpha = top.alphaF();
+    const auto blend = [alpha](double a, double b) { return a * alpha + b * (1 - alpha); };
+    return QColor::fromRgbF(static_cast<float>(blend(top.redF(), bottom.redF())),
+                            static_cast<float>(blend(top.greenF(), bottom.greenF())),
+                            static_cast<float>(blend(top.blueF(), bottom.blueF())));
 }
 
 Rule ruleNamed(const std::string& name) {
@@ -336,6 +348,61 @@ private slots:
         QVERIFY(page.loginItemControl());
         page.loginItemControl()->button()->click();
         QVERIFY(login.on);
+    }
+
+    // The chosen appearance reaches every window, alerts and drop-down lists too; in either
+    // one, text reads at 4.5:1 and an unchecked box shows its outline at 3:1.
+    void appearanceIsReadableEverywhere_data() {
+        QTest::addColumn<QString>("appearance");
+        QTest::newRow("light") << QStringLiteral("light");
+        QTest::newRow("dark") << QStringLiteral("dark");
+    }
+    void appearanceIsReadableEverywhere() {
+        QFETCH(QString, appearance);
+        applyAppearance(appearance);
+        const QPalette palette = QApplication::palette();
+        const QColor window = palette.color(QPalette::Window);
+        QCOMPARE(window.lightness() < 128, appearance == QLatin1String("dark"));
+        QMessageBox alert;
+        QComboBox list;
+        for (QWidget* shown : {static_cast<QWidget*>(&alert), list.view()->window()})
+            QCOMPARE(shown->palette().color(QPalette::Window), window);
+
+        Card card;
+        card.resize(200, 60);
+        const QColor fill = card.grab().toImage().pixelColor(100, 30);
+        QLabel* caption = captionLabel(QStringLiteral("Snapshot only."), &card);
+        const QColor secondary = caption->palette().color(caption->foregroundRole());
+        QVERIFY2(contrastRatio(over(secondary, fill), fill) >= 4.5, "caption on a card");
+        QVERIFY2(contrastRatio(over(secondary, window), window) >= 4.5, "caption on the window");
+        QVERIFY2(contrastRatio(palette.color(QPalette::HighlightedText),
+                               palette.color(QPalette::Highlight)) >= 4.5,
+                 "selected page");
+
+        QPushButton save(QStringLiteral("Save"));
+        emphasise(&save);
+        save.resize(120, 34);
+        // The face beside, above and below the text.
+        const QImage button = save.grab().toImage();
+        for (const QPoint& at : {QPoint(8, 17), QPoint(111, 17), QPoint(60, 6), QPoint(60, 27)}) {
+            const QColor face = button.pixelColor(at);
+            QVERIFY2(contrastRatio(save.palette().color(QPalette::ButtonText), face) >= 4.5,
+                     qPrintable(face.name()));
+        }
+
+        QCheckBox box(QStringLiteral("Enabled"));
+        box.resize(box.sizeHint());
+        QStyleOptionButton option;
+        option.initFrom(&box);
+        const QRect indicator =
+            box.style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, &box);
+        const QImage drawn = box.grab().toImage();
+        double outline = 1;
+        for (int y = indicator.top(); y <= indicator.bottom(); ++y)
+            for (int x = indicator.left(); x <= indicator.right(); ++x)
+                outline = std::max(outline, contrastRatio(drawn.pixelColor(x, y), window));
+        QVERIFY2(outline >= 3.0, qPrintable(QString::number(outline)));
+        applyAppearance(QStringLiteral("system"));
     }
 
     // The reading switch cannot be turned on before a file is chosen.

@@ -1,7 +1,13 @@
 #include "ModelRig.h"
+#include "ui/Icons.h"
 #include "ui/Panel.h"
+#include "ui/TrayWatcher.h"
+#include "ui/Widgets.h"
 
+#include <QKeySequence>
+#include <QPainter>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QtTest>
 
 using namespace wakeward;
@@ -22,8 +28,12 @@ private slots:
         for (int i = 1; i <= 8; ++i)
             profiles.push_back(Profile("P" + std::to_string(i)));
         profiles[1].favourite = false;
+        // A name is shown as written: "&" marks no accelerator.
+        profiles[3].name = "R&D build";
         model->setProfiles(profiles);
-        QCOMPARE(panel.favouriteLabels(), QStringList({"P1", "P3", "P4", "P5", "P6", "P7"}));
+        QCOMPARE(panel.favouriteLabels(), QStringList({"P1", "P3", "R&D build", "P5", "P6", "P7"}));
+        for (QPushButton* button : panel.findChildren<QPushButton*>())
+            QVERIFY2(QKeySequence::mnemonic(button->text()).isEmpty(), qPrintable(button->text()));
 
         for (Profile& profile : profiles)
             profile.favourite = false;
@@ -39,6 +49,12 @@ private slots:
         model->setMinutes(5);
         Panel panel(*model, {});
         QCOMPARE(panel.primaryButton()->text(), QStringLiteral("Start 60 minutes"));
+        // The main button is emphasised as every primary button is.
+        QPushButton primary;
+        emphasise(&primary);
+        QCOMPARE(panel.primaryButton()->palette().color(QPalette::Button),
+                 primary.palette().color(QPalette::Button));
+        QCOMPARE(panel.primaryButton()->font().bold(), true);
         panel.primaryButton()->click();
         QCOMPARE(model->mode(), SessionMode::duration);
         QCOMPARE(model->minutes(), 60.0);
@@ -67,6 +83,70 @@ private slots:
         (*render)->click();
         QVERIFY(model->active());
         QCOMPARE(QString::fromStdString(model->reason()), QStringLiteral("Profile: Render"));
+    }
+
+    // Both tray symbols stand out (3:1, as any graphic must) on light and dark panels alike.
+    void traySymbolsReadOnAnyPanel_data() {
+        QTest::addColumn<bool>("active");
+        QTest::addColumn<QColor>("panel");
+        for (bool active : {false, true})
+            for (const QColor& panel : {QColor(Qt::white), QColor(0xf0, 0xf0, 0xf0),
+                                        QColor(0x20, 0x20, 0x20), QColor(Qt::black)})
+                QTest::addRow("%s on %s", active ? "active" : "idle", qPrintable(panel.name()))
+                    << active << panel;
+    }
+    void traySymbolsReadOnAnyPanel() {
+        QFETCH(bool, active);
+        QFETCH(QColor, panel);
+        QImage shown(22, 22, QImage::Format_RGB32);
+        shown.fill(panel);
+        QPainter(&shown).drawPixmap(0, 0, stateIcon(active).pixmap(22, 22));
+        double best = 1;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                best = std::max(best, contrastRatio(shown.pixelColor(x, y), panel));
+        QVERIFY2(best >= 3.0, qPrintable(QString::number(best)));
+    }
+
+    // With no tray at start, the watcher looks again until one appears, reports it once and
+    // stops; a tray host that announces itself is looked for at once.
+    void trayIsAwaited() {
+        bool there = false;
+        int checks = 0;
+        TrayWatcher polled(
+            [&] {
+                ++checks;
+                return there;
+            },
+            std::chrono::milliseconds(10));
+        QSignalSpy appeared(&polled, &TrayWatcher::appeared);
+        QVERIFY(!polled.found());
+        QVERIFY(polled.polling());
+        QTRY_VERIFY(checks >= 3);
+        QCOMPARE(appeared.count(), 0);
+        there = true;
+        QTRY_COMPARE(appeared.count(), 1);
+        QVERIFY(polled.found());
+        QVERIFY(!polled.polling());
+        const int seen = checks;
+        polled.check();
+        QTest::qWait(30);
+        QCOMPARE(checks, seen);
+        QCOMPARE(appeared.count(), 1);
+
+        there = false;
+        TrayWatcher announced([&] { return there; }, std::chrono::milliseconds(0));
+        QSignalSpy announcedSpy(&announced, &TrayWatcher::appeared);
+        QVERIFY(!announced.polling());
+        announced.check();
+        QCOMPARE(announcedSpy.count(), 0);
+        there = true;
+        announced.check();
+        QCOMPARE(announcedSpy.count(), 1);
+
+        TrayWatcher present([] { return true; }, std::chrono::milliseconds(10));
+        QVERIFY(present.found());
+        QVERIFY(!present.polling());
     }
 };
 
