@@ -39,7 +39,7 @@ TEST(PowerState, RepeatedHoldWritesOneStart) {
     EXPECT_TRUE(model->active());
     EXPECT_EQ(model->started(), started);
     EXPECT_EQ(records(*model, "Started").size(), 1u);
-    EXPECT_EQ(rig.events->ticks, 3) << "every pass lets the observers retry what failed";
+    EXPECT_EQ(rig.events->ticks, 4) << "every pass lets the observers retry what failed";
 }
 
 // A new reason while holding ends one hold and starts the next, with a notification between.
