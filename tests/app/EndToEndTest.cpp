@@ -81,6 +81,24 @@ TEST_F(EndToEndTest, RefusedStartAndBadArguments) {
     EXPECT_EQ(app.run({QStringLiteral("sleep")}).exitCode, 2);
 }
 
+// A name stored with control characters never reaches the terminal raw.
+TEST_F(EndToEndTest, StatusPrintsNoControlCharacters) {
+    Rule rule;
+    rule.name = "Lab \x1b]0;owned\x07 build\xc2\x9b";
+    rule.enabled = true;
+    rule.grace = 0;
+    std::filesystem::create_directories(app.storeFolder());
+    auto opened = Store::open(app.database());
+    ASSERT_TRUE(opened.ok());
+    Store store = std::move(opened).value();
+    ASSERT_TRUE(store.save(std::vector<Rule>{rule}, "rules").ok());
+    app.launch();
+    ASSERT_TRUE(app.waitForInstance());
+    EXPECT_TRUE(eventually([&] { return app.property(QStringLiteral("Active")).toBool(); }));
+    const Outcome status = app.run({QStringLiteral("status")});
+    EXPECT_EQ(status.out, QStringLiteral("Rule: Lab \ufffd]0;owned\ufffd build\ufffd"));
+}
+
 // stop and status never start an instance.
 TEST_F(EndToEndTest, VerbsWithoutAnInstance) {
     for (const char* verb : {"stop", "status"}) {
