@@ -87,7 +87,7 @@ App::App(Model& model, bool background, QObject* parent) : QObject(parent), m_mo
     new FenmarchExperience(m_window.get(), QStringLiteral("Wakeward"), true,
                            fenmarch::wakewardTourSteps());
     model.setFileDialogs(std::make_unique<QtFileDialogs>(m_window.get()));
-    connect(m_window.get(), &MainWindow::quitRequested, this, &App::quitRequested);
+    connect(m_window.get(), &MainWindow::quitRequested, this, &App::quit);
     applyAppearance(storedAppearance());
 
     // On Wayland the compositor places windows, so the panel is a small ordinary window there.
@@ -104,7 +104,7 @@ App::App(Model& model, bool background, QObject* parent) : QObject(parent), m_mo
         m_panelWindow->hide();
         openInspector();
     };
-    actions.quit = [this] { emit quitRequested(); };
+    actions.quit = &App::quit;
     m_panel = new Panel(model, actions, m_panelWindow.get());
     layout->addWidget(m_panel);
 
@@ -134,7 +134,7 @@ void App::createTray() {
     m_tray = new QSystemTrayIcon(this);
     m_trayMenu = std::make_unique<QMenu>();
     m_trayMenu->addAction(QStringLiteral("Open app"), this, &App::activate);
-    m_trayMenu->addAction(QStringLiteral("Quit Wakeward"), this, &App::quitRequested);
+    m_trayMenu->addAction(QStringLiteral("Quit Wakeward"), this, &App::quit);
     m_tray->setContextMenu(m_trayMenu.get());
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
         if (why == QSystemTrayIcon::Trigger)
@@ -149,6 +149,11 @@ App::~App() = default;
 
 void App::activate() {
     m_window->present();
+}
+
+void App::quit() {
+    // quit() would first ask every window to close, and the main window refuses.
+    QCoreApplication::exit(0);
 }
 
 void App::openInspector() {

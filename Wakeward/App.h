@@ -28,13 +28,15 @@ public:
     void activate();
     // Shows the main window on the inspector with a fresh list.
     void openInspector();
+    // Ends the application, window open or not: the main window is not asked, since closing it
+    // only hides it. The shell's aboutToQuit handler then shuts the controller down.
+    static void quit();
 
     MainWindow& window() { return *m_window; }
 
 signals:
     // The user chose "Sleep Inspector"; the dashboard shows its inspector page.
     void inspectorRequested();
-    void quitRequested();
 
 private:
     void createTray();

@@ -108,12 +108,11 @@ int main(int argc, char* argv[]) {
         }
     });
     UnixSignals signalPipe;
-    QObject::connect(&signalPipe, &UnixSignals::terminationRequested, application.get(), &QCoreApplication::quit);
+    QObject::connect(&signalPipe, &UnixSignals::terminationRequested, &App::quit);
 
     std::unique_ptr<App> app;
     if (!headless) {
         app = std::make_unique<App>(model, invocation.background);
-        QObject::connect(app.get(), &App::quitRequested, application.get(), &QCoreApplication::quit);
     }
     service.attach(model, [&app] {
         if (app)

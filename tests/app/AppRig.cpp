@@ -86,9 +86,9 @@ void AppRig::start(QProcess& process, const QStringList& arguments, const QStrin
     process.waitForStarted();
 }
 
-void AppRig::launch(const QStringList& wrapper) {
+void AppRig::launch(const QStringList& wrapper, bool headless) {
     m_instance = std::make_unique<QProcess>();
-    start(*m_instance, {QStringLiteral("--headless")}, wrapper);
+    start(*m_instance, headless ? QStringList{QStringLiteral("--headless")} : QStringList{}, wrapper);
 }
 
 bool AppRig::waitForInstance() {

@@ -32,8 +32,9 @@ public:
     /// True when the buses, the mocks and the home folder are ready.
     bool ok() const { return m_ready; }
 
-    /// Starts `wakeward --headless`, through `wrapper` (a program and its arguments) when given.
-    void launch(const QStringList& wrapper = {});
+    /// Starts `wakeward --headless` (plain `wakeward` when not headless), through `wrapper` (a
+    /// program and its arguments) when given.
+    void launch(const QStringList& wrapper = {}, bool headless = true);
     /// Waits until the instance owns its name.
     bool waitForInstance();
     /// Ends the instance with SIGTERM, as a logout would, and waits for it and its wrapper;

@@ -109,9 +109,16 @@ TEST_F(EndToEndTest, VerbsWithoutAnInstance) {
     EXPECT_FALSE(app.instanceOnBus());
 }
 
-// Without a desktop service the hold is a logind idle lock; SIGTERM ends it as a quit does.
-TEST_F(EndToEndTest, TerminationEndsTheSessionAndRecordsIt) {
-    app.launch();
+// Without a desktop service the hold is a logind idle lock; SIGTERM ends it as a quit does,
+// headless and with the main window open.
+class TerminationTest : public EndToEndTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(TerminationTest, EndsTheSessionAndRecordsIt) {
+    if (GetParam()) {
+        app.setEnvironment(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        app.setEnvironment(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wakeward-test"));
+    }
+    app.launch({}, !GetParam());
     ASSERT_TRUE(app.waitForInstance());
     ASSERT_EQ(app.run({QStringLiteral("start")}).exitCode, 0);
     const QString hold = holdPrefix + app.run({QStringLiteral("status")}).out;
@@ -134,6 +141,7 @@ TEST_F(EndToEndTest, TerminationEndsTheSessionAndRecordsIt) {
     ASSERT_TRUE(active->has_value()) << "activeSession has no row";
     EXPECT_FALSE(active->value().has_value());
 }
+INSTANTIATE_TEST_SUITE_P(HeadlessAndWindowed, TerminationTest, ::testing::Bool());
 
 // A portal whose backend fails hands the hold on to logind's idle lock: start still succeeds.
 TEST_F(EndToEndTest, FailingPortalFallsBackToLogind) {

@@ -1,0 +1,149 @@
+#include "App.h"
+#include "UiRig.h"
+#include "ui/FenmarchGuidance.h"
+#include "ui/MainWindow.h"
+#include "ui/Panel.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+using namespace wakeward;
+
+namespace {
+
+// The panel's button with this text; the panel lives in a window of its own.
+QPushButton* panelButton(const QString& text) {
+    for (QWidget* top : QApplication::topLevelWidgets())
+        for (auto* panel : top->findChildren<Panel*>())
+            for (auto* button : panel->findChildren<QPushButton*>())
+                if (button->text() == text)
+                    return button;
+    return nullptr;
+}
+
+// A window that stays open when asked to close, as the main window does on toolkits that ask
+// every window before quitting.
+class StubbornWindow : public QWidget {
+protected:
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+};
+
+} // namespace
+
+// The desktop shell as the executable builds it, on a controller with fakes.
+class AppTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_settings;
+
+    struct Shell {
+        test::ModelRig rig;
+        std::shared_ptr<int> listings = std::make_shared<int>(0);
+        std::unique_ptr<Model> model;
+        std::unique_ptr<App> app;
+
+        Shell() {
+            rig.otherAssertions = [count = listings] {
+                ++*count;
+                return OptionalTexts(std::vector<std::string>{});
+            };
+            model = rig.make();
+            app = std::make_unique<App>(*model, false);
+        }
+        MainWindow& window() { return app->window(); }
+    };
+
+    // Runs the event loop until something ends it; 0 when the app quit, 1 when nothing did.
+    static int runUntilQuit(const std::function<void()>& action) {
+        QTimer::singleShot(0, action);
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(1); });
+        return QCoreApplication::exec();
+    }
+
+private slots:
+    void initTestCase() {
+        test::usePrivateSettings(m_settings);
+        qputenv("XDG_CONFIG_HOME", m_settings.filePath(QStringLiteral("config")).toLocal8Bit());
+    }
+    void init() {
+        QSettings().clear();
+        // The welcome sheet would sit in front of the window.
+        QSettings().setValue(fenmarch::showWelcomeKey, false);
+        QSettings().setValue(fenmarch::showTourKey, false);
+    }
+
+    // Quitting ends the run while windows are open, even one that refuses to close, from the
+    // menu's shortcut and from the panel.
+    void quitWithTheWindowOpen_data() {
+        QTest::addColumn<QString>("route");
+        QTest::newRow("Ctrl+Q") << QStringLiteral("shortcut");
+        QTest::newRow("panel") << QStringLiteral("panel");
+    }
+    void quitWithTheWindowOpen() {
+        QFETCH(QString, route);
+        Shell shell;
+        StubbornWindow stubborn;
+        stubborn.show();
+        shell.app->activate();
+        QVERIFY(QTest::qWaitForWindowActive(&shell.window()));
+        const int result = runUntilQuit([&] {
+            if (route == QLatin1String("shortcut"))
+                QTest::keyClick(&shell.window(), Qt::Key_Q, Qt::ControlModifier);
+            else
+                panelButton(QStringLiteral("Quit Wakeward"))->click();
+        });
+        QCOMPARE(result, 0);
+    }
+
+    // Closing hides the window and the app goes on; opening it again shows it.
+    void closeThenReopen() {
+        Shell shell;
+        QVERIFY(QTest::qWaitForWindowExposed(&shell.window()));
+        const int result = runUntilQuit([&] {
+            shell.window().close();
+            QTimer::singleShot(200, [] { QCoreApplication::exit(2); });
+        });
+        QCOMPARE(result, 2);
+        QVERIFY(!shell.window().isVisible());
+        shell.app->activate();
+        QVERIFY(shell.window().isVisible());
+    }
+
+    // The File menu's commands: start uses the form as it stands, stop ends everything.
+    void sessionShortcuts() {
+        Shell shell;
+        QVERIFY(QTest::qWaitForWindowActive(&shell.window()));
+        shell.model->setMode(SessionMode::indefinite);
+        QTest::keyClick(&shell.window(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(shell.model->manual());
+        QCOMPARE(shell.model->reason(), std::string("Manual \u2022 Until stopped"));
+        QTest::keyClick(&shell.window(), Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(!shell.model->manual());
+        QVERIFY(!shell.model->active());
+        QVERIFY(shell.model->automationPaused());
+    }
+
+    // The panel's "Sleep Inspector" opens a closed window on a fresh list.
+    void inspectorFromThePanelWithTheWindowClosed() {
+        Shell shell;
+        shell.window().close();
+        QVERIFY(!shell.window().isVisible());
+        const int before = *shell.listings;
+        panelButton(QStringLiteral("Sleep Inspector"))->click();
+        QVERIFY(shell.window().isVisible());
+        QVERIFY(*shell.listings > before);
+    }
+};
+
+int main(int argc, char** argv) {
+    // Never the user's session bus: the shell watches it for a tray.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/wakeward-test");
+    QApplication application(argc, argv);
+    AppTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "AppTest.moc"
