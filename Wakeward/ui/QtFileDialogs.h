@@ -17,7 +17,13 @@ public:
     std::optional<std::filesystem::path> saveFile(const std::string& proposedName) override;
 
 private:
+    // The folder of the last file chosen, else the home folder: never the process's working
+    // folder, which means nothing to the user.
+    QString startFolder() const;
+    std::optional<std::filesystem::path> chosen(const QString& file);
+
     QPointer<QWidget> m_parent;
+    QString m_lastFolder;
 };
 
 } // namespace wakeward

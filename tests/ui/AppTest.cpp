@@ -3,9 +3,11 @@
 #include "ui/FenmarchGuidance.h"
 #include "ui/MainWindow.h"
 #include "ui/Panel.h"
+#include "ui/QtFileDialogs.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -126,6 +128,35 @@ private slots:
         QVERIFY(shell.model->automationPaused());
     }
 
+    // The open dialog starts in the home folder, never the working folder, then where the last
+    // file was chosen.
+    void fileChooserStartsAtHomeThenTheLastFolder() {
+        QTemporaryDir home;
+        const QByteArray savedHome = qgetenv("HOME");
+        qputenv("HOME", home.path().toLocal8Bit());
+        QDir(home.path()).mkpath(QStringLiteral("drive"));
+        const QString file = home.filePath(QStringLiteral("drive/probe.bin"));
+        QFile(file).open(QIODevice::WriteOnly);
+
+        QtFileDialogs dialogs;
+        QStringList startedIn;
+        auto answer = [&](const QString& choice) {
+            QTimer::singleShot(0, [&startedIn, choice] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                startedIn << dialog->directory().absolutePath();
+                dialog->selectFile(choice);
+                QMetaObject::invokeMethod(dialog, "accept");
+            });
+        };
+        answer(file);
+        QCOMPARE(dialogs.openFile("Choose"), std::optional(std::filesystem::path(file.toStdString())));
+        answer(file);
+        dialogs.openFile("Choose");
+        qputenv("HOME", savedHome);
+        QCOMPARE(startedIn, (QStringList{home.path(), home.filePath(QStringLiteral("drive"))}));
+    }
+
     // The panel's "Sleep Inspector" opens a closed window on a fresh list.
     void inspectorFromThePanelWithTheWindowClosed() {
         Shell shell;
@@ -141,6 +172,8 @@ private slots:
 int main(int argc, char** argv) {
     // Never the user's session bus: the shell watches it for a tray.
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/wakeward-test");
+    // Qt's own dialogs, which a test can answer.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication application(argc, argv);
     AppTest test;
     return QTest::qExec(&test, argc, argv);
