@@ -108,7 +108,7 @@ Model::Model(ModelServices services, QObject* parent)
         handlers.aboutToSleep = [self] {
             if (!self)
                 return;
-            self->endAll("Mac entered sleep");
+            self->endAll("Computer entered sleep");
             // Nothing is held while asleep, but automation resumes after the wake.
             self->setAutomationPaused(false);
         };
@@ -571,7 +571,7 @@ void Model::requestNotifications(bool on) {
         return;
     }
     if (!m_notifier) {
-        setMessage("Notifications are off in macOS. Sleep controls still work.");
+        setMessage("Notifications are off in the system. Sleep controls still work.");
         return;
     }
     QPointer<Model> self(this);
@@ -583,7 +583,7 @@ void Model::requestNotifications(bool on) {
         self->save();
         if (failure)
             self->setMessage(failure->empty()
-                                 ? "Notifications are off in macOS. Sleep controls still work."
+                                 ? "Notifications are off in the system. Sleep controls still work."
                                  : *failure);
     });
 }

@@ -39,7 +39,7 @@ std::optional<PowerError> Assertions::apply(bool awake, bool display, const std:
         // Success without a handle cannot be honoured: identifier 0 never stands for a hold.
         const std::int32_t status = systemStatus != 0 ? systemStatus : -2;
         return PowerError{"Power", status,
-                          "macOS could not create the idle-sleep assertion (" +
+                          "The system could not create the idle-sleep assertion (" +
                               std::to_string(status) + "). No active session is claimed."};
     }
     m_system = system;
@@ -51,7 +51,7 @@ std::optional<PowerError> Assertions::apply(bool awake, bool display, const std:
         if (displayStatus != 0 || displayId == 0) {
             release();
             return PowerError{"Power", displayStatus != 0 ? displayStatus : -2,
-                              "macOS could not hold the display awake. The session was stopped."};
+                              "The system could not hold the display awake. The session was stopped."};
         }
         m_display = displayId;
     }

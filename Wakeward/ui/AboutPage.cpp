@@ -35,7 +35,7 @@ AboutPage::AboutPage(QWidget* parent) : QWidget(parent) {
     body->addLayout(top);
     body->addSpacing(6);
 
-    auto* version = new QLabel(QStringLiteral("Version 1.0 • Free • macOS 14 or later\n"
+    auto* version = new QLabel(QStringLiteral("Version 1.0 • Free • Linux\n"
                                               "© 2026 fenmarch. All rights reserved."),
                                group);
     version->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -56,8 +56,8 @@ AboutPage::AboutPage(QWidget* parent) : QWidget(parent) {
     body->addSpacing(6);
 
     auto* actions = new QLabel(
-        QStringLiteral("Shortcuts actions: Start Wakeward, Stop Wakeward, Wakeward Status. Command "
-                       "Shift S starts your configured session; Command Shift E stops all "
+        QStringLiteral("The command line and the D-Bus actions: Start Wakeward, Stop Wakeward, Wakeward "
+                       "Status. Ctrl+Shift+S starts your configured session; Ctrl+Shift+E stops all "
                        "assertions and pauses automation."),
         group);
     actions->setWordWrap(true);

@@ -169,7 +169,7 @@ QStringList Dashboard::stepsFor(const QString& page) {
     static const std::map<QString, QStringList> steps = {
         {QStringLiteral("Sleep Inspector"),
          {QStringLiteral("Check Wakeward’s own assertion and its reason."),
-          QStringLiteral("Refresh reports from macOS for other processes."),
+          QStringLiteral("Refresh reports from the system for other processes."),
           QStringLiteral(
               "Treat missing reports as unknown, not proof that nothing is preventing sleep.")}},
         {QStringLiteral("Profiles"),
@@ -183,7 +183,7 @@ QStringList Dashboard::stepsFor(const QString& page) {
         {QStringLiteral("Schedules"),
          {QStringLiteral("Choose a one-off window or recurring local times."),
           QStringLiteral("Set weekdays and a power policy."),
-          QStringLiteral("Enable the schedule; it only runs while this app and Mac are running.")}},
+          QStringLiteral("Enable the schedule; it only runs while this app and the computer are running.")}},
         {QStringLiteral("Drive Awake"),
          {QStringLiteral("Choose a regular file on your external drive."),
           QStringLiteral("Enable conservative read-only activity."),

@@ -10,7 +10,7 @@ std::vector<FenmarchGuideStep> fenmarch::wakewardTourSteps() {
         {QStringLiteral("Check the reason"),
          QStringLiteral(
              "The menu bar shows whether Wakeward is holding idle sleep. Sleep Inspector "
-             "explains its assertions and any other reports macOS makes available.")},
+             "explains its assertions and any other reports the system makes available.")},
         {QStringLiteral("Make it your own"),
          QStringLiteral("Save profiles, test rules before enabling them and set schedules. You can "
                         "hide these steps and switch off the welcome or tour in Settings.")},

@@ -31,12 +31,12 @@ InspectorPage::InspectorPage(Model& model, TimeSource time, QWidget* parent)
     m_holders->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_status->body()->addWidget(m_holders);
     m_status->body()->addWidget(captionLabel(
-        QStringLiteral("These IDs report only this process’s assertions. macOS releases them if "
+        QStringLiteral("These IDs report only this process’s assertions. The system releases them if "
                        "this app exits or crashes."),
         m_status));
     layout->addWidget(m_status);
 
-    auto* others = new TitledGroup(QStringLiteral("Other reports from macOS"), this);
+    auto* others = new TitledGroup(QStringLiteral("Other reports from the system"), this);
     m_refresh = new QPushButton(QStringLiteral("Refresh reports"), others);
     connect(m_refresh, &QPushButton::clicked, &model, &Model::refreshOtherAssertions);
     others->body()->addWidget(m_refresh, 0, Qt::AlignLeft);

@@ -37,7 +37,7 @@ void LoginItemControl::toggle() {
     // Read again: the entry may have been changed outside Wakeward since the page was drawn.
     const auto failure = m_loginItem.setEnabled(!m_loginItem.enabled());
     m_model.setMessage(failure ? *failure
-                               : std::string("Login setting updated. macOS may ask you to approve it in System Settings."));
+                               : std::string("Login setting updated."));
     refresh();
 }
 

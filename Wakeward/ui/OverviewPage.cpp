@@ -19,7 +19,7 @@ OverviewPage::OverviewPage(Model& model, Dashboard& dashboard, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(18);
 
-    auto* welcome = new TitledGroup(QStringLiteral("Your Mac, on your terms"), this);
+    auto* welcome = new TitledGroup(QStringLiteral("Your computer, on your terms"), this);
     auto* row = new QHBoxLayout;
     row->setSpacing(18);
     row->addWidget(new FenmarchProductArtwork(QStringLiteral("Wakeward"),
@@ -53,7 +53,7 @@ OverviewPage::OverviewPage(Model& model, Dashboard& dashboard, QWidget* parent)
     auto* text = new QLabel(QStringLiteral("Wakeward controls idle system and display sleep. It "
                                            "does not bypass lid-close sleep, critical "
                                            "battery actions, manual Sleep, screen locking or "
-                                           "screensavers. It never changes your macOS "
+                                           "screensavers. It never changes your system "
                                            "power settings."),
                             boundaries);
     text->setWordWrap(true);

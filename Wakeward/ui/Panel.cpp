@@ -145,7 +145,7 @@ void Panel::refreshState() {
         m_drawnActive = active;
         m_stateIcon->setPixmap(stateIcon(active).pixmap(18, 18));
     }
-    m_stateLine->setText(active ? QStringLiteral("Keeping your Mac awake") : QStringLiteral("Idle sleep allowed"));
+    m_stateLine->setText(active ? QStringLiteral("Keeping your computer awake") : QStringLiteral("Idle sleep allowed"));
     m_reason->setText(QString::fromStdString(m_model.reason()));
     m_primary->setText(active ? QStringLiteral("Stop all") : QStringLiteral("Start 60 minutes"));
     m_pause->setText(m_model.automationPaused() ? QStringLiteral("Resume automation")

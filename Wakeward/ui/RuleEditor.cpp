@@ -174,7 +174,7 @@ QString RuleEditor::valueLabel(SignalKind kind) {
         return QStringLiteral("Volume UUID");
     case SignalKind::runningApp:
     case SignalKind::frontmostApp:
-        return QStringLiteral("Bundle identifier");
+        return QStringLiteral("Executable name");
     default:
         return QStringLiteral("Name contains");
     }

@@ -25,9 +25,9 @@ SchedulesPage::SchedulesPage(Model& model, Dashboard& dashboard, QWidget* parent
             [this] { m_dashboard.editSchedule(Schedule(m_dashboard.time().now())); });
     layout->addWidget(m_new, 0, Qt::AlignLeft);
     layout->addWidget(captionLabel(
-        QStringLiteral("Schedules use this Mac’s current timezone. Missed windows are skipped; if "
-                       "the Mac wakes during a window, the remaining window can run. Wakeward does "
-                       "not wake a powered-off Mac."),
+        QStringLiteral("Schedules use this computer’s current timezone. Missed windows are skipped; if "
+                       "the computer wakes during a window, the remaining window can run. Wakeward "
+                       "does not wake a powered-off computer."),
         this));
     m_list = new QVBoxLayout;
     m_list->setSpacing(18);

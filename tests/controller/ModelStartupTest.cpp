@@ -191,7 +191,7 @@ TEST(ModelStartup, SleepEndsEverythingAndAutomationResumes) {
     EXPECT_FALSE(model->manual());
     EXPECT_FALSE(model->automationPaused());
     EXPECT_EQ(records(*model, "Ended")[0].reason,
-              "Manual \u2022 Until stopped \u2022 Mac entered sleep");
+              "Manual \u2022 Until stopped \u2022 Computer entered sleep");
 
     // After the wake a rule can hold again at once.
     model->setRules({mainsRule("Plugged in")});

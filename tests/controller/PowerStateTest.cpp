@@ -94,7 +94,7 @@ TEST(PowerState, RefusedDisplayHoldEndsInSessionUnavailable) {
         EXPECT_FALSE(model->started());
         EXPECT_EQ(model->reason(), "Session unavailable");
         EXPECT_EQ(model->message(),
-                  "macOS could not hold the display awake. The session was stopped.");
+                  "The system could not hold the display awake. The session was stopped.");
         EXPECT_TRUE(records(*model, "Ended").empty());
         EXPECT_EQ(rig.power->calls.back(), "release 102");
         EXPECT_FALSE(
@@ -121,7 +121,7 @@ TEST(PowerState, RefusedSystemHoldEndsTheManualSession) {
     EXPECT_FALSE(model->manual());
     EXPECT_FALSE(model->deadline());
     EXPECT_EQ(model->reason(), "Session unavailable");
-    EXPECT_EQ(model->message(), "macOS could not create the idle-sleep assertion (-2147483648). No "
+    EXPECT_EQ(model->message(), "The system could not create the idle-sleep assertion (-2147483648). No "
                                 "active session is claimed.");
     EXPECT_TRUE(model->history().empty());
     EXPECT_TRUE(rig.notes->posted.empty());

@@ -59,7 +59,7 @@ TEST(SharedModelDBus, SessionEndsWhenTheMachineSleeps) {
 
     ASSERT_TRUE(harness.prepareForSleep(true));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !model.active(); }, 5000));
-    EXPECT_EQ(model.reason(), "Mac entered sleep");
+    EXPECT_EQ(model.reason(), "Computer entered sleep");
     EXPECT_FALSE(model.manual());
     EXPECT_FALSE(model.automationPaused());
     EXPECT_TRUE(QTest::qWaitFor(
@@ -76,7 +76,7 @@ TEST(SharedModelDBus, SessionEndsWhenTheMachineSleeps) {
         std::find_if(history->begin(), history->end(),
                      [](const HistoryEvent& event) { return event.type == "Ended"; });
     ASSERT_NE(ended, history->end());
-    EXPECT_EQ(ended->reason, "Manual \u2022 Until stopped \u2022 Mac entered sleep");
+    EXPECT_EQ(ended->reason, "Manual \u2022 Until stopped \u2022 Computer entered sleep");
     EXPECT_FALSE(store->load<std::optional<Instant>>("activeSession")->value().has_value());
 
     const auto notes =
@@ -86,7 +86,7 @@ TEST(SharedModelDBus, SessionEndsWhenTheMachineSleeps) {
     EXPECT_EQ(notes[0].value(0).toString(), "Wakeward");
     EXPECT_EQ(notes[0].value(3).toString(), "Session started");
     EXPECT_EQ(notes[1].value(3).toString(), "Session ended");
-    EXPECT_EQ(notes[1].value(4).toString(), "Mac entered sleep");
+    EXPECT_EQ(notes[1].value(4).toString(), "Computer entered sleep");
 
     // After the wake the delay lock is taken again, ready for the next sleep.
     ASSERT_TRUE(harness.prepareForSleep(false));

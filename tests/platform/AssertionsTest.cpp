@@ -92,7 +92,7 @@ TEST_F(AssertionsTest, RefusedSystemHold) {
     EXPECT_EQ(error->code, -3);
     EXPECT_EQ(
         error->description,
-        "macOS could not create the idle-sleep assertion (-3). No active session is claimed.");
+        "The system could not create the idle-sleep assertion (-3). No active session is claimed.");
     EXPECT_EQ(holder->system(), 0u);
     EXPECT_EQ(holder->reason(), "");
 
@@ -101,7 +101,7 @@ TEST_F(AssertionsTest, RefusedSystemHold) {
     const auto platformError = holder->apply(true, true, reading);
     ASSERT_TRUE(platformError);
     EXPECT_EQ(platformError->code, -536870206);
-    EXPECT_EQ(platformError->description, "macOS could not create the idle-sleep assertion "
+    EXPECT_EQ(platformError->description, "The system could not create the idle-sleep assertion "
                                           "(-536870206). No active session is claimed.");
     EXPECT_EQ(holder->display(), 0u);
 }
@@ -113,7 +113,7 @@ TEST_F(AssertionsTest, RefusedDisplayHoldDropsSystemHold) {
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code, -1);
     EXPECT_EQ(error->description,
-              "macOS could not hold the display awake. The session was stopped.");
+              "The system could not hold the display awake. The session was stopped.");
     EXPECT_EQ(takeCalls(),
               (Calls{"create PreventUserIdleSystemSleep " + reading + " -> 101",
                      "create PreventUserIdleDisplaySleep " + reading + " -> 0", "release 101"}));

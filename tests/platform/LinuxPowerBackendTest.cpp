@@ -407,7 +407,7 @@ TEST_F(LinuxPowerBackendTest, NoServiceAnywhere) {
     EXPECT_EQ(error->code, -1);
     EXPECT_EQ(
         error->description,
-        "macOS could not create the idle-sleep assertion (-1). No active session is claimed.");
+        "The system could not create the idle-sleep assertion (-1). No active session is claimed.");
 }
 
 // A service that answers with an error gives -2; the holder is left with nothing.
@@ -431,7 +431,7 @@ TEST_F(LinuxPowerBackendTest, DisplayRefusalReleasesSystemHold) {
     const auto error = holder.apply(true, true, holdName);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->description,
-              "macOS could not hold the display awake. The session was stopped.");
+              "The system could not hold the display awake. The session was stopped.");
     EXPECT_EQ(calls(gnomeName, gnomePath, "Uninhibit"), (std::vector<QVariantList>{{44u}}));
 }
 

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -155,6 +157,30 @@ private slots:
         dialogs.openFile("Choose");
         qputenv("HOME", savedHome);
         QCOMPARE(startedIn, (QStringList{home.path(), home.filePath(QStringLiteral("drive"))}));
+    }
+
+    // Every text the window and the panel show speaks of this platform: no other system's
+    // name for the machine, the system or its keys.
+    void textsUseLinuxWording() {
+        Shell shell;
+        const QRegularExpression foreign(QStringLiteral("\\bMac\\b|macOS|\\bCommand\\b|Bundle identifier"));
+        int texts = 0;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            for (QWidget* widget : top->findChildren<QWidget*>()) {
+                QStringList shown{widget->toolTip(), widget->accessibleName()};
+                if (auto* label = qobject_cast<QLabel*>(widget))
+                    shown << label->text();
+                if (auto* button = qobject_cast<QAbstractButton*>(widget))
+                    shown << button->text();
+                for (QAction* action : widget->actions())
+                    shown << action->text();
+                for (const QString& text : shown) {
+                    texts += !text.isEmpty();
+                    QVERIFY2(!foreign.match(text).hasMatch(), qPrintable(text));
+                }
+            }
+        }
+        QVERIFY(texts > 100);
     }
 
     // The panel's "Sleep Inspector" opens a closed window on a fresh list.

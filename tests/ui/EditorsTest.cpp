@@ -226,7 +226,7 @@ private slots:
         QCOMPARE(RuleEditor::valueLabel(SignalKind::traffic), QStringLiteral("Threshold"));
         QCOMPARE(RuleEditor::valueLabel(SignalKind::volume), QStringLiteral("Volume UUID"));
         QCOMPARE(RuleEditor::valueLabel(SignalKind::frontmostApp),
-                 QStringLiteral("Bundle identifier"));
+                 QStringLiteral("Executable name"));
         QCOMPARE(RuleEditor::valueLabel(SignalKind::audio), QStringLiteral("Name contains"));
         QVERIFY(RuleEditor::valueLabel(SignalKind::display).isEmpty());
 
@@ -235,7 +235,7 @@ private slots:
         rule.conditions = {Condition(SignalKind::runningApp, "vlc")};
         RuleEditor editor(rule, *ui.model);
         const auto& row = editor.conditionRows().front();
-        QCOMPARE(row.label->text(), QStringLiteral("Bundle identifier"));
+        QCOMPARE(row.label->text(), QStringLiteral("Executable name"));
         QVERIFY(!row.value->isHidden());
         chooseKind(row, SignalKind::ac);
         QVERIFY(row.value->isHidden());

@@ -33,7 +33,7 @@ private slots:
         QCOMPARE(control.statusLabel()->text(), QStringLiteral("Launch at login: Enabled"));
         QCOMPARE(control.button()->text(), QStringLiteral("Disable launch at login"));
         QCOMPARE(model->message().value_or(""),
-                 std::string("Login setting updated. macOS may ask you to approve it in System Settings."));
+                 std::string("Login setting updated."));
 
         control.button()->click();
         QVERIFY(!QFile::exists(autostart.entryPath()));
