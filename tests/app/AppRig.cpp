@@ -103,14 +103,18 @@ bool AppRig::waitForInstance() {
     return false;
 }
 
-bool AppRig::quit() {
-    // Signal the instance itself: a wrapper such as strace would only detach on SIGTERM.
+pid_t AppRig::instancePid() {
     const QVariantList owner =
         m_bus.call(Bus::Session, QStringLiteral("org.freedesktop.DBus"),
                    QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
                    QStringLiteral("GetConnectionUnixProcessID"), {appName});
-    if (!owner.isEmpty() && owner.front().toUInt() > 0) {
-        ::kill(static_cast<pid_t>(owner.front().toUInt()), SIGTERM);
+    return owner.isEmpty() ? 0 : static_cast<pid_t>(owner.front().toUInt());
+}
+
+bool AppRig::quit() {
+    // Signal the instance itself: a wrapper such as strace would only detach on SIGTERM.
+    if (const pid_t pid = instancePid(); pid > 0) {
+        ::kill(pid, SIGTERM);
         // One that `start` launched is no child of ours: wait for it to let go of the name.
         if (!m_instance && !eventually([this] { return !instanceOnBus(); }, 30000))
             return false;

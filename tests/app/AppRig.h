@@ -58,6 +58,8 @@ public:
     std::size_t holdRequests();
     /// The calls the desktop service received to `method`, each with its arguments.
     std::vector<QVariantList> desktopServiceCalls(const QString& method);
+    /// The process that owns the instance's bus name; 0 when none does.
+    pid_t instancePid();
     /// Whether the instance owns its bus name.
     bool instanceOnBus();
     /// logind's inhibitors; none when it cannot be asked.

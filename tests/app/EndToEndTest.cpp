@@ -107,6 +107,9 @@ TEST_F(EndToEndTest, VerbsWithoutAnInstance) {
         EXPECT_EQ(result.err, QStringLiteral("Wakeward is not running."));
     }
     EXPECT_FALSE(app.instanceOnBus());
+    const Outcome version = app.run({QStringLiteral("--version")});
+    EXPECT_EQ(version.out, QStringLiteral("wakeward 1.0.0"));
+    EXPECT_TRUE(app.run({QStringLiteral("--help")}).out.startsWith(QStringLiteral("Usage: wakeward ")));
 }
 
 // Without a desktop service the hold is a logind idle lock; SIGTERM ends it as a quit does,
@@ -192,6 +195,9 @@ TEST_F(EndToEndTest, StartLaunchesAnInstanceWhenNoneRuns) {
     EXPECT_EQ(started.exitCode, 0) << started.err.toStdString();
     EXPECT_EQ(started.out, activeAnswer);
     EXPECT_TRUE(app.instanceOnBus());
+    // It keeps no folder of the caller's busy.
+    const std::string cwd = "/proc/" + std::to_string(app.instancePid()) + "/cwd";
+    EXPECT_EQ(std::filesystem::read_symlink(cwd), "/");
     Outcome status = app.run({QStringLiteral("status")});
     EXPECT_EQ(status.exitCode, 0);
     EXPECT_TRUE(eventually([&] { return app.hasIdleLock(holdPrefix + status.out); }));
