@@ -5,6 +5,7 @@
 #include "controller/Model.h"
 #include "shortcuts/AutomationService.h"
 #include "shortcuts/CommandLine.h"
+#include "shortcuts/Doctor.h"
 #include "shortcuts/RemoteClient.h"
 
 #include <QApplication>
@@ -57,10 +58,12 @@ int main(int argc, char* argv[]) {
     }
     const Invocation& invocation = *parsed.invocation;
 
-    if (invocation.verb != Invocation::Verb::run) {
+    if (invocation.verb != Invocation::Verb::launch) {
         QCoreApplication client(argc, argv);
         QTextStream out(stdout);
         QTextStream err(stderr);
+        if (invocation.verb == Invocation::Verb::doctor)
+            return runDoctor(defaultStorePath(), out);
         return runRemote(invocation, QCoreApplication::applicationFilePath(), out, err);
     }
 

@@ -241,7 +241,14 @@ void Model::refreshOtherAssertions() {
 
 // ---- manual sessions ---------------------------------------------------------------------
 
-bool Model::start(const std::optional<Profile>& profile) {
+void Model::setClockTime(int hour, int minute) {
+    const auto next = m_calendar ? m_calendar().nextOccurrence(hour, minute, m_time->now()) : std::nullopt;
+    // Without a calendar the start refuses with its own message.
+    if (next)
+        setClock(*next);
+}
+
+bool Model::start(const std::optional<Profile>& profile, const std::string& reason) {
     refreshSignals(false);
     const bool mainsOnly = profile ? profile->acOnly : m_acOnly;
     if (!Engine::safe(m_snapshot.ac, m_snapshot.battery, m_threshold, mainsOnly)) {
@@ -296,8 +303,9 @@ bool Model::start(const std::optional<Profile>& profile) {
                          ? std::optional<double>(m_time->uptime() + m_minutes * 60)
                          : std::nullopt;
     setDeadline(deadline);
-    m_manualReason =
-        profile ? "Profile: " + profile->name : "Manual" + kBullet + std::string(title(m_mode));
+    m_manualReason = !reason.empty() ? reason
+                     : profile      ? "Profile: " + profile->name
+                                    : "Manual" + kBullet + std::string(title(m_mode));
     setManual(true);
     setAutomationPaused(false);
 

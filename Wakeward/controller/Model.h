@@ -159,7 +159,12 @@ public:
 
     /// Starts a manual session from the form, or from the profile after copying it into the form;
     /// true only when that session began and is held (a refusal leaves the reason in message).
-    bool start(const std::optional<Profile>& profile = std::nullopt);
+    /// `reason` names the session instead of its mode or profile (a command it runs for).
+    bool start(const std::optional<Profile>& profile = std::nullopt, const std::string& reason = {});
+    /// Sets the form's end time to the next moment at the hour and minute, local time.
+    void setClockTime(int hour, int minute);
+    /// How the manual session in force ends (meaningful while manual).
+    SessionMode manualMode() const { return m_manualMode; }
     /// Ends the manual session and drops the holds; automation carries on.
     void stopManual(const std::string& reason);
     /// Ends the manual session, pauses automation, forgets rule grace and drops the holds.

@@ -98,6 +98,27 @@ std::optional<ActiveWindow::Root> ActiveWindow::openRoot(std::chrono::millisecon
     return openRootBy(Clock::now() + deadline);
 }
 
+bool ActiveWindow::hasXEmbedTray(std::chrono::milliseconds deadline) {
+    if (!isX11Session())
+        return false;
+    const auto end = Clock::now() + deadline;
+    const auto root = openRootBy(end);
+    if (!root)
+        return false;
+    bool found = false;
+    // A tray of the XEmbed kind owns this selection for the screen.
+    const xcb_atom_t tray = internAtom(root->connection, "_NET_SYSTEM_TRAY_S0", end);
+    if (tray != XCB_ATOM_NONE) {
+        const auto cookie = xcb_get_selection_owner(root->connection, tray);
+        if (auto* reply = waitReply<xcb_get_selection_owner_reply_t>(root->connection, cookie.sequence, end)) {
+            found = reply->owner != XCB_WINDOW_NONE;
+            std::free(reply);
+        }
+    }
+    xcb_disconnect(root->connection);
+    return found;
+}
+
 ActiveWindow::ActiveWindow() = default;
 ActiveWindow::~ActiveWindow() = default;
 

@@ -28,6 +28,9 @@ public:
         std::uint32_t activeWindow = 0;
     };
     static std::optional<Root> openRoot(std::chrono::milliseconds deadline);
+    /// True when an X11 session has a tray of the XEmbed kind; false elsewhere or after the
+    /// deadline.
+    static bool hasXEmbedTray(std::chrono::milliseconds deadline);
 
     /// Pid of the active window's process; absent outside X11, without a window manager hint, or
     /// after the deadline.

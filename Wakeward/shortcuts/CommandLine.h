@@ -9,9 +9,23 @@ namespace wakeward {
 
 // What the user asked for on the command line.
 struct Invocation {
-    enum class Verb { run, start, stop, status };
-    Verb verb = Verb::run;
+    enum class Verb { launch, start, stop, status, run, doctor };
+    // How a started session ends; `duration` uses `minutes`.
+    enum class Ending { duration, until, application, indefinite };
+
+    Verb verb = Verb::launch;
+    Ending ending = Ending::duration;
     std::int64_t minutes = 60;
+    int untilHour = 0;
+    int untilMinute = 0;
+    QString application;
+    QString profile;
+    bool display = false;
+    bool mainsOnly = false;
+    bool json = false;
+    bool watch = false;
+    // The program and its arguments for `run`.
+    QStringList command;
     bool background = false;
     bool headless = false;
 };
@@ -27,7 +41,7 @@ struct ParsedArguments {
 // Reads `arguments` (argv, program name first).
 ParsedArguments parseArguments(const QStringList& arguments);
 
-// The one-line usage text.
+// The usage text, one line a command.
 QString usageLine();
 
 } // namespace wakeward

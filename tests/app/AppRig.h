@@ -42,6 +42,8 @@ public:
     bool quit();
     /// The instance `launch` started; null before.
     QProcess* instance() { return m_instance.get(); }
+    /// Starts `wakeward arguments...` in `process` and leaves it running.
+    void startCommand(QProcess& process, const QStringList& arguments) { start(process, arguments, {}); }
     /// Runs `wakeward arguments...` (through `wrapper` when given) to its end.
     Outcome run(const QStringList& arguments, const QStringList& wrapper = {});
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <wakeward/Store.h>
 
@@ -97,6 +98,128 @@ TEST_F(EndToEndTest, StatusPrintsNoControlCharacters) {
     EXPECT_TRUE(eventually([&] { return app.property(QStringLiteral("Active")).toBool(); }));
     const Outcome status = app.run({QStringLiteral("status")});
     EXPECT_EQ(status.out, QStringLiteral("Rule: Lab \ufffd]0;owned\ufffd build\ufffd"));
+}
+
+// Every manual mode from the command line, with the same answers and exit codes as a plain
+// start; input the instance cannot take is a usage error.
+TEST_F(EndToEndTest, StartModesAndTheirRefusals) {
+    app.launch();
+    ASSERT_TRUE(app.waitForInstance());
+    struct Row {
+        QStringList arguments;
+        int exitCode;
+        QString reasonOrError;
+    };
+    const Row rows[] = {
+        {{"--until-stopped"}, 0, "Manual \u2022 Until stopped"},
+        {{"--until", "23:59", "--mains-only"}, 0, "Manual \u2022 Until a time"},
+        {{"--while-running", "dbus-daemon"}, 0, "Manual \u2022 While an app runs"},
+        {{"--profile", "bACKUP"}, 0, "Profile: Backup"},
+        {{"--minutes", "5"}, 0, "Manual \u2022 For a duration"},
+        // No service here can hold the display.
+        {{"--minutes", "5", "--display"}, 1, "The system could not hold the display awake. The session was stopped."},
+        {{"--while-running", "no-such-program"}, 1, "Choose an application that is currently running."},
+        {{"--profile", "Nope"}, 2, "There is no profile \"Nope\". Profiles: Download, File transfer, Backup, "
+                                   "Presentation, Render, External drive."},
+        {{"--until", "25:00"}, 2, "--until needs a time from 00:00 to 23:59, not \"25:00\"."},
+        {{"--minutes", "5", "--until", "10:00"}, 2, "Choose one of --minutes, --until, --while-running and --until-stopped."},
+        {{"--profile", "Backup", "--display"}, 2, "A profile brings its own length and settings; give --profile alone."},
+    };
+    for (const Row& row : rows) {
+        const Outcome started = app.run(QStringList{QStringLiteral("start")} + row.arguments);
+        const std::string label = row.arguments.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(started.exitCode, row.exitCode) << label << ": " << started.err.toStdString();
+        if (row.exitCode == 0) {
+            EXPECT_EQ(started.out, activeAnswer) << label;
+            EXPECT_EQ(app.property(QStringLiteral("Reason")).toString(), row.reasonOrError) << label;
+        } else {
+            EXPECT_TRUE(started.err.startsWith(row.reasonOrError)) << label << ": " << started.err.toStdString();
+        }
+    }
+    EXPECT_EQ(app.run({QStringLiteral("run")}).exitCode, 2) << "run needs a command";
+}
+
+// status --json says everything a script needs; --watch prints again at every change.
+TEST_F(EndToEndTest, StatusForScriptsAndStatusBars) {
+    app.launch();
+    ASSERT_TRUE(app.waitForInstance());
+    QProcess watch;
+    watch.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    app.startCommand(watch, {QStringLiteral("status"), QStringLiteral("--watch"), QStringLiteral("--json")});
+    ASSERT_TRUE(eventually([&] { return watch.canReadLine(); }));
+    EXPECT_EQ(nlohmann::json::parse(watch.readLine().toStdString())["active"], false);
+
+    ASSERT_EQ(app.run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("30")}).exitCode, 0);
+    const auto state = nlohmann::json::parse(app.run({QStringLiteral("status"), QStringLiteral("--json")}).out.toStdString());
+    EXPECT_EQ(state["active"], true);
+    EXPECT_EQ(state["displayActive"], false);
+    EXPECT_EQ(state["manual"], true);
+    EXPECT_EQ(state["mode"], "For a duration");
+    EXPECT_EQ(state["reason"], "Manual \u2022 For a duration");
+    EXPECT_EQ(state["holder"], "logind idle lock");
+    EXPECT_EQ(state["automationPaused"], false);
+    EXPECT_TRUE(state["message"].is_null());
+    ASSERT_TRUE(state["started"].is_string() && state["deadline"].is_string());
+    EXPECT_EQ(state["deadline"].get<std::string>().size(), std::string("2026-12-06T21:00:00Z").size());
+
+    // The watcher saw the start, without polling, and sees the stop.
+    ASSERT_TRUE(eventually([&] {
+        while (watch.canReadLine())
+            if (nlohmann::json::parse(watch.readLine().toStdString())["manual"] == true)
+                return true;
+        watch.waitForReadyRead(100);
+        return false;
+    }));
+    ASSERT_EQ(app.run({QStringLiteral("stop")}).exitCode, 0);
+    ASSERT_TRUE(eventually([&] {
+        while (watch.canReadLine())
+            if (nlohmann::json::parse(watch.readLine().toStdString())["automationPaused"] == true)
+                return true;
+        watch.waitForReadyRead(100);
+        return false;
+    }));
+    watch.kill();
+    watch.waitForFinished();
+}
+
+// run holds while the command runs, passes its output and exit status through, and its hold
+// never outlives it, even when it is killed.
+TEST_F(EndToEndTest, RunHoldsForTheCommand) {
+    const Outcome echoed = app.run({QStringLiteral("run"), QStringLiteral("--"), QStringLiteral("sh"),
+                                    QStringLiteral("-c"), QStringLiteral("echo out; echo err >&2; exit 7")});
+    EXPECT_EQ(echoed.exitCode, 7);
+    EXPECT_EQ(echoed.out, QStringLiteral("out"));
+    EXPECT_EQ(echoed.err, QStringLiteral("err"));
+    ASSERT_TRUE(app.instanceOnBus()) << "run started an instance";
+    const auto ended = latest();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(ended->reason, "Manual \u2022 sh \u2022 Command finished");
+    EXPECT_EQ(app.run({QStringLiteral("run"), QStringLiteral("no-such-program-wakeward")}).exitCode, 127);
+
+    QProcess runner;
+    app.startCommand(runner, {QStringLiteral("run"), QStringLiteral("sleep"), QStringLiteral("60")});
+    const QString hold = holdPrefix + QStringLiteral("Manual \u2022 sleep");
+    ASSERT_TRUE(eventually([&] { return app.hasIdleLock(hold); }));
+    runner.kill();
+    runner.waitForFinished();
+    EXPECT_TRUE(eventually([&] { return !app.hasIdleLock(hold); }));
+    EXPECT_TRUE(eventually([&] {
+        const auto last = latest();
+        return last && last->reason == "Manual \u2022 sleep \u2022 Command ended";
+    }));
+}
+
+// doctor reports what the desktop offers, and whether a system hold can be taken.
+TEST_F(EndToEndTest, DoctorReportsTheChain) {
+    const Outcome report = app.run({QStringLiteral("doctor")});
+    EXPECT_EQ(report.exitCode, 0) << report.err.toStdString();
+    EXPECT_TRUE(report.out.contains(QStringLiteral("logind idle lock (org.freedesktop.login1): present")));
+    EXPECT_TRUE(report.out.contains(QStringLiteral("A system hold would use: logind idle lock")));
+    EXPECT_TRUE(report.out.contains(QStringLiteral("A display hold would use: nothing")));
+    EXPECT_TRUE(report.out.contains(QStringLiteral("not created yet"))) << "doctor never creates the database";
+    EXPECT_FALSE(std::filesystem::exists(app.database()));
+    app.setEnvironment(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/bus"));
+    EXPECT_EQ(app.run({QStringLiteral("doctor")}).exitCode, 1);
 }
 
 // stop and status never start an instance.

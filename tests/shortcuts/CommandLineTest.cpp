@@ -25,7 +25,7 @@ void expectUsageError(std::initializer_list<const char*> words) {
 TEST(CommandLine, VerbsAndOptions) {
     auto parsed = parse({});
     ASSERT_TRUE(parsed.invocation);
-    EXPECT_EQ(parsed.invocation->verb, Invocation::Verb::run);
+    EXPECT_EQ(parsed.invocation->verb, Invocation::Verb::launch);
     EXPECT_FALSE(parsed.invocation->background);
 
     parsed = parse({"--background"});
@@ -49,6 +49,19 @@ TEST(CommandLine, VerbsAndOptions) {
     EXPECT_EQ(parse({"stop"}).invocation->verb, Invocation::Verb::stop);
     EXPECT_EQ(parse({"status"}).invocation->verb, Invocation::Verb::status);
 
+    // run keeps the command's own words, options included, away from ours.
+    parsed = parse({"run", "--display", "--", "make", "-j4", "--minutes"});
+    EXPECT_EQ(parsed.invocation->verb, Invocation::Verb::run);
+    EXPECT_TRUE(parsed.invocation->display);
+    EXPECT_EQ(parsed.invocation->command, (QStringList{"make", "-j4", "--minutes"}));
+    EXPECT_EQ(parse({"run", "rsync", "--help"}).invocation->command, (QStringList{"rsync", "--help"}));
+    parsed = parse({"start", "--profile", "run"});
+    EXPECT_EQ(parsed.invocation->verb, Invocation::Verb::start);
+    EXPECT_EQ(parsed.invocation->profile, QStringLiteral("run"));
+    parsed = parse({"start", "--until", "7:05"});
+    EXPECT_EQ(parsed.invocation->ending, Invocation::Ending::until);
+    EXPECT_EQ(parsed.invocation->untilHour * 60 + parsed.invocation->untilMinute, 7 * 60 + 5);
+
     // Help names the program even before an application object exists.
     parsed = parse({"--help"});
     EXPECT_FALSE(parsed.invocation);
@@ -64,6 +77,12 @@ TEST(CommandLine, BadArgumentsExitTwoWithUsage) {
     expectUsageError({"stop", "now"});
     expectUsageError({"--frobnicate"});
     expectUsageError({"status", "--minutes", "5"});
+    expectUsageError({"start", "--until", "24:00"});
+    expectUsageError({"start", "--until", "7"});
+    expectUsageError({"start", "--until-stopped", "--while-running", "vlc"});
+    expectUsageError({"status", "--display"});
+    expectUsageError({"run", "--display"});
+    expectUsageError({"doctor", "--json"});
     expectUsageError({"stop", "--headless"});
 }
 
