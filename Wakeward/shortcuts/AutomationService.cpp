@@ -6,6 +6,7 @@
 #include "wakewardadaptor.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
@@ -179,22 +180,35 @@ QString AutomationService::StartSession(const QVariantMap& options) {
 }
 
 QString AutomationService::StartCommand(const QString& command, bool display) {
+    // The hold must not outlive the command's runner, even one that was killed: the watch is in
+    // place before the hold is taken, and a runner gone before the watch was is caught below.
+    const QString caller = calledFromDBus() ? message().service() : QString();
+    auto* watcher =
+        caller.isEmpty()
+            ? nullptr
+            : new QDBusServiceWatcher(caller, connection(),
+                                      QDBusServiceWatcher::WatchForUnregistration, this);
     m_model->setMode(SessionMode::indefinite);
     m_model->setKeepDisplay(display);
     m_model->setAcOnly(false);
     const std::string reason = "Manual \u2022 " + command.toStdString();
     const bool began = m_model->start(std::nullopt, reason);
-    if (began && calledFromDBus()) {
-        // The hold must not outlive the command's runner, even one that was killed.
-        if (m_commandCaller)
-            m_commandCaller->deleteLater();
-        m_commandCaller = new QDBusServiceWatcher(
-            message().service(), connection(), QDBusServiceWatcher::WatchForUnregistration, this);
-        m_commandReason = reason;
-        connect(m_commandCaller, &QDBusServiceWatcher::serviceUnregistered, this,
-                [this] { endCommand("Command ended"); });
+    if (!began || !watcher) {
+        delete watcher;
+        return answer(began);
     }
-    return answer(began);
+    if (m_commandCaller)
+        m_commandCaller->deleteLater();
+    m_commandCaller = watcher;
+    m_commandReason = reason;
+    // A watch replaced by a newer command's may still report; only the current one counts.
+    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this, watcher] {
+        if (m_commandCaller == watcher)
+            endCommand("Command ended");
+    });
+    if (connection().interface() && !connection().interface()->isServiceRegistered(caller).value())
+        endCommand("Command ended");
+    return answer(m_model->manual() && m_model->reason() == reason);
 }
 
 void AutomationService::EndCommand() {

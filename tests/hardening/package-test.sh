@@ -23,6 +23,9 @@ expected=(
   /usr/share/dbus-1/services/org.fenmarch.Wakeward.service
   /usr/share/man/man1/wakeward.1
   /usr/share/metainfo/org.fenmarch.Wakeward.metainfo.xml
+  /usr/share/bash-completion/completions/wakeward
+  /usr/share/zsh/vendor-completions/_wakeward
+  /usr/share/fish/vendor_completions.d/wakeward.fish
 )
 for file in "${expected[@]}"; do
   grep -qx "$file" "$work/files" || fail "the package lacks $file"
@@ -42,6 +45,12 @@ dpkg-deb -x "$deb" "$work/root"
 [ -x "$work/root/usr/bin/wakeward" ] || fail "the binary is not executable"
 grep -q '^Exec=/usr/bin/wakeward' "$work/root/usr/share/dbus-1/services/org.fenmarch.Wakeward.service" ||
   fail "the D-Bus service file does not start /usr/bin/wakeward"
+completes() {
+  bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _wakeward; echo "${COMPREPLY[*]}"' \
+    _ "$work/root/usr/share/bash-completion/completions/wakeward" "$@"
+}
+[ "$(completes wakeward st)" = "start stop status" ] || fail "bash completes \"st\" as: $(completes wakeward st)"
+[ "$(completes wakeward start --unt)" = "--until --until-stopped" ] || fail "bash completes start options as: $(completes wakeward start --unt)"
 appstreamcli validate --no-net "$work/root/usr/share/metainfo/org.fenmarch.Wakeward.metainfo.xml" ||
   fail "the AppStream metainfo does not validate"
 echo "package $(basename "$deb"): $(wc -l <"$work/files") entries, Depends: $depends"

@@ -1,0 +1,20 @@
+# fish completion for wakeward
+set -l commands start stop status run doctor
+complete -c wakeward -f
+complete -c wakeward -n "not __fish_seen_subcommand_from $commands" -a start -d 'Start a manual session'
+complete -c wakeward -n "not __fish_seen_subcommand_from $commands" -a stop -d 'Release every hold and pause automation'
+complete -c wakeward -n "not __fish_seen_subcommand_from $commands" -a status -d 'Why the computer is or is not kept awake'
+complete -c wakeward -n "not __fish_seen_subcommand_from $commands" -a run -d 'Keep the computer awake while a command runs'
+complete -c wakeward -n "not __fish_seen_subcommand_from $commands" -a doctor -d 'What this desktop offers for keeping it awake'
+complete -c wakeward -n "not __fish_seen_subcommand_from $commands" -l background -d 'Start in the tray only'
+complete -c wakeward -n "not __fish_seen_subcommand_from $commands" -l headless -d 'Run without windows or tray'
+complete -c wakeward -n "__fish_seen_subcommand_from start" -l minutes -x -d 'Session length in minutes'
+complete -c wakeward -n "__fish_seen_subcommand_from start" -l until -x -d 'Until the next HH:MM'
+complete -c wakeward -n "__fish_seen_subcommand_from start" -l while-running -x -a '(__fish_complete_command)' -d 'While the application runs'
+complete -c wakeward -n "__fish_seen_subcommand_from start" -l until-stopped -d 'Until you stop it'
+complete -c wakeward -n "__fish_seen_subcommand_from start run" -l display -d 'Keep the display awake too'
+complete -c wakeward -n "__fish_seen_subcommand_from start" -l mains-only -d 'Only on mains power'
+complete -c wakeward -n "__fish_seen_subcommand_from start" -l profile -x -d 'A saved profile'
+complete -c wakeward -n "__fish_seen_subcommand_from status" -l json -d 'One JSON object'
+complete -c wakeward -n "__fish_seen_subcommand_from status" -l watch -d 'Print again at every change'
+complete -c wakeward -n "__fish_seen_subcommand_from run" -a '(__fish_complete_subcommand --fcs-skip=2)'
