@@ -163,21 +163,18 @@ TEST_F(EndToEndTest, StatusForScriptsAndStatusBars) {
     EXPECT_EQ(state["deadline"].get<std::string>().size(), std::string("2026-12-06T21:00:00Z").size());
 
     // The watcher saw the start, without polling, and sees the stop.
-    ASSERT_TRUE(eventually([&] {
-        while (watch.canReadLine())
-            if (nlohmann::json::parse(watch.readLine().toStdString())["manual"] == true)
-                return true;
-        watch.waitForReadyRead(100);
-        return false;
-    }));
+    auto watched = [&](const char* key) {
+        return eventually([&] {
+            while (watch.canReadLine())
+                if (nlohmann::json::parse(watch.readLine().toStdString())[key] == true)
+                    return true;
+            watch.waitForReadyRead(100);
+            return false;
+        });
+    };
+    ASSERT_TRUE(watched("manual"));
     ASSERT_EQ(app.run({QStringLiteral("stop")}).exitCode, 0);
-    ASSERT_TRUE(eventually([&] {
-        while (watch.canReadLine())
-            if (nlohmann::json::parse(watch.readLine().toStdString())["automationPaused"] == true)
-                return true;
-        watch.waitForReadyRead(100);
-        return false;
-    }));
+    ASSERT_TRUE(watched("automationPaused"));
     watch.kill();
     watch.waitForFinished();
 }

@@ -50,10 +50,7 @@ class AppTest : public QObject {
         std::unique_ptr<App> app;
 
         Shell() {
-            rig.otherAssertions = [count = listings] {
-                ++*count;
-                return OptionalTexts(std::vector<std::string>{});
-            };
+            test::countListings(rig, listings);
             model = rig.make();
             app = std::make_unique<App>(*model, false);
         }

@@ -28,6 +28,14 @@ inline TimeSource timeOf(const ModelRig& rig) {
     return source;
 }
 
+// Makes the rig's listing of other holds answer `entries` and count how often it is read.
+inline void countListings(ModelRig& rig, std::shared_ptr<int> count, std::vector<std::string> entries = {}) {
+    rig.otherAssertions = [count = std::move(count), entries = std::move(entries)] {
+        ++*count;
+        return OptionalTexts(entries);
+    };
+}
+
 // A controller on fakes, with a listing of other holds that counts how often it is read, and a
 // dashboard that shows times in the controller's calendar and clock.
 struct DashboardRig {
@@ -37,10 +45,7 @@ struct DashboardRig {
     std::unique_ptr<Dashboard> dashboard;
 
     DashboardRig() {
-        rig.otherAssertions = [count = listings] {
-            ++*count;
-            return OptionalTexts(std::vector<std::string>{"Process 7 • idle\nbackup"});
-        };
+        countListings(rig, listings, {"Process 7 • idle\nbackup"});
         model = rig.make();
         dashboard = std::make_unique<Dashboard>(*model, time());
     }
