@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Shell.h"
+
 #include <QObject>
 #include <memory>
 
@@ -17,7 +19,7 @@ class TrayWatcher;
 
 // The desktop shell: the tray icon with its panel and the main window, all built on the one
 // controller. Created only when there is a display.
-class App : public QObject {
+class App : public QObject, public Shell {
     Q_OBJECT
 public:
     // `background` starts in the tray only (the autostart entry), unless there is no tray.
@@ -25,7 +27,7 @@ public:
     ~App() override;
 
     // Shows and raises the main window.
-    void activate();
+    void activate() override;
     // Shows the main window on the inspector with a fresh list.
     void openInspector();
     // Ends the application, window open or not: the main window is not asked, since closing it

@@ -1,21 +1,16 @@
-#include "App.h"
-#include "InstanceGuard.h"
+#include "Instance.h"
 #include "SharedModel.h"
-#include "UnixSignals.h"
-#include "controller/Model.h"
-#include "shortcuts/AutomationService.h"
 #include "shortcuts/CommandLine.h"
 #include "shortcuts/Doctor.h"
 #include "shortcuts/RemoteClient.h"
 
-#include <QApplication>
 #include <QCoreApplication>
-#include <QDBusConnection>
 #include <QTextStream>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <memory>
-#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace wakeward;
 
@@ -25,29 +20,22 @@ bool hasDisplay() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-// Beside the database when there is no runtime folder; its folder is created private, as the
-// store would create it.
-QString fallbackLockPath() {
-    const auto store = defaultStorePath();
-    if (!store)
-        return {};
-    std::filesystem::path folder;
-    for (const auto& part : store->parent_path()) {
-        folder /= part;
-        std::error_code error;
-        if (!std::filesystem::exists(folder, error))
-            ::mkdir(folder.c_str(), 0700);
-    }
-    return QString::fromStdString((store->parent_path() / "wakeward.lock").string());
+// The desktop program: beside this one in a build, in libexec when installed.
+std::filesystem::path desktopProgram() {
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+    for (const auto& candidate : {self / "wakeward-desktop", self / ".." / "libexec" / "wakeward" / "wakeward-desktop"})
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    return {};
 }
 
 } // namespace
 
+// The command line and the headless instance. Neither needs the windowing toolkit, so this
+// program does not load it: with a display, it hands over to the desktop program.
 int main(int argc, char* argv[]) {
-    QCoreApplication::setApplicationName(QStringLiteral("Wakeward"));
-    QCoreApplication::setOrganizationName(QStringLiteral("fenmarch"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(WAKEWARD_VERSION));
-
+    nameApplication();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -67,59 +55,14 @@ int main(int argc, char* argv[]) {
         return runRemote(invocation, QCoreApplication::applicationFilePath(), out, err);
     }
 
-    const bool headless = invocation.headless || !hasDisplay();
-    std::unique_ptr<QCoreApplication> application =
-        headless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
-
-    // Both guards are taken before the controller opens the database: a second instance must not
-    // touch it, not even to note an interruption. The lock beside the database also holds when two
-    // launches see different runtime folders.
-    InstanceGuard guard;
-    const QString besideStore = fallbackLockPath();
-    const QString runtimeLock = InstanceGuard::defaultLockPath(besideStore);
-    const bool anotherLocked =
-        guard.lock(runtimeLock) == InstanceGuard::Outcome::anotherRuns ||
-        (runtimeLock != besideStore && guard.lock(besideStore) == InstanceGuard::Outcome::anotherRuns);
-    auto handOver = [] {
-        if (!activateRunningInstance())
-            std::fputs("Wakeward is already running.\n", stderr);
-        return 0;
-    };
-    if (anotherLocked)
-        return handOver();
-
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    // Exported before the name is claimed, so no caller finds the name without the object; calls
-    // are delivered from the event loop, after the controller is attached below.
-    AutomationService service;
-    if (bus.isConnected()) {
-        service.exportOn(bus);
-        if (guard.claimBusName() == InstanceGuard::Outcome::anotherRuns)
-            return handOver();
-    } else {
-        std::fputs("There is no session bus: Wakeward runs, but the command line and D-Bus control are "
-                   "unavailable.\n",
-                   stderr);
-    }
-
-    Model& model = Model::shared();
-    bool shutDown = false;
-    QObject::connect(application.get(), &QCoreApplication::aboutToQuit, [&] {
-        if (!shutDown) {
-            shutDown = true;
-            model.shutdown();
+    if (!invocation.headless && hasDisplay()) {
+        const auto desktop = desktopProgram();
+        if (!desktop.empty()) {
+            ::execv(desktop.c_str(), argv);
+            std::fprintf(stderr, "Wakeward could not start its windows (%s): %s\n", desktop.c_str(),
+                         std::strerror(errno));
         }
-    });
-    UnixSignals signalPipe;
-    QObject::connect(&signalPipe, &UnixSignals::terminationRequested, &App::quit);
-
-    std::unique_ptr<App> app;
-    if (!headless) {
-        app = std::make_unique<App>(model, invocation.background);
+        std::fputs("Wakeward's windows are not installed, so it runs headless.\n", stderr);
     }
-    service.attach(model, [&app] {
-        if (app)
-            app->activate();
-    });
-    return application->exec();
+    return runInstance(argc, argv, invocation, Desktop{});
 }

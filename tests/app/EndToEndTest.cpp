@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -17,6 +18,15 @@ using test::Outcome;
 const QString activeAnswer = QStringLiteral("Wakeward is active.");
 const QString refusedAnswer = QStringLiteral("Session could not start. Check the app for details.");
 const QString holdPrefix = QStringLiteral("Wakeward \u2022 ");
+
+// Whether the process has Qt's GUI or widget library mapped.
+bool mapsWindowing(qint64 pid) {
+    std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+    for (std::string line; std::getline(maps, line);)
+        if (line.find("libQt6Gui") != std::string::npos || line.find("libQt6Widgets") != std::string::npos)
+            return true;
+    return false;
+}
 
 // The real binary as a user runs it, headless, holding through logind's idle lock.
 class EndToEndTest : public ::testing::Test {
@@ -147,6 +157,7 @@ TEST_F(EndToEndTest, StatusForScriptsAndStatusBars) {
     watch.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
     app.startCommand(watch, {QStringLiteral("status"), QStringLiteral("--watch"), QStringLiteral("--json")});
     ASSERT_TRUE(eventually([&] { return watch.canReadLine(); }));
+    EXPECT_FALSE(mapsWindowing(watch.processId())) << "the command line loads no windowing library";
     EXPECT_EQ(nlohmann::json::parse(watch.readLine().toStdString())["active"], false);
 
     ASSERT_EQ(app.run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("30")}).exitCode, 0);
@@ -243,6 +254,8 @@ TEST_P(TerminationTest, EndsTheSessionAndRecordsIt) {
     }
     app.launch({}, !GetParam());
     ASSERT_TRUE(app.waitForInstance());
+    // Only an instance with windows loads the windowing libraries.
+    EXPECT_EQ(mapsWindowing(app.instance()->processId()), GetParam());
     ASSERT_EQ(app.run({QStringLiteral("start")}).exitCode, 0);
     const QString hold = holdPrefix + app.run({QStringLiteral("status")}).out;
     EXPECT_TRUE(eventually([&] { return app.hasIdleLock(hold); }));

@@ -16,6 +16,7 @@ deb=$(ls "$work"/wakeward_*.deb 2>/dev/null | head -1)
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' | sort >"$work/files"
 expected=(
   /usr/bin/wakeward
+  /usr/libexec/wakeward/wakeward-desktop
   /usr/share/applications/org.fenmarch.Wakeward.desktop
   /usr/share/icons/hicolor/scalable/apps/org.fenmarch.Wakeward.svg
   /usr/share/icons/hicolor/scalable/status/org.fenmarch.Wakeward-idle.svg
@@ -43,6 +44,10 @@ done
 
 dpkg-deb -x "$deb" "$work/root"
 [ -x "$work/root/usr/bin/wakeward" ] || fail "the binary is not executable"
+# The command line and the headless instance never load the windowing libraries.
+if objdump -p "$work/root/usr/bin/wakeward" | grep -E 'NEEDED +libQt6(Gui|Widgets)'; then
+  fail "wakeward needs the windowing libraries"
+fi
 grep -q '^Exec=/usr/bin/wakeward' "$work/root/usr/share/dbus-1/services/org.fenmarch.Wakeward.service" ||
   fail "the D-Bus service file does not start /usr/bin/wakeward"
 completes() {

@@ -1,0 +1,99 @@
+#include "Instance.h"
+
+#include "InstanceGuard.h"
+#include "SharedModel.h"
+#include "UnixSignals.h"
+#include "controller/Model.h"
+#include "shortcuts/AutomationService.h"
+#include "shortcuts/RemoteClient.h"
+
+#include <QDBusConnection>
+#include <cstdio>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace wakeward {
+namespace {
+
+// Beside the database when there is no runtime folder; its folder is created private, as the
+// store would create it.
+QString fallbackLockPath() {
+    const auto store = defaultStorePath();
+    if (!store)
+        return {};
+    std::filesystem::path folder;
+    for (const auto& part : store->parent_path()) {
+        folder /= part;
+        std::error_code error;
+        if (!std::filesystem::exists(folder, error))
+            ::mkdir(folder.c_str(), 0700);
+    }
+    return QString::fromStdString((store->parent_path() / "wakeward.lock").string());
+}
+
+} // namespace
+
+void nameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("Wakeward"));
+    QCoreApplication::setOrganizationName(QStringLiteral("fenmarch"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(WAKEWARD_VERSION));
+}
+
+int runInstance(int& argc, char** argv, const Invocation& invocation, const Desktop& desktop) {
+    const bool headless = !desktop.application || !desktop.shell;
+    std::unique_ptr<QCoreApplication> application =
+        headless ? std::make_unique<QCoreApplication>(argc, argv) : desktop.application(argc, argv);
+    // Both guards are taken before the controller opens the database: a second instance must not
+    // touch it, not even to note an interruption. The lock beside the database also holds when two
+    // launches see different runtime folders.
+    InstanceGuard guard;
+    const QString besideStore = fallbackLockPath();
+    const QString runtimeLock = InstanceGuard::defaultLockPath(besideStore);
+    const bool anotherLocked =
+        guard.lock(runtimeLock) == InstanceGuard::Outcome::anotherRuns ||
+        (runtimeLock != besideStore && guard.lock(besideStore) == InstanceGuard::Outcome::anotherRuns);
+    auto handOver = [] {
+        if (!activateRunningInstance())
+            std::fputs("Wakeward is already running.\n", stderr);
+        return 0;
+    };
+    if (anotherLocked)
+        return handOver();
+
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    // Exported before the name is claimed, so no caller finds the name without the object; calls
+    // are delivered from the event loop, after the controller is attached below.
+    AutomationService service;
+    if (bus.isConnected()) {
+        service.exportOn(bus);
+        if (guard.claimBusName() == InstanceGuard::Outcome::anotherRuns)
+            return handOver();
+    } else {
+        std::fputs("There is no session bus: Wakeward runs, but the command line and D-Bus control are "
+                   "unavailable.\n",
+                   stderr);
+    }
+
+    Model& model = Model::shared();
+    bool shutDown = false;
+    QObject::connect(application.get(), &QCoreApplication::aboutToQuit, [&] {
+        if (!shutDown) {
+            shutDown = true;
+            model.shutdown();
+        }
+    });
+    UnixSignals signalPipe;
+    // exit(), not quit(): toolkits that ask every window first would have the main window refuse.
+    QObject::connect(&signalPipe, &UnixSignals::terminationRequested, [] { QCoreApplication::exit(0); });
+
+    std::unique_ptr<Shell> app;
+    if (!headless)
+        app = desktop.shell(model, invocation.background);
+    service.attach(model, [&app] {
+        if (app)
+            app->activate();
+    });
+    return application->exec();
+}
+
+} // namespace wakeward
