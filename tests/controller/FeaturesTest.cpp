@@ -1,3 +1,4 @@
+#include "../TestFiles.h"
 #include "ModelRig.h"
 
 #include <QDir>
@@ -22,10 +23,6 @@ protected:
     }
     std::filesystem::path file(const std::string& name) const {
         return std::filesystem::path(rig.dir.path().toStdString()) / name;
-    }
-    static std::string read(const std::filesystem::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
     ModelRig rig;
@@ -131,7 +128,7 @@ TEST_F(FeaturesTest, HistoryExportAndClear) {
     ASSERT_EQ(model->history().size(), 2u);
     answers->push_back(file("history.csv"));
     model->exportHistory();
-    const std::string csv = read(file("history.csv"));
+    const std::string csv = fileText(file("history.csv"));
     EXPECT_EQ(csv.rfind("Date,Event,Reason,Battery,Duration seconds\n", 0), 0u);
     EXPECT_NE(csv.find("\"Ended\""), std::string::npos);
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 2);

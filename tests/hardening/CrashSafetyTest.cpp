@@ -1,8 +1,8 @@
+#include "../TestFiles.h"
 #include "AppRig.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <wakeward/Store.h>
 
 namespace wakeward {
@@ -12,11 +12,6 @@ using test::AppRig;
 namespace fs = std::filesystem;
 
 const QString automation = QStringLiteral("org.fenmarch.Wakeward");
-
-std::string contents(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
 
 void write(const fs::path& path, const std::string& bytes) {
     fs::create_directories(path.parent_path());
@@ -60,7 +55,7 @@ TEST(CrashSafetyTest, GarbageDatabaseIsReportedAndLeftAlone) {
 
     ASSERT_NO_FATAL_FAILURE(runOnUnreadableSettings(app));
 
-    EXPECT_EQ(contents(app.database()), garbage);
+    EXPECT_EQ(test::fileText(app.database()), garbage);
     EXPECT_FALSE(fs::exists(app.database().string() + "-wal"));
 }
 
