@@ -31,7 +31,7 @@ TEST(ModelStartup, FirstLaunchHasTheDefaults) {
     auto* timer = model->findChild<QTimer*>("tickTimer");
     ASSERT_NE(timer, nullptr);
     timer->setInterval(1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return rig.source->reads >= 3; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rig.source->reads >= 3; }, 10000));
 }
 
 // Saved lists are taken as they are: an empty profile list is the user's choice.
