@@ -31,6 +31,13 @@ struct ModelRig {
     std::function<OptionalTexts()> otherAssertions;
 
     ModelRig() {
+        // Timers need an application object; one lives for the whole test program.
+        if (!QCoreApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "wakeward-tests";
+            static char* argv[] = {name, nullptr};
+            static QCoreApplication app(argc, argv);
+        }
         storePath = std::filesystem::path(dir.path().toStdString()) / "fenmarch" / "Wakeward" /
                     "sleep.sqlite";
         source->snapshot.ac = true;
@@ -89,21 +96,5 @@ inline Schedule scheduleAround(Instant now, std::string name, bool acOnly = fals
     schedule.acOnly = acOnly;
     return schedule;
 }
-
-// Timers need an application object; one lives for the whole test program.
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "controller_test";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            m_app = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    std::unique_ptr<QCoreApplication> m_app;
-};
 
 } // namespace wakeward::test

@@ -31,13 +31,6 @@ std::string importError(const std::string& text) {
     return result.ok() ? "" : result.error().description;
 }
 
-std::string repeated(const std::string& piece, int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i)
-        text += piece;
-    return text;
-}
-
 } // namespace
 
 TEST(ProfilesFile, ExportIsPrettySortedAndReadsBack) {
@@ -56,46 +49,27 @@ TEST(ProfilesFile, ExportIsPrettySortedAndReadsBack) {
     EXPECT_EQ(imported[1].name, "Download");
 }
 
-TEST(ProfilesFile, LimitsOnCountNameAndMinutes) {
+// At most 100 profiles; each name meets the rules names meet everywhere (the error names the
+// entry), each length lies between 1 and 1440 minutes; the file is a list.
+TEST(ProfilesFile, LimitsAndReasons) {
     EXPECT_EQ(Transfer::importableProfiles(profilesText(100)).value().size(), 100u);
     EXPECT_NE(importError(profilesText(101)).find("101 profiles"), std::string::npos);
     EXPECT_TRUE(Transfer::importableProfiles("[]").value().empty());
-
-    // Names count user-perceived characters: a family emoji is one.
-    const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467";
-    EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, repeated(family, 100))).ok());
-    EXPECT_NE(importError(profilesText(1, repeated("a", 101))).find("longer than 100"),
-              std::string::npos);
+    EXPECT_NE(
+        importError(profilesText(2, "Back\\u001bup")).find("Profile 1 has a control character"),
+        std::string::npos);
     EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "   ")).ok());
-    EXPECT_NE(importError(profilesText(1, "")).find("empty name"), std::string::npos);
-    // One character can be any size: an "a" under 300,000 accents is refused by its bytes.
-    EXPECT_NE(importError(profilesText(1, "a" + repeated("\u0301", 300000))).find("bytes"),
-              std::string::npos);
-    // Control characters (C0, DEL, C1) are refused; the error names the entry.
-    for (const char* control : {"\\u0000", "\\t", "\\n", "\\u001b", "\\u007f", "\\u0085"})
-        EXPECT_NE(importError(profilesText(2, std::string("Back") + control + "up"))
-                      .find("Profile 1 has a control character"),
-                  std::string::npos)
-            << control;
-    EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "\u00a0\u2028\u00a0")).ok());
 
     EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "x", "1")).ok());
     EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "x", "1440")).ok());
     for (const char* minutes : {"0.5", "1440.5", "-3", "1e999"})
         EXPECT_FALSE(Transfer::importableProfiles(profilesText(1, "x", minutes)).ok()) << minutes;
-}
 
-TEST(ProfilesFile, OneBadEntryRejectsTheFileWithAClearReason) {
     std::string text = profilesText(3);
     text.replace(text.rfind("\"minutes\":60"), 12, "\"minutes\":\"60\"");
     EXPECT_NE(importError(text).find("[2].minutes"), std::string::npos);
     EXPECT_NE(importError("{\"name\":\"x\"}").find("list of profiles"), std::string::npos);
     EXPECT_NE(importError("[{\"name\":").find("not valid JSON"), std::string::npos);
-    EXPECT_NE(
-        importError(R"([{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"x","minutes":5}])")
-            .find("\"display\" is missing"),
-        std::string::npos);
-    EXPECT_FALSE(Transfer::importableProfiles(std::string(200000, '[')).ok());
 }
 
 TEST(HistoryCsv, LinesFieldsAndDates) {

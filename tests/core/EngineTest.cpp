@@ -1,16 +1,16 @@
-#include <wakeward/Engine.h>
-
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <wakeward/Engine.h>
 
 using namespace wakeward;
 
 namespace {
 
-Engine::ConditionResult check(SignalKind kind, std::string value, const Snapshot& snapshot, bool active = false) {
+Engine::ConditionResult check(SignalKind kind, std::string value, const Snapshot& snapshot,
+                              bool active = false) {
     return Engine::testCondition(Condition(kind, std::move(value)), snapshot, active);
 }
 
@@ -20,10 +20,6 @@ Rule ruleWith(std::vector<Condition> conditions, MatchMode mode = MatchMode::all
     rule.mode = mode;
     rule.conditions = std::move(conditions);
     return rule;
-}
-
-bool validWith(SignalKind kind, std::string value) {
-    return ruleWith({Condition(kind, std::move(value))}).valid();
 }
 
 } // namespace
@@ -44,14 +40,18 @@ TEST(ReadNumber, AcceptsCNotationOnly) {
     for (const char* bad : {"", " 5", "5 ", "\t5", "5\n", "1,5", "1,000", "1 000", ".", "+", "-",
                             "+-1", "0x", "5%", "e5", "1e", "abc", "0x-1"})
         EXPECT_EQ(Engine::readNumber(bad), std::nullopt) << '"' << bad << '"';
-    EXPECT_EQ(Engine::readNumber(std::string_view("5\0" "1", 3)), std::nullopt);
+    EXPECT_EQ(Engine::readNumber(std::string_view("5\0"
+                                                  "1",
+                                                  3)),
+              std::nullopt);
 }
 
 TEST(ReadNumber, IgnoresTheProcessNumericLocale) {
     // Build a German locale in a scratch folder so the check does not depend on the machine.
     const auto dir = std::filesystem::temp_directory_path() / "wakeward-locale-test";
     std::filesystem::create_directories(dir);
-    const std::string command = "localedef -i de_DE -f UTF-8 " + (dir / "de_DE.UTF-8").string() + " >/dev/null 2>&1";
+    const std::string command =
+        "localedef -i de_DE -f UTF-8 " + (dir / "de_DE.UTF-8").string() + " >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0)
         GTEST_SKIP() << "localedef cannot build de_DE here";
     setenv("LOCPATH", dir.c_str(), 1);
@@ -66,12 +66,8 @@ TEST(ReadNumber, IgnoresTheProcessNumericLocale) {
 TEST(RuleValid, NamesAndConditionLists) {
     Rule rule = ruleWith({Condition(SignalKind::ac, "")});
     EXPECT_TRUE(rule.valid());
-    rule.name = "   \t ";
+    rule.name = "\u3000\t"; // blanks as Text::trimBlanks reads them
     EXPECT_FALSE(rule.valid());
-    rule.name = "\u3000";  // an ideographic space is a blank too
-    EXPECT_FALSE(rule.valid());
-    rule.name = "\n";  // a line break is not trimmed
-    EXPECT_TRUE(rule.valid());
     rule.name = "ok";
     rule.conditions.clear();
     EXPECT_FALSE(rule.valid());
@@ -79,27 +75,23 @@ TEST(RuleValid, NamesAndConditionLists) {
     EXPECT_TRUE(Rule().valid());
 }
 
-TEST(RuleValid, NumericThresholds) {
-    EXPECT_TRUE(validWith(SignalKind::cpu, "100"));
-    EXPECT_FALSE(validWith(SignalKind::cpu, "100.5"));
-    EXPECT_TRUE(validWith(SignalKind::traffic, "5000"));
-    EXPECT_TRUE(validWith(SignalKind::traffic, "1e9"));
-    EXPECT_FALSE(validWith(SignalKind::traffic, "inf"));
-    EXPECT_FALSE(validWith(SignalKind::traffic, "nan"));
-    EXPECT_FALSE(validWith(SignalKind::battery, "-1"));
-    EXPECT_TRUE(validWith(SignalKind::battery, "-0"));
-    EXPECT_FALSE(validWith(SignalKind::battery, ""));
-    EXPECT_FALSE(validWith(SignalKind::battery, "40 "));
-    EXPECT_FALSE(validWith(SignalKind::battery, "4,5"));
-    EXPECT_TRUE(validWith(SignalKind::battery, "0x32"));
-}
-
-TEST(RuleValid, TextValues) {
-    EXPECT_FALSE(validWith(SignalKind::runningApp, "   "));
-    EXPECT_TRUE(validWith(SignalKind::runningApp, "  vlc  "));
-    EXPECT_FALSE(validWith(SignalKind::usb, ""));
-    EXPECT_TRUE(validWith(SignalKind::display, "leftover"));
-    EXPECT_TRUE(validWith(SignalKind::ac, "   "));
+// Percentages go up to 100 and traffic has no upper bound, all as finite C-notation numbers;
+// text values need more than blanks; mains power and display need nothing.
+TEST(RuleValid, ConditionValues) {
+    const std::tuple<SignalKind, const char*, bool> cases[] = {
+        {SignalKind::cpu, "100", true},         {SignalKind::cpu, "100.5", false},
+        {SignalKind::battery, "100", true},     {SignalKind::battery, "100.5", false},
+        {SignalKind::traffic, "5000", true},    {SignalKind::traffic, "1e9", true},
+        {SignalKind::traffic, "inf", false},    {SignalKind::traffic, "nan", false},
+        {SignalKind::battery, "-1", false},     {SignalKind::battery, "-0", true},
+        {SignalKind::battery, "", false},       {SignalKind::battery, "40 ", false},
+        {SignalKind::battery, "4,5", false},    {SignalKind::battery, "0x32", true},
+        {SignalKind::runningApp, "   ", false}, {SignalKind::runningApp, "  vlc  ", true},
+        {SignalKind::usb, "", false},           {SignalKind::display, "leftover", true},
+        {SignalKind::ac, "   ", true},
+    };
+    for (const auto& [kind, value, valid] : cases)
+        EXPECT_EQ(ruleWith({Condition(kind, value)}).valid(), valid) << title(kind) << " " << value;
 }
 
 TEST(ConditionTest, ExactIdentifierKinds) {
@@ -111,8 +103,10 @@ TEST(ConditionTest, ExactIdentifierKinds) {
     EXPECT_EQ(check(SignalKind::runningApp, "vlc", snapshot).outcome, Engine::Outcome::met);
     EXPECT_EQ(check(SignalKind::runningApp, "VLC", snapshot).outcome, Engine::Outcome::notMet);
     EXPECT_EQ(check(SignalKind::runningApp, "vlc ", snapshot).outcome, Engine::Outcome::notMet);
-    EXPECT_EQ(check(SignalKind::frontmostApp, "firefox-esr", snapshot).outcome, Engine::Outcome::met);
-    EXPECT_EQ(check(SignalKind::frontmostApp, "firefox", snapshot).outcome, Engine::Outcome::notMet);
+    EXPECT_EQ(check(SignalKind::frontmostApp, "firefox-esr", snapshot).outcome,
+              Engine::Outcome::met);
+    EXPECT_EQ(check(SignalKind::frontmostApp, "firefox", snapshot).outcome,
+              Engine::Outcome::notMet);
     EXPECT_EQ(check(SignalKind::volume, "1234-ABCD", snapshot).outcome, Engine::Outcome::met);
     EXPECT_EQ(check(SignalKind::volume, "1234-abcd", snapshot).outcome, Engine::Outcome::notMet);
 }
@@ -180,15 +174,8 @@ TEST(ConditionTest, DeviceNamesIgnoreCase) {
     EXPECT_EQ(check(SignalKind::audio, "hdmi", snapshot).outcome, Engine::Outcome::unknown);
     snapshot.audio = "Built-in Audio Analog Stereo";
     EXPECT_EQ(check(SignalKind::audio, "analog", snapshot).outcome, Engine::Outcome::met);
-    EXPECT_EQ(check(SignalKind::audio, "hdmi", snapshot).trace, "Audio output name: hdmi \u2014 not matched");
-}
-
-TEST(EngineTest, InvalidRulesExplainThemselves) {
-    Rule rule = ruleWith({Condition(SignalKind::ac, "")});
-    rule.name = "   ";
-    const Evaluation evaluation = Engine::test(rule, Snapshot{}, false);
-    EXPECT_FALSE(evaluation.matches);
-    EXPECT_EQ(evaluation.trace, std::vector<std::string>{"Rule is incomplete or contains an invalid threshold."});
+    EXPECT_EQ(check(SignalKind::audio, "hdmi", snapshot).trace,
+              "Audio output name: hdmi \u2014 not matched");
 }
 
 TEST(EngineTest, AllAndAnyCombineEveryCondition) {
@@ -198,11 +185,13 @@ TEST(EngineTest, AllAndAnyCombineEveryCondition) {
     Rule rule = ruleWith({Condition(SignalKind::ac, "")});
     EXPECT_FALSE(Engine::test(rule, snapshot, false).matches);
 
-    rule = ruleWith({Condition(SignalKind::ac, ""), Condition(SignalKind::runningApp, "rsync")}, MatchMode::any);
+    rule = ruleWith({Condition(SignalKind::ac, ""), Condition(SignalKind::runningApp, "rsync")},
+                    MatchMode::any);
     Evaluation evaluation = Engine::test(rule, snapshot, false);
     EXPECT_TRUE(evaluation.matches);
-    EXPECT_EQ(evaluation.trace, (std::vector<std::string>{"On mains power \u2014 unknown",
-                                                          "Application running: rsync \u2014 matched"}));
+    EXPECT_EQ(evaluation.trace,
+              (std::vector<std::string>{"On mains power \u2014 unknown",
+                                        "Application running: rsync \u2014 matched"}));
 
     rule.mode = MatchMode::all;
     EXPECT_FALSE(Engine::test(rule, snapshot, false).matches);
@@ -217,16 +206,9 @@ TEST(EngineTest, AllAndAnyCombineEveryCondition) {
     EXPECT_FALSE(evaluation.matches);
     EXPECT_EQ(evaluation.trace.size(), 3u);
 
-    rule = ruleWith({Condition(SignalKind::volume, "X"), Condition(SignalKind::cpu, "50")}, MatchMode::any);
+    rule = ruleWith({Condition(SignalKind::volume, "X"), Condition(SignalKind::cpu, "50")},
+                    MatchMode::any);
     EXPECT_FALSE(Engine::test(rule, snapshot, false).matches);
-}
-
-TEST(EngineTest, ActiveFlagReachesTheConditions) {
-    Snapshot snapshot;
-    snapshot.cpu = 76;
-    const Rule rule = ruleWith({Condition(SignalKind::cpu, "80")});
-    EXPECT_FALSE(Engine::test(rule, snapshot, false).matches);
-    EXPECT_TRUE(Engine::test(rule, snapshot, true).matches);
 }
 
 TEST(EngineSafe, Table) {

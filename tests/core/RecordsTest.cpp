@@ -1,8 +1,7 @@
-#include <wakeward/Records.h>
-
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <wakeward/Records.h>
 
 using namespace wakeward;
 
@@ -13,8 +12,7 @@ Json profileJson() {
         "minutes":180,"display":false,"acOnly":true,"favourite":false,"extra":[1,2]})");
 }
 
-template <class T>
-std::string decodeError(const Json& json) {
+template <class T> std::string decodeError(const Json& json) {
     auto result = fromJson<T>(json);
     EXPECT_FALSE(result.ok());
     return result.ok() ? std::string() : result.error().description;
@@ -22,34 +20,14 @@ std::string decodeError(const Json& json) {
 
 } // namespace
 
-TEST(Enumerations, TitlesAreExactIdentifiers) {
-    EXPECT_EQ(fromTitle<SessionMode>("Until a time"), SessionMode::until);
-    EXPECT_EQ(fromTitle<SessionMode>("until a time"), std::nullopt);
-    EXPECT_EQ(fromTitle<SessionMode>("Until a time "), std::nullopt);
-    EXPECT_EQ(fromTitle<SignalKind>("CPU above percent"), SignalKind::cpu);
-    EXPECT_EQ(fromTitle<MatchMode>("Any condition"), MatchMode::any);
-    EXPECT_EQ(fromTitle<RuleAction>("Allow idle sleep"), RuleAction::allow);
-    const auto modes = allCases<SessionMode>();
-    ASSERT_EQ(modes.size(), 4u);
-    EXPECT_EQ(title(modes[3]), "While an app runs");
-    EXPECT_EQ(allCases<SignalKind>().back(), SignalKind::traffic);
-}
-
-TEST(Enumerations, SignalKindFlags) {
-    for (SignalKind kind : allCases<SignalKind>()) {
-        const bool isNumeric = kind == SignalKind::battery || kind == SignalKind::cpu || kind == SignalKind::traffic;
-        EXPECT_EQ(numeric(kind), isNumeric) << title(kind);
-        EXPECT_EQ(needsValue(kind), kind != SignalKind::ac && kind != SignalKind::display) << title(kind);
-    }
-}
-
 TEST(Uuid, CanonicalUpperCaseAndParsing) {
     const Uuid id = Uuid::generate();
     const std::string text = id.toString();
     ASSERT_EQ(text.size(), 36u);
     EXPECT_EQ(text[8], '-');
     for (char c : text)
-        EXPECT_TRUE(c == '-' || std::isdigit(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'F'));
+        EXPECT_TRUE(c == '-' || std::isdigit(static_cast<unsigned char>(c)) ||
+                    (c >= 'A' && c <= 'F'));
     EXPECT_EQ(Uuid::parse(text), id);
     EXPECT_EQ(Uuid::parse("0f8fad5b-d9cb-469f-a165-70867728950e")->toString(),
               "0F8FAD5B-D9CB-469F-A165-70867728950E");
@@ -59,24 +37,30 @@ TEST(Uuid, CanonicalUpperCaseAndParsing) {
     EXPECT_NE(Uuid::generate(), Uuid::generate());
 }
 
-TEST(Profile, NewProfilesAndPresets) {
-    const Profile a("Download");
-    const Profile b("Download");
-    EXPECT_NE(a.id, b.id);
-    EXPECT_NE(a, b);
-    EXPECT_TRUE(a.favourite);
-    EXPECT_EQ(a.minutes, 60);
+// What the editors start from: a new rule is off and holds on mains power after ten seconds; a
+// new schedule is off, mains only, weekdays for an hour from now.
+TEST(Records, NewRuleAndScheduleDefaults) {
+    const Rule rule;
+    EXPECT_EQ(rule.name, "New rule");
+    EXPECT_FALSE(rule.enabled);
+    EXPECT_EQ(rule.priority, 10);
+    EXPECT_EQ(rule.mode, MatchMode::all);
+    ASSERT_EQ(rule.conditions.size(), 1u);
+    EXPECT_EQ(rule.conditions[0].kind, SignalKind::ac);
+    EXPECT_EQ(rule.action, RuleAction::awake);
+    EXPECT_FALSE(rule.display);
+    EXPECT_EQ(rule.grace, 10);
+    EXPECT_NE(Rule().id, rule.id);
 
-    const auto& presets = Profile::defaults();
-    ASSERT_EQ(presets.size(), 6u);
-    EXPECT_EQ(presets[2].name, "Backup");
-    EXPECT_EQ(presets[2].minutes, 120);
-    EXPECT_TRUE(presets[2].acOnly);
-    EXPECT_TRUE(presets[3].display);
-    EXPECT_EQ(presets[4].minutes, 180);
-    // Created once per process: the same identifiers every time.
-    EXPECT_EQ(Profile::defaults()[0].id, presets[0].id);
-    EXPECT_EQ(&Profile::defaults(), &presets);
+    const Schedule schedule(Instant{1000});
+    EXPECT_EQ(schedule.name, "Work session");
+    EXPECT_FALSE(schedule.enabled);
+    EXPECT_TRUE(schedule.recurring);
+    EXPECT_EQ(schedule.start, Instant{1000});
+    EXPECT_EQ(schedule.end, Instant{4600});
+    EXPECT_EQ(schedule.weekdays, (std::vector<std::int64_t>{2, 3, 4, 5, 6}));
+    EXPECT_FALSE(schedule.display);
+    EXPECT_TRUE(schedule.acOnly);
 }
 
 TEST(Json, RoundTripsKeepEveryField) {
@@ -126,7 +110,8 @@ TEST(Json, IntegersAndFractionsBothReadAsNumbers) {
     EXPECT_EQ(fromJson<Profile>(json).value().minutes, 180);
     json["minutes"] = 180.0;
     EXPECT_EQ(fromJson<Profile>(json).value().minutes, 180);
-    EXPECT_EQ(fromJson<Profile>(json).value().id.toString(), "0F8FAD5B-D9CB-469F-A165-70867728950E");
+    EXPECT_EQ(fromJson<Profile>(json).value().id.toString(),
+              "0F8FAD5B-D9CB-469F-A165-70867728950E");
 
     Json rule = toJson(Rule()).value();
     rule["priority"] = 12.0;
@@ -182,7 +167,8 @@ TEST(Json, StrictDecodingFailsTheWholeRecord) {
 TEST(Json, TextErrorsAndNonFiniteNumbers) {
     EXPECT_FALSE(fromJsonText<Profile>("{").ok());
     EXPECT_FALSE(fromJsonText<Profile>("").ok());
-    EXPECT_NE(fromJsonText<Rule>("[1,2").error().description.find("not valid JSON"), std::string::npos);
+    EXPECT_NE(fromJsonText<Rule>("[1,2").error().description.find("not valid JSON"),
+              std::string::npos);
 
     Profile profile("Broken", std::numeric_limits<double>::infinity());
     EXPECT_FALSE(toJson(profile).ok());

@@ -1,4 +1,4 @@
-#include <wakeward/Store.h>
+#include "../TestFiles.h"
 
 #include <algorithm>
 #include <chrono>
@@ -7,13 +7,14 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <sqlite3.h>
 #include <string>
-#include <sys/stat.h>
 #include <thread>
+#include <wakeward/Store.h>
 
 using namespace wakeward;
+using test::fileText;
+using test::modeOf;
 namespace fs = std::filesystem;
 
 namespace {
@@ -99,11 +100,6 @@ protected:
     fs::path location = folder.path() / "fenmarch" / "Wakeward" / "sleep.sqlite";
 };
 
-unsigned modeOf(const fs::path& path) {
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 ? (status.st_mode & 07777) : 0;
-}
-
 HistoryEvent event(double sinceReference, std::string reason = "Stopped by you") {
     return HistoryEvent("Ended", std::move(reason), "80% on battery", 12.5,
                         Instant{sinceReference});
@@ -113,11 +109,6 @@ const Instant distantPast{-1e12};
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-std::string fileText(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 } // namespace

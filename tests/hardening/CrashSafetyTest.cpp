@@ -1,9 +1,8 @@
+#include "../TestFiles.h"
 #include "AppRig.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
-#include <sqlite3.h>
 #include <wakeward/Store.h>
 
 namespace wakeward {
@@ -13,11 +12,6 @@ using test::AppRig;
 namespace fs = std::filesystem;
 
 const QString automation = QStringLiteral("org.fenmarch.Wakeward");
-
-std::string contents(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
 
 void write(const fs::path& path, const std::string& bytes) {
     fs::create_directories(path.parent_path());
@@ -61,7 +55,7 @@ TEST(CrashSafetyTest, GarbageDatabaseIsReportedAndLeftAlone) {
 
     ASSERT_NO_FATAL_FAILURE(runOnUnreadableSettings(app));
 
-    EXPECT_EQ(contents(app.database()), garbage);
+    EXPECT_EQ(test::fileText(app.database()), garbage);
     EXPECT_FALSE(fs::exists(app.database().string() + "-wal"));
 }
 
@@ -70,40 +64,14 @@ TEST(CrashSafetyTest, GarbageDatabaseIsReportedAndLeftAlone) {
 TEST(CrashSafetyTest, UndecodableSettingIsKeptThroughAQuit) {
     AppRig app;
     ASSERT_TRUE(app.ok());
-    fs::create_directories(app.storeFolder());
-    ASSERT_TRUE(Store::open(app.database()).ok());
-    const std::string damaged = R"([{"id":"not an id","name":17}])";
-    {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(app.database().c_str(), &db), SQLITE_OK);
-        sqlite3_stmt* insert = nullptr;
-        ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT OR REPLACE INTO settings VALUES('rules',?)", -1,
-                                     &insert, nullptr),
-                  SQLITE_OK);
-        sqlite3_bind_blob(insert, 1, damaged.data(), static_cast<int>(damaged.size()),
-                          SQLITE_TRANSIENT);
-        EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
-        sqlite3_finalize(insert);
-        sqlite3_close(db);
-    }
+    const std::string damaged = "not a list of rules";
+    ASSERT_TRUE(Store::open(app.database()).value().save(damaged, "rules").ok());
 
     ASSERT_NO_FATAL_FAILURE(runOnUnreadableSettings(app));
 
-    auto store = Store::open(app.database());
-    ASSERT_TRUE(store.ok());
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(app.database().c_str(), &db, SQLITE_OPEN_READONLY, nullptr),
-              SQLITE_OK);
-    sqlite3_stmt* select = nullptr;
-    ASSERT_EQ(
-        sqlite3_prepare_v2(db, "SELECT data FROM settings WHERE key='rules'", -1, &select, nullptr),
-        SQLITE_OK);
-    ASSERT_EQ(sqlite3_step(select), SQLITE_ROW);
-    const std::string kept(static_cast<const char*>(sqlite3_column_blob(select, 0)),
-                           static_cast<std::size_t>(sqlite3_column_bytes(select, 0)));
-    sqlite3_finalize(select);
-    sqlite3_close(db);
-    EXPECT_EQ(kept, damaged);
+    auto kept = Store::open(app.database()).value().load<std::string>("rules");
+    ASSERT_TRUE(kept.ok() && kept->has_value());
+    EXPECT_EQ(**kept, damaged);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "../TestFiles.h"
 #include "AppRig.h"
 #include "controller/Transfer.h"
 
@@ -11,14 +12,8 @@ namespace wakeward {
 namespace {
 
 using test::AppRig;
+using test::modeOf;
 namespace fs = std::filesystem;
-
-mode_t modeOf(const fs::path& path) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0)
-        return 07777;
-    return status.st_mode & 07777;
-}
 
 // The socket families a traced run created, and the families it connected to.
 QStringList networkUse(const QString& log) {

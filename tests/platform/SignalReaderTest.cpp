@@ -72,7 +72,8 @@ TEST_F(SignalReaderTest, PowerSupplies) {
     }
 }
 
-// A cheap read of the machine: processes, display, volumes; the costly readings stay empty.
+// A cheap read of the machine: processes, display, volumes (the costly readings stay empty: see
+// CheapReadKeepsRateSamples).
 TEST_F(SignalReaderTest, CheapReadOfAMachine) {
     const auto root = FixtureTree::source("signals/machine");
     const Snapshot snapshot = reader(root)->read(false);
@@ -92,10 +93,6 @@ TEST_F(SignalReaderTest, CheapReadOfAMachine) {
     EXPECT_EQ(snapshot.volumes,
               (std::set<std::string>{"1111-AAAA", "2222bbbb-0000-4000-8000-000000000002",
                                      "3333-CCCC", "4444-DDDD", "5555-EEEE"}));
-    EXPECT_TRUE(snapshot.usb.empty());
-    EXPECT_FALSE(snapshot.audio);
-    EXPECT_FALSE(snapshot.cpu);
-    EXPECT_FALSE(snapshot.traffic);
 }
 
 // Volumes follow the mount table and the by-uuid links as they change.
@@ -122,9 +119,6 @@ TEST_F(SignalReaderTest, ExpensiveReadOfAMachine) {
     const Snapshot snapshot = reader(FixtureTree::source("signals/machine"))->read(true);
     EXPECT_EQ(snapshot.usb, (Strings{"USB Receiver", "USB Receiver", "Ultra Fit"}));
     EXPECT_EQ(snapshot.audio, "Speakers");
-    // The first costly reading has no earlier sample to form a rate against.
-    EXPECT_FALSE(snapshot.cpu);
-    EXPECT_FALSE(snapshot.traffic);
 }
 
 // Built-in panels never count; a connector counts only when connected and enabled.
@@ -202,7 +196,10 @@ TEST_F(SignalReaderTest, NetworkTraffic) {
 TEST_F(SignalReaderTest, CheapReadKeepsRateSamples) {
     FixtureTree tree("signals/machine");
     auto signals = reader(tree.root());
-    ASSERT_FALSE(signals->read(true).cpu);
+    // The first costly reading has no earlier sample to form a rate against.
+    const Snapshot first = signals->read(true);
+    EXPECT_FALSE(first.cpu);
+    EXPECT_FALSE(first.traffic);
     tree.write("proc/stat", "cpu  150 20 30 450 50 6 4 0 0 0\n");
     now += 1s;
     const Snapshot cheap = signals->read(false);

@@ -100,35 +100,32 @@ private slots:
         QVERIFY(!experience.showTour());
     }
 
-    // Welcome off and walkthrough on: the walkthrough opens directly. Both off: nothing opens.
-    void tourAloneOrNeither() {
-        {
-            fenmarch::setPreference(fenmarch::showWelcomeKey, false);
-            FenmarchLaunchSession session;
-            Window window(session);
-            window.widget.show();
-            QVERIFY(!window.experience->welcome());
-            QVERIFY(window.experience->tour() && window.experience->tour()->isVisible());
-            QCOMPARE(window.experience->tour()->index(), 0);
-        }
-        {
-            fenmarch::setPreference(fenmarch::showTourKey, false);
-            FenmarchLaunchSession session;
-            Window window(session);
-            window.widget.show();
-            QVERIFY(!window.experience->welcome());
-            QVERIFY(!window.experience->tour());
-        }
-        {
-            // An app that is not free never shows the welcome, whatever is stored.
-            fenmarch::setPreference(fenmarch::showWelcomeKey, true);
-            fenmarch::setPreference(fenmarch::showTourKey, true);
-            FenmarchLaunchSession session;
-            Window window(session, false);
-            window.widget.show();
-            QVERIFY(!window.experience->welcome());
-            QVERIFY(window.experience->tour());
-        }
+    // Welcome off and walkthrough on: the walkthrough opens directly. Both off: nothing opens. An
+    // app that is not free never shows the welcome, whatever is stored.
+    void startupFollowsThePreferences_data() {
+        QTest::addColumn<bool>("welcome");
+        QTest::addColumn<bool>("tour");
+        QTest::addColumn<bool>("free");
+        QTest::addColumn<bool>("tourShown");
+        QTest::newRow("walkthrough only") << false << true << true << true;
+        QTest::newRow("neither") << false << false << true << false;
+        QTest::newRow("not free") << true << true << false << true;
+    }
+    void startupFollowsThePreferences() {
+        QFETCH(bool, welcome);
+        QFETCH(bool, tour);
+        QFETCH(bool, free);
+        QFETCH(bool, tourShown);
+        fenmarch::setPreference(fenmarch::showWelcomeKey, welcome);
+        fenmarch::setPreference(fenmarch::showTourKey, tour);
+        FenmarchLaunchSession session;
+        Window window(session, free);
+        window.widget.show();
+        QVERIFY(!window.experience->welcome());
+        FenmarchTour* shown = window.experience->tour();
+        QCOMPARE(shown && shown->isVisible(), tourShown);
+        if (shown)
+            QCOMPARE(shown->index(), 0);
     }
 
     // Unticking the welcome's own box stores the choice but still lets the walkthrough follow

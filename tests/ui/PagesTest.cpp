@@ -26,6 +26,7 @@
 #include <QSlider>
 #include <QStyleOptionButton>
 #include <QtTest>
+#include <deque>
 #include <fstream>
 
 using namespace wakeward;
@@ -34,19 +35,6 @@ using test::ModelRig;
 using test::timeOf;
 
 namespace {
-
-// Hands out one file, as if the user had chosen it.
-class ChosenFile : public FileDialogs {
-public:
-    explicit ChosenFile(std::filesystem::path path) : m_path(std::move(path)) {}
-    std::optional<std::filesystem::path> openFile(const std::string&) override { return m_path; }
-    std::optional<std::filesystem::path> saveFile(const std::string&) override {
-        return std::nullopt;
-    }
-
-private:
-    std::filesystem::path m_path;
-};
 
 class FakeLoginItem : public LoginItem {
 public:
@@ -57,13 +45,6 @@ public:
     }
     bool on = false;
 };
-
-QAbstractButton* buttonIn(QWidget* within, const QString& text) {
-    for (QAbstractButton* each : within->findChildren<QAbstractButton*>())
-        if (each->text() == text)
-            return each;
-    return nullptr;
-}
 
 // The colour seen where `top`, perhaps translucent, is drawn on `bottom`.
 QColor over(const QColor& top, const QColor& bottom) {
@@ -257,12 +238,12 @@ private slots:
         QMessageBox* confirm = page.clearConfirmation();
         QVERIFY(confirm);
         QCOMPARE(confirm->text(), QStringLiteral("Clear local history? This cannot be undone."));
-        buttonIn(confirm, QStringLiteral("Cancel"))->click();
+        DashboardRig::button(confirm, QStringLiteral("Cancel"))->click();
         QCOMPARE(model->history().size(), std::size_t(2));
         QTRY_VERIFY(!page.clearConfirmation());
 
         page.clearButton()->click();
-        buttonIn(page.clearConfirmation(), QStringLiteral("Clear history"))->click();
+        DashboardRig::button(page.clearConfirmation(), QStringLiteral("Clear history"))->click();
         QVERIFY(model->history().empty());
         QVERIFY(!page.emptyNote()->isHidden());
     }
@@ -328,9 +309,9 @@ private slots:
         QVERIFY(!page.notificationsSwitch()->isChecked());
 
         QCOMPARE(SettingsPage::appearance(), QStringLiteral("system"));
-        buttonIn(&page, QStringLiteral("Dark"))->click();
+        DashboardRig::button(&page, QStringLiteral("Dark"))->click();
         QCOMPARE(SettingsPage::appearance(), QStringLiteral("dark"));
-        buttonIn(&page, QStringLiteral("System"))->click();
+        DashboardRig::button(&page, QStringLiteral("System"))->click();
         QCOMPARE(SettingsPage::appearance(), QStringLiteral("system"));
 
         // The dashboard's numbered steps follow the switch at once.
@@ -420,7 +401,8 @@ private slots:
 
         const std::filesystem::path file = rig.dir.filePath("probe.bin").toStdString();
         std::ofstream(file) << "data";
-        model->setFileDialogs(std::make_unique<ChosenFile>(file));
+        model->setFileDialogs(std::make_unique<test::QueuedDialogs>(
+            std::make_shared<std::deque<std::filesystem::path>>(1, file)));
         page.chooseButton()->click();
         QCOMPARE(page.pathLabel()->text(), QString::fromStdString(file.string()));
         QVERIFY(page.enabledSwitch()->isEnabled());

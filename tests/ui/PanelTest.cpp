@@ -1,6 +1,7 @@
-#include "ModelRig.h"
-#include "ui/Icons.h"
 #include "ui/Panel.h"
+
+#include "UiRig.h"
+#include "ui/Icons.h"
 #include "ui/TrayWatcher.h"
 #include "ui/Widgets.h"
 
@@ -21,8 +22,9 @@ private slots:
         test::ModelRig rig;
         auto model = rig.make();
         Panel panel(*model, {});
-        QCOMPARE(panel.favouriteLabels(), QStringList({"Download", "File transfer", "Backup", "Presentation",
-                                                        "Render", "External drive"}));
+        QCOMPARE(panel.favouriteLabels(),
+                 QStringList({"Download", "File transfer", "Backup", "Presentation", "Render",
+                              "External drive"}));
 
         Profiles profiles;
         for (int i = 1; i <= 8; ++i)
@@ -76,11 +78,9 @@ private slots:
         test::ModelRig rig;
         auto model = rig.make();
         Panel panel(*model, {});
-        const auto buttons = panel.findChildren<QPushButton*>();
-        const auto render = std::find_if(buttons.begin(), buttons.end(),
-                                         [](QPushButton* b) { return b->text() == QStringLiteral("Render"); });
-        QVERIFY(render != buttons.end());
-        (*render)->click();
+        QAbstractButton* render = test::DashboardRig::button(&panel, QStringLiteral("Render"));
+        QVERIFY(render);
+        render->click();
         QVERIFY(model->active());
         QCOMPARE(QString::fromStdString(model->reason()), QStringLiteral("Profile: Render"));
     }

@@ -54,7 +54,7 @@ struct DashboardRig {
 
     Calendar calendar() const { return time().calendar(); }
 
-    template <class T = QAbstractButton> T* button(QWidget* within, const QString& text) const {
+    template <class T = QAbstractButton> static T* button(QWidget* within, const QString& text) {
         for (T* each : within->findChildren<T*>())
             if (each->text() == text && each->isVisibleTo(within))
                 return each;
