@@ -112,8 +112,14 @@ void LinuxWorkspaceEvents::tick() {
 }
 
 void LinuxWorkspaceEvents::takeDelayLock() {
+    if (m_pendingLock != nullptr &&
+        std::chrono::steady_clock::now() - m_lockAsked > 2 * std::chrono::milliseconds(kBusTimeoutMs)) {
+        ++m_lockRequest; // a late answer to the abandoned request is dropped, its lock closed
+        m_pendingLock = nullptr;
+    }
     if (!m_login || m_sleeping || m_delayLock >= 0 || m_pendingLock != nullptr)
         return;
+    m_lockAsked = std::chrono::steady_clock::now();
     const std::uint64_t request = ++m_lockRequest;
     m_pendingLock = new QDBusPendingCallWatcher(
         m_login->Inhibit(

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -70,6 +71,9 @@ private:
     QDBusPendingCallWatcher* m_pendingLock = nullptr;
     // Counts lock requests; an answer to one that was given up on is dropped.
     std::uint64_t m_lockRequest = 0;
+    // When the pending request was sent: one whose answer never came is given up on, so that a
+    // lost reply cannot stop the retries.
+    std::chrono::steady_clock::time_point m_lockAsked;
     int m_delayLock = -1;
     // Between logind's announcement of sleep and the wake: no delay lock may be taken.
     bool m_sleeping = false;
