@@ -25,9 +25,10 @@ public:
     explicit Refit(QDialog* dialog) : QObject(dialog) { dialog->installEventFilter(this); }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* dialog = static_cast<QDialog*>(watched);
-        if ((event->type() == QEvent::LayoutRequest && dialog->isVisible()) ||
-            event->type() == QEvent::Show)
+        // Events still arrive while the dialog is being destroyed, when it is no dialog any more.
+        auto* dialog = qobject_cast<QDialog*>(watched);
+        if (dialog && ((event->type() == QEvent::LayoutRequest && dialog->isVisible()) ||
+                       event->type() == QEvent::Show))
             EditorFrame::refit(dialog);
         return false;
     }
