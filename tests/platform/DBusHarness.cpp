@@ -95,8 +95,8 @@ DBusHarness::~DBusHarness() {
 
 QString DBusHarness::startDaemon(QProcess& process, const QString& configFile) {
     process.setProgram(QStringLiteral("dbus-daemon"));
-    process.setArguments({QStringLiteral("--config-file=") + configFile,
-                          QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    process.setArguments({QStringLiteral("--config-file=") + configFile, QStringLiteral("--nofork"),
+                          QStringLiteral("--print-address=1")});
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start();
     if (!process.waitForStarted(startTimeoutMs))
@@ -186,17 +186,29 @@ QVariantList DBusHarness::call(Bus bus, const QString& name, const QString& path
 }
 
 bool DBusHarness::startLogind() {
-    return startTemplate(Bus::System, QStringLiteral("logind"),
-                         QStringLiteral("org.freedesktop.login1"));
+    const QString name = QStringLiteral("org.freedesktop.login1");
+    if (!startTemplate(Bus::System, QStringLiteral("logind"), name))
+        return false;
+    // The mock owns its name before its template has added the methods: a lock asked for in
+    // between is refused, and taken again only a tick later.
+    return eventually(
+        [&] {
+            return !call(Bus::System, name, QStringLiteral("/org/freedesktop/login1"),
+                         QStringLiteral("org.freedesktop.login1.Manager"),
+                         QStringLiteral("ListInhibitors"))
+                        .isEmpty();
+        },
+        startTimeoutMs);
 }
 
 bool DBusHarness::prepareForSleep(bool start) {
     QDBusMessage message = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"));
-    message.setArguments({QStringLiteral("org.freedesktop.login1.Manager"),
-                          QStringLiteral("PrepareForSleep"), QStringLiteral("b"),
-                          QVariant::fromValue(QVariantList{QVariant::fromValue(QDBusVariant(start))})});
+    message.setArguments(
+        {QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
+         QStringLiteral("b"),
+         QVariant::fromValue(QVariantList{QVariant::fromValue(QDBusVariant(start))})});
     const QDBusMessage reply =
         QDBusConnection(connectionName(Bus::System)).call(message, QDBus::Block, startTimeoutMs);
     return reply.type() == QDBusMessage::ReplyMessage;
