@@ -9,10 +9,7 @@ using namespace wakeward;
 // Wakeward with its tray, panel and window; started by `wakeward` when there is a display.
 int main(int argc, char* argv[]) {
     nameApplication();
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const ParsedArguments parsed = parseArguments(arguments);
+    const ParsedArguments parsed = parseArguments(argc, argv);
     if (!parsed.invocation || parsed.invocation->verb != Invocation::Verb::launch) {
         std::fputs("Start Wakeward as wakeward.\n", stderr);
         return 2;

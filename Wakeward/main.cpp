@@ -36,10 +36,7 @@ std::filesystem::path desktopProgram() {
 // program does not load it: with a display, it hands over to the desktop program.
 int main(int argc, char* argv[]) {
     nameApplication();
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const ParsedArguments parsed = parseArguments(arguments);
+    const ParsedArguments parsed = parseArguments(argc, argv);
     if (!parsed.invocation) {
         std::fputs(parsed.output.toLocal8Bit().constData(), parsed.exitCode == 0 ? stdout : stderr);
         return parsed.exitCode;

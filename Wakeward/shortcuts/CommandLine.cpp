@@ -220,4 +220,11 @@ ParsedArguments parseArguments(const QStringList& arguments) {
     return result;
 }
 
+ParsedArguments parseArguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return parseArguments(arguments);
+}
+
 } // namespace wakeward

@@ -40,6 +40,8 @@ struct ParsedArguments {
 
 // Reads `arguments` (argv, program name first).
 ParsedArguments parseArguments(const QStringList& arguments);
+// The same, from main's arguments in the locale's encoding.
+ParsedArguments parseArguments(int argc, char** argv);
 
 // The usage text, one line a command.
 QString usageLine();
