@@ -28,7 +28,8 @@ AutomationService::AutomationService(Model& model, std::function<void()> activat
 void AutomationService::attach(Model& model, std::function<void()> activate) {
     m_model = &model;
     m_activate = std::move(activate);
-    const std::pair<void (Model::*)(), std::initializer_list<const char*>> published[] = {
+    // Vectors: an initializer list would not outlive this declaration.
+    const std::pair<void (Model::*)(), std::vector<const char*>> published[] = {
         {&Model::activeChanged, {"Active", "Holder"}},
         {&Model::reasonChanged, {"Reason", "Holder", "Mode"}},
         {&Model::messageChanged, {"Message"}},
@@ -38,7 +39,7 @@ void AutomationService::attach(Model& model, std::function<void()> activate) {
         {&Model::deadlineChanged, {"Deadline"}},
         {&Model::automationPausedChanged, {"AutomationPaused"}}};
     for (const auto& [signal, names] : published) {
-        connect(&model, signal, this, [this, names = std::vector<const char*>(names)] {
+        connect(&model, signal, this, [this, names = names] {
             for (const char* name : names)
                 publishChange(name);
         });

@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QRegularExpression>
+#include <vector>
 
 namespace wakeward {
 
@@ -150,12 +151,13 @@ ParsedArguments parseArguments(const QStringList& arguments) {
 
     // Which options each command takes.
     auto only = [&](const QCommandLineOption& option,
-                    std::initializer_list<Invocation::Verb> allowed) {
+                    const std::vector<Invocation::Verb>& allowed) {
         return !parser.isSet(option) ||
                std::find(allowed.begin(), allowed.end(), verb) != allowed.end();
     };
     using V = Invocation::Verb;
-    const std::pair<const QCommandLineOption*, std::initializer_list<V>> owners[] = {
+    // Vectors: an initializer list would not outlive this declaration.
+    const std::pair<const QCommandLineOption*, std::vector<V>> owners[] = {
         {&minutes, {V::start}},         {&until, {V::start}},    {&whileRunning, {V::start}},
         {&untilStopped, {V::start}},    {&profile, {V::start}},  {&mainsOnly, {V::start}},
         {&display, {V::start, V::run}}, {&json, {V::status}},    {&watch, {V::status}},
