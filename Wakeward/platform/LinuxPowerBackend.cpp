@@ -164,6 +164,34 @@ std::string LinuxPowerBackend::serviceName(Service service) {
     return {};
 }
 
+std::vector<LinuxPowerBackend::Service> LinuxPowerBackend::chain(AssertionType type) {
+    // logind only stands in for idle system sleep, and only with an idle lock: a sleep lock of
+    // mode block would also refuse a suspend the user asks for.
+    if (type == AssertionType::PreventUserIdleSystemSleep)
+        return {Service::GnomeSession, Service::PowerManagement, Service::Portal, Service::Logind};
+    return {Service::GnomeSession, Service::ScreenSaver, Service::PowerManagement, Service::Portal};
+}
+
+QString LinuxPowerBackend::busName(Service service) {
+    switch (service) {
+    case Service::GnomeSession:
+        return gnomeSessionName;
+    case Service::PowerManagement:
+        return powerManagementName;
+    case Service::ScreenSaver:
+        return screenSaverName;
+    case Service::Portal:
+        return portalName;
+    case Service::Logind:
+        return logindName;
+    }
+    return {};
+}
+
+bool LinuxPowerBackend::onSystemBus(Service service) {
+    return busOf(service) == Bus::System;
+}
+
 LinuxPowerBackend::Bus LinuxPowerBackend::busOf(Service service) {
     return service == Service::Logind ? Bus::System : Bus::Session;
 }
@@ -371,17 +399,9 @@ std::int32_t LinuxPowerBackend::create(AssertionType type, const std::string& na
                                        std::uint32_t& handle) {
     handle = 0;
     reconnectIfIdle();
-    // Best first; logind only stands in for idle system sleep, and only with an idle lock: a sleep
-    // lock of mode block would also refuse a suspend the user asks for.
-    const std::vector<Service> chain =
-        type == AssertionType::PreventUserIdleSystemSleep
-            ? std::vector<Service>{Service::GnomeSession, Service::PowerManagement, Service::Portal,
-                                   Service::Logind}
-            : std::vector<Service>{Service::GnomeSession, Service::ScreenSaver,
-                                   Service::PowerManagement, Service::Portal};
     // A service that is there but fails hands over to the next; the last failure is the answer.
     std::int32_t status = NoService;
-    for (const Service service : chain) {
+    for (const Service service : chain(type)) {
         if (!available(service))
             continue;
         Hold hold;

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace wakeward {
 
@@ -44,6 +45,12 @@ public:
     std::optional<Service> serviceOf(std::uint32_t handle) const;
     /// Short human text naming a service.
     static std::string serviceName(Service service);
+    /// The services that can hold the type, best first, in the order they are tried.
+    static std::vector<Service> chain(AssertionType type);
+    /// The D-Bus name a service owns.
+    static QString busName(Service service);
+    /// True for a service of the system bus (logind), false for the session bus.
+    static bool onSystemBus(Service service);
 
 private:
     struct Hold {

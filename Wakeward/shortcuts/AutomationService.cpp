@@ -2,6 +2,7 @@
 
 #include "controller/Model.h"
 #include "controller/Transfer.h"
+#include "shortcuts/CommandLine.h"
 #include "shortcuts/RemoteClient.h"
 #include "wakewardadaptor.h"
 
@@ -10,7 +11,6 @@
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
-#include <QRegularExpression>
 #include <vector>
 #include <wakeward/Text.h>
 
@@ -159,12 +159,11 @@ QString AutomationService::StartSession(const QVariantMap& options) {
     }
 
     if (options.contains(QStringLiteral("until"))) {
-        static const QRegularExpression clock(QStringLiteral("^([01]?[0-9]|2[0-3]):([0-5][0-9])$"));
-        const auto match = clock.match(options.value(QStringLiteral("until")).toString());
-        if (!match.hasMatch())
+        const auto clock = readClockTime(options.value(QStringLiteral("until")).toString());
+        if (!clock)
             return invalid(QStringLiteral("until needs a time from 00:00 to 23:59."));
         m_model->setMode(SessionMode::until);
-        m_model->setClockTime(match.captured(1).toInt(), match.captured(2).toInt());
+        m_model->setClockTime(clock->first, clock->second);
     } else if (options.contains(QStringLiteral("app"))) {
         m_model->setMode(SessionMode::application);
         m_model->setAppID(options.value(QStringLiteral("app")).toString().toStdString());

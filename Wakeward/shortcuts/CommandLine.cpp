@@ -185,14 +185,13 @@ ParsedArguments parseArguments(const QStringList& arguments) {
                             .arg(parser.value(minutes)));
     }
     if (parser.isSet(until)) {
-        static const QRegularExpression clock(QStringLiteral("^([01]?[0-9]|2[0-3]):([0-5][0-9])$"));
-        const auto match = clock.match(parser.value(until));
-        if (!match.hasMatch())
+        const auto clock = readClockTime(parser.value(until));
+        if (!clock)
             return fail(QStringLiteral("--until needs a time from 00:00 to 23:59, not \"%1\".")
                             .arg(parser.value(until)));
         invocation.ending = Invocation::Ending::until;
-        invocation.untilHour = match.captured(1).toInt();
-        invocation.untilMinute = match.captured(2).toInt();
+        invocation.untilHour = clock->first;
+        invocation.untilMinute = clock->second;
     }
     if (parser.isSet(whileRunning)) {
         invocation.ending = Invocation::Ending::application;
@@ -220,6 +219,14 @@ ParsedArguments parseArguments(const QStringList& arguments) {
     invocation.headless = parser.isSet(headless);
     result.invocation = invocation;
     return result;
+}
+
+std::optional<std::pair<int, int>> readClockTime(const QString& text) {
+    static const QRegularExpression clock(QStringLiteral("^([01]?[0-9]|2[0-3]):([0-5][0-9])$"));
+    const auto match = clock.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return std::pair(match.captured(1).toInt(), match.captured(2).toInt());
 }
 
 ParsedArguments parseArguments(int argc, char** argv) {

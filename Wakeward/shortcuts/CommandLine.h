@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 namespace wakeward {
 
@@ -42,6 +43,9 @@ struct ParsedArguments {
 ParsedArguments parseArguments(const QStringList& arguments);
 // The same, from main's arguments in the locale's encoding.
 ParsedArguments parseArguments(int argc, char** argv);
+
+// The hour and minute of "HH:MM" (00:00 to 23:59, the hour may have one digit); none otherwise.
+std::optional<std::pair<int, int>> readClockTime(const QString& text);
 
 // The usage text, one line a command.
 QString usageLine();

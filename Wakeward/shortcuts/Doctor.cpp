@@ -7,6 +7,7 @@
 #include "platform/LinuxPowerBackend.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <vector>
 #include <wakeward/Store.h>
 
@@ -37,24 +38,6 @@ Presence presence(BusConnection& bus, const QString& name) {
     return bus.isActivatable(name, waitMs) ? Presence::activatable : Presence::absent;
 }
 
-struct Backend {
-    LinuxPowerBackend::Service service;
-    const char* busName;
-    bool systemBus;
-    bool holdsSystem;
-    bool holdsDisplay;
-};
-
-// The hold chain, in the order the holder tries it.
-const Backend chain[] = {
-    {LinuxPowerBackend::Service::GnomeSession, "org.gnome.SessionManager", false, true, true},
-    {LinuxPowerBackend::Service::ScreenSaver, "org.freedesktop.ScreenSaver", false, false, true},
-    {LinuxPowerBackend::Service::PowerManagement, "org.freedesktop.PowerManagement", false, true,
-     true},
-    {LinuxPowerBackend::Service::Portal, "org.freedesktop.portal.Desktop", false, true, true},
-    {LinuxPowerBackend::Service::Logind, "org.freedesktop.login1", true, true, false},
-};
-
 } // namespace
 
 int runDoctor(const std::optional<std::filesystem::path>& database, QTextStream& out) {
@@ -64,22 +47,32 @@ int runDoctor(const std::optional<std::filesystem::path>& database, QTextStream&
     out << "System bus: " << (system.isConnected() ? "connected" : "not reachable") << '\n';
 
     out << "\nHold services, in the order Wakeward tries them:\n";
+    using Service = LinuxPowerBackend::Service;
+    const auto systemChain = LinuxPowerBackend::chain(AssertionType::PreventUserIdleSystemSleep);
+    const auto displayChain = LinuxPowerBackend::chain(AssertionType::PreventUserIdleDisplaySleep);
+    // Every service once, in the order the holder meets them.
+    std::vector<Service> services = displayChain;
+    for (const Service service : systemChain)
+        if (std::find(services.begin(), services.end(), service) == services.end())
+            services.push_back(service);
     QString systemHold;
     QString displayHold;
-    for (const Backend& backend : chain) {
+    for (const Service service : services) {
+        const QString busName = LinuxPowerBackend::busName(service);
         const Presence found =
-            presence(backend.systemBus ? system : session, QString::fromLatin1(backend.busName));
+            presence(LinuxPowerBackend::onSystemBus(service) ? system : session, busName);
         // The portal is started on demand, so being activatable is as good as running; the
         // others must run.
-        const bool usable =
-            found == Presence::running || (found == Presence::activatable &&
-                                           backend.service == LinuxPowerBackend::Service::Portal);
-        const QString name =
-            QString::fromStdString(LinuxPowerBackend::serviceName(backend.service));
-        out << "  " << name << " (" << backend.busName << "): " << word(found) << '\n';
-        if (usable && backend.holdsSystem && systemHold.isEmpty())
+        const bool usable = found == Presence::running ||
+                            (found == Presence::activatable && service == Service::Portal);
+        const QString name = QString::fromStdString(LinuxPowerBackend::serviceName(service));
+        out << "  " << name << " (" << busName << "): " << word(found) << '\n';
+        auto holds = [service](const std::vector<Service>& chain) {
+            return std::find(chain.begin(), chain.end(), service) != chain.end();
+        };
+        if (usable && holds(systemChain) && systemHold.isEmpty())
             systemHold = name;
-        if (usable && backend.holdsDisplay && displayHold.isEmpty())
+        if (usable && holds(displayChain) && displayHold.isEmpty())
             displayHold = name;
     }
     out << "A system hold would use: "
