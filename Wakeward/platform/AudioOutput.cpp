@@ -1,12 +1,70 @@
 #include "platform/AudioOutput.h"
 
+#include <dlfcn.h>
 #include <memory>
 #include <pulse/context.h>
 #include <pulse/introspect.h>
 #include <pulse/mainloop.h>
+#include <type_traits>
 
 namespace wakeward {
 namespace {
+
+// The sound library brings a dozen codec libraries with it. It is loaded the first time a rule
+// asks what is playing, so an instance that never asks carries none of them.
+struct Pulse {
+    decltype(&pa_mainloop_new) mainloopNew;
+    decltype(&pa_mainloop_free) mainloopFree;
+    decltype(&pa_mainloop_get_api) mainloopGetApi;
+    decltype(&pa_mainloop_prepare) mainloopPrepare;
+    decltype(&pa_mainloop_poll) mainloopPoll;
+    decltype(&pa_mainloop_dispatch) mainloopDispatch;
+    decltype(&pa_context_new) contextNew;
+    decltype(&pa_context_connect) contextConnect;
+    decltype(&pa_context_disconnect) contextDisconnect;
+    decltype(&pa_context_unref) contextUnref;
+    decltype(&pa_context_set_state_callback) contextSetStateCallback;
+    decltype(&pa_context_get_state) contextGetState;
+    decltype(&pa_context_get_server_info) contextGetServerInfo;
+    decltype(&pa_context_get_sink_info_by_name) contextGetSinkInfoByName;
+    decltype(&pa_operation_unref) operationUnref;
+};
+
+const Pulse* pulse() {
+    static const std::optional<Pulse> loaded = []() -> std::optional<Pulse> {
+        void* library = dlopen("libpulse.so.0", RTLD_LAZY | RTLD_LOCAL);
+        if (library == nullptr)
+            return std::nullopt;
+        Pulse p{};
+        bool complete = true;
+        auto bind = [&](auto& function, const char* name) {
+            function =
+                reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
+            complete = complete && function != nullptr;
+        };
+        bind(p.mainloopNew, "pa_mainloop_new");
+        bind(p.mainloopFree, "pa_mainloop_free");
+        bind(p.mainloopGetApi, "pa_mainloop_get_api");
+        bind(p.mainloopPrepare, "pa_mainloop_prepare");
+        bind(p.mainloopPoll, "pa_mainloop_poll");
+        bind(p.mainloopDispatch, "pa_mainloop_dispatch");
+        bind(p.contextNew, "pa_context_new");
+        bind(p.contextConnect, "pa_context_connect");
+        bind(p.contextDisconnect, "pa_context_disconnect");
+        bind(p.contextUnref, "pa_context_unref");
+        bind(p.contextSetStateCallback, "pa_context_set_state_callback");
+        bind(p.contextGetState, "pa_context_get_state");
+        bind(p.contextGetServerInfo, "pa_context_get_server_info");
+        bind(p.contextGetSinkInfoByName, "pa_context_get_sink_info_by_name");
+        bind(p.operationUnref, "pa_operation_unref");
+        if (!complete) {
+            dlclose(library);
+            return std::nullopt;
+        }
+        return p;
+    }();
+    return loaded ? &*loaded : nullptr;
+}
 
 struct Query {
     bool done = false;
@@ -32,22 +90,22 @@ void onServerInfo(pa_context* context, const pa_server_info* info, void* userdat
     }
     query->defaultSink = info->default_sink_name;
     pa_operation* op =
-        pa_context_get_sink_info_by_name(context, query->defaultSink.c_str(), onSinkInfo, query);
+        pulse()->contextGetSinkInfoByName(context, query->defaultSink.c_str(), onSinkInfo, query);
     if (op == nullptr)
         query->done = true;
     else
-        pa_operation_unref(op);
+        pulse()->operationUnref(op);
 }
 
 void onState(pa_context* context, void* userdata) {
     auto* query = static_cast<Query*>(userdata);
-    switch (pa_context_get_state(context)) {
+    switch (pulse()->contextGetState(context)) {
     case PA_CONTEXT_READY: {
-        pa_operation* op = pa_context_get_server_info(context, onServerInfo, query);
+        pa_operation* op = pulse()->contextGetServerInfo(context, onServerInfo, query);
         if (op == nullptr)
             query->done = true;
         else
-            pa_operation_unref(op);
+            pulse()->operationUnref(op);
         break;
     }
     case PA_CONTEXT_FAILED:
@@ -60,13 +118,13 @@ void onState(pa_context* context, void* userdata) {
 }
 
 struct MainloopDeleter {
-    void operator()(pa_mainloop* loop) const { pa_mainloop_free(loop); }
+    void operator()(pa_mainloop* loop) const { pulse()->mainloopFree(loop); }
 };
 struct ContextDeleter {
     void operator()(pa_context* context) const {
-        pa_context_set_state_callback(context, nullptr, nullptr);
-        pa_context_disconnect(context);
-        pa_context_unref(context);
+        pulse()->contextSetStateCallback(context, nullptr, nullptr);
+        pulse()->contextDisconnect(context);
+        pulse()->contextUnref(context);
     }
 };
 
@@ -78,25 +136,28 @@ std::optional<std::string> AudioOutput::defaultSinkDescription(std::chrono::mill
 
     // A private loop iterated here keeps the query on the calling thread and bounded by the
     // deadline.
-    std::unique_ptr<pa_mainloop, MainloopDeleter> loop(pa_mainloop_new());
+    const Pulse* api = pulse();
+    if (api == nullptr)
+        return std::nullopt;
+    std::unique_ptr<pa_mainloop, MainloopDeleter> loop(api->mainloopNew());
     if (!loop)
         return std::nullopt;
     std::unique_ptr<pa_context, ContextDeleter> context(
-        pa_context_new(pa_mainloop_get_api(loop.get()), "Wakeward"));
+        api->contextNew(api->mainloopGetApi(loop.get()), "Wakeward"));
     if (!context)
         return std::nullopt;
 
     Query query;
-    pa_context_set_state_callback(context.get(), onState, &query);
-    if (pa_context_connect(context.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+    pulse()->contextSetStateCallback(context.get(), onState, &query);
+    if (api->contextConnect(context.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
         return std::nullopt;
 
     while (!query.done) {
         const auto left = std::chrono::duration_cast<std::chrono::microseconds>(end - clock::now());
         if (left.count() <= 0)
             return std::nullopt;
-        if (pa_mainloop_prepare(loop.get(), static_cast<int>(left.count())) < 0 ||
-            pa_mainloop_poll(loop.get()) < 0 || pa_mainloop_dispatch(loop.get()) < 0)
+        if (api->mainloopPrepare(loop.get(), static_cast<int>(left.count())) < 0 ||
+            api->mainloopPoll(loop.get()) < 0 || api->mainloopDispatch(loop.get()) < 0)
             return std::nullopt;
     }
     return query.description;
