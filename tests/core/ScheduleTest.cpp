@@ -1,11 +1,9 @@
 #include "ZoneFixtures.h"
 
-#include <wakeward/Calendar.h>
-#include <wakeward/Records.h>
-
-#include <ctime>
 #include <gtest/gtest.h>
 #include <vector>
+#include <wakeward/Calendar.h>
+#include <wakeward/Records.h>
 
 using namespace wakeward;
 using test::utc;
@@ -15,10 +13,8 @@ namespace {
 
 // A weekly window; `start` and `end` count only by their local hour and minute.
 Schedule weekly(Instant start, Instant end, std::vector<std::int64_t> weekdays) {
-    Schedule schedule;
+    Schedule schedule(start);
     schedule.enabled = true;
-    schedule.recurring = true;
-    schedule.start = start;
     schedule.end = end;
     schedule.weekdays = std::move(weekdays);
     return schedule;
