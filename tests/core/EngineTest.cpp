@@ -187,14 +187,14 @@ TEST(EngineTest, AllAndAnyCombineEveryCondition) {
         EXPECT_EQ(Engine::test(ruleWith(conditions, mode), snapshot, false).matches, matches)
             << (mode == all ? "all of " : "any of ") << conditions.size();
 
-    snapshot.ac = true;
-    EXPECT_TRUE(Engine::test(ruleWith({ac, rsync}), snapshot, false).matches);
     const Evaluation evaluation = Engine::test(ruleWith({missing, ac, rsync}), snapshot, false);
     EXPECT_FALSE(evaluation.matches);
     EXPECT_EQ(evaluation.trace,
               (std::vector<std::string>{"Mounted volume: X \u2014 not matched",
-                                        "On mains power \u2014 matched",
+                                        "On mains power \u2014 unknown",
                                         "Application running: rsync \u2014 matched"}));
+    snapshot.ac = true;
+    EXPECT_TRUE(Engine::test(ruleWith({ac, rsync}), snapshot, false).matches);
 }
 
 TEST(EngineSafe, Table) {

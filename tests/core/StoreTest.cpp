@@ -288,26 +288,10 @@ TEST_F(StoreTest, TrimKeepsAtLeastOneDay) {
     EXPECT_EQ(sql("SELECT count(*) FROM history"), 1);
 }
 
-// SQLite built without secure delete (the default of its own sources) leaves deleted rows in
-// free pages; this turns it off for every connection the test process opens.
-class WithoutSecureDelete {
-public:
-    WithoutSecureDelete() { sqlite3_auto_extension(entry()); }
-    ~WithoutSecureDelete() { sqlite3_cancel_auto_extension(entry()); }
-
-private:
-    static int turnOff(sqlite3* db, const char**, const sqlite3_api_routines*) {
-        return sqlite3_exec(db, "PRAGMA secure_delete=OFF", nullptr, nullptr, nullptr);
-    }
-    // SQLite registers extensions through a generic function pointer.
-    static void (*entry())() { return reinterpret_cast<void (*)()>(&turnOff); }
-};
-
 // Clearing deletes the events and nothing else. Another program reading the database keeps
 // their old copies from being wiped for now, and the caller learns that the wiping is owed;
 // the next clearing wipes them from the file and the log.
 TEST_F(StoreTest, ClearingHistoryWipesItsOldCopies) {
-    const WithoutSecureDelete withoutSecureDelete;
     Store store = open();
     ASSERT_TRUE(store.save(std::int64_t{90}, "retention").ok());
     for (int i = 0; i < 50; ++i)
