@@ -13,6 +13,11 @@ Json profileJson() {
         "minutes":180,"display":false,"acOnly":true,"favourite":false,"extra":[1,2]})");
 }
 
+// Writes `value` as JSON text and reads it back.
+template <class T> T roundTrip(const T& value) {
+    return fromJsonText<T>(toJsonText(value).value()).value();
+}
+
 template <class T> std::string decodeError(const Json& json) {
     auto result = fromJson<T>(json);
     EXPECT_FALSE(result.ok());
@@ -66,9 +71,7 @@ TEST(Records, NewRuleAndScheduleDefaults) {
 TEST(Json, RoundTripsKeepEveryField) {
     Profile profile("Presentation", 42.5, true, false);
     profile.favourite = false;
-    auto text = toJsonText(profile);
-    ASSERT_TRUE(text.ok());
-    EXPECT_EQ(fromJsonText<Profile>(*text).value(), profile);
+    EXPECT_EQ(roundTrip(profile), profile);
 
     Rule rule;
     rule.name = "Renders";
@@ -77,17 +80,15 @@ TEST(Json, RoundTripsKeepEveryField) {
     rule.action = RuleAction::allow;
     rule.conditions.push_back(Condition(SignalKind::cpu, "80"));
     rule.grace = 2.5;
-    EXPECT_EQ(fromJsonText<Rule>(toJsonText(rule).value()).value(), rule);
+    EXPECT_EQ(roundTrip(rule), rule);
 
     Schedule schedule(Instant{800000000.25});
     schedule.weekdays = {7, 1, 1, 9};
-    EXPECT_EQ(fromJsonText<Schedule>(toJsonText(schedule).value()).value(), schedule);
-
+    EXPECT_EQ(roundTrip(schedule), schedule);
     const HistoryEvent event("Ended", "Session time reached", "Battery 80%", 3600.5, Instant{1.5});
-    EXPECT_EQ(fromJsonText<HistoryEvent>(toJsonText(event).value()).value(), event);
-
+    EXPECT_EQ(roundTrip(event), event);
     const std::vector<Profile> list{Profile("a"), Profile("b")};
-    EXPECT_EQ(fromJsonText<std::vector<Profile>>(toJsonText(list).value()).value(), list);
+    EXPECT_EQ(roundTrip(list), list);
     EXPECT_EQ(toJson(SessionMode::until).value(), Json("Until a time"));
 }
 

@@ -49,14 +49,8 @@ TEST(Text, AsciiSearchAgreesWithFullFolding) {
 // Characters are graphemes; when ICU cannot give their boundaries they fall back to code
 // points, so a formula sign is still seen first and a long name still counts as long.
 TEST(Text, GraphemesAndTheirCodePointFallback) {
-    struct Case {
-        std::string text;
-        std::string first;
-        std::size_t count;
-        std::string firstCodePoint;
-        std::size_t codePoints;
-    };
-    const Case cases[] = {
+    // The text; its first grapheme and their count; its first code point and their count.
+    const std::tuple<std::string, std::string, std::size_t, std::string, std::size_t> cases[] = {
         {"", "", 0, "", 0},
         {"=1+1", "=", 4, "=", 4},
         {"=\u0301x", "=\u0301", 2, "=", 3},
@@ -66,11 +60,11 @@ TEST(Text, GraphemesAndTheirCodePointFallback) {
          1, "\U0001F468", 5},
         {"\xFF=", "\xFF", 2, "\xFF", 2},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(Text::firstGrapheme(c.text), c.first) << c.text;
-        EXPECT_EQ(Text::graphemeCount(c.text), c.count) << c.text;
-        EXPECT_EQ(Text::detail::firstCharacter(c.text, nullptr), c.firstCodePoint) << c.text;
-        EXPECT_EQ(Text::detail::characterCount(c.text, nullptr), c.codePoints) << c.text;
+    for (const auto& [text, first, count, firstCodePoint, codePoints] : cases) {
+        EXPECT_EQ(Text::firstGrapheme(text), first) << text;
+        EXPECT_EQ(Text::graphemeCount(text), count) << text;
+        EXPECT_EQ(Text::detail::firstCharacter(text, nullptr), firstCodePoint) << text;
+        EXPECT_EQ(Text::detail::characterCount(text, nullptr), codePoints) << text;
     }
 }
 
