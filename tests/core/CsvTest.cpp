@@ -25,12 +25,12 @@ TEST(Csv, QuotingAndFormulaSigns) {
         {" =1", R"(" =1")"},
         {"\t=1", "\"\t=1\""},
         {"'=1", R"("'=1")"},
-        {"\uFF1D1", "\"\uFF1D1\""},              // fullwidth equals sign
-        {"\u22125", "\"\u22125\""},              // minus sign
-        {"=\u03011", "\"=\u03011\""},            // "=" with a combining acute accent
-        {"-\u20DD", "\"-\u20DD\""},              // "-" with a combining enclosing circle
-        {"-\U0001F600", "\"'-\U0001F600\""},     // "-" then an emoji
-        {"-\xFF", "\"'-\xFF\""},                 // bytes that are not UTF-8 pass through
+        {"\uFF1D1", "\"\uFF1D1\""},          // fullwidth equals sign
+        {"\u22125", "\"\u22125\""},          // minus sign
+        {"=\u03011", "\"=\u03011\""},        // "=" with a combining acute accent
+        {"-\u20DD", "\"-\u20DD\""},          // "-" with a combining enclosing circle
+        {"-\U0001F600", "\"'-\U0001F600\""}, // "-" then an emoji
+        {"-\xFF", "\"'-\xFF\""},             // bytes that are not UTF-8 pass through
         {"\xFF=", "\"\xFF=\""},
     };
     for (const auto& [field, quoted] : cases)
