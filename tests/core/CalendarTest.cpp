@@ -1,17 +1,15 @@
 #include "ZoneFixtures.h"
 
-#include <wakeward/Calendar.h>
-#include <wakeward/CurrentCalendar.h>
-#include <wakeward/Engine.h>
-
 #include <cstdlib>
-#include <ctime>
 #include <gtest/gtest.h>
 #include <limits>
 #include <optional>
 #include <string>
 #include <unicode/gregocal.h>
 #include <unicode/timezone.h>
+#include <wakeward/Calendar.h>
+#include <wakeward/CurrentCalendar.h>
+#include <wakeward/Engine.h>
 
 using namespace wakeward;
 using test::utc;
@@ -25,25 +23,13 @@ TEST(Calendar, ZonesByIdentifier) {
     EXPECT_FALSE(Calendar::forZone("").ok());
 }
 
-// Tokyo has no daylight saving: minute of day and weekday around midnight.
-TEST(Calendar, FieldsWithoutDaylightSaving) {
-    const Calendar tokyo = zone("Asia/Tokyo");
-    const Instant sundayLate = utc(2024, 1, 7, 14, 59, 59); // Sunday 23:59:59 +09:00
-    EXPECT_EQ(tokyo.minuteOfDay(sundayLate), 1439);
-    EXPECT_EQ(tokyo.weekday(sundayLate), 1);
-    EXPECT_EQ(tokyo.minuteOfDay(sundayLate + 1), 0);
-    EXPECT_EQ(tokyo.weekday(sundayLate + 1), 2);
-    EXPECT_EQ(tokyo.weekday(utc(2024, 1, 13, 3, 0)), 7); // Saturday noon
-    EXPECT_EQ(tokyo.dayBefore(sundayLate), sundayLate - 86400);
-}
-
 // Minute of day and weekday are worked out from the zone's offset alone; they must agree with a
 // full ICU calendar in zones with half-hour and 45-minute offsets, half-hour daylight saving,
 // historical offsets in seconds and a skipped day, before 1970 and after 2038.
 TEST(Calendar, FieldsAgreeWithIcuCalendar) {
-    for (const char* id : {"Europe/Berlin", "America/St_Johns", "Asia/Kathmandu",
-                           "Australia/Lord_Howe", "Africa/Monrovia", "Pacific/Apia",
-                           "America/Los_Angeles"}) {
+    for (const char* id :
+         {"Europe/Berlin", "America/St_Johns", "Asia/Kathmandu", "Australia/Lord_Howe",
+          "Africa/Monrovia", "Pacific/Apia", "America/Los_Angeles"}) {
         const Calendar calendar = zone(id);
         UErrorCode status = U_ZERO_ERROR;
         icu::GregorianCalendar reference(
@@ -85,66 +71,44 @@ TEST(Calendar, DayBeforeAcrossDaylightSaving) {
     EXPECT_EQ(newYork.dayBefore(mondayEarly), utc(2024, 3, 10, 5, 30)); // Sunday 00:30 EST
 }
 
-TEST(NextClock, TodayWhileAheadOtherwiseTomorrow) {
+// Only the clock's hour and minute count: the next one is today's while it is ahead, otherwise
+// tomorrow's. A time inside a gap gives the first moment after it; a repeated time gives its
+// first occurrence and, once that has passed, the second.
+TEST(NextClock, TodayTomorrowGapsAndRepeats) {
     const Calendar tokyo = zone("Asia/Tokyo");
-    // 14:30:42 +09:00 on another day: only 14:30 counts.
-    const Instant clock = utc(2019, 6, 1, 5, 30, 42);
-    const Instant today = utc(2024, 5, 14, 5, 30); // 14:30 +09:00
-    EXPECT_EQ(Engine::nextClock(clock, today - 1, tokyo), today);
-    EXPECT_EQ(Engine::nextClock(clock, today, tokyo), today + 86400);
-    EXPECT_EQ(Engine::nextClock(clock, today + 20, tokyo), today + 86400);
-    EXPECT_EQ(Engine::nextClock(clock, today + 59.999, tokyo), today + 86400);
-    // Across midnight, the end of a month and of a year: 00:15 CET on New Year's Day.
     const Calendar berlin = zone("Europe/Berlin");
-    EXPECT_EQ(Engine::nextClock(utc(2019, 1, 14, 23, 15), // 00:15 CET
-                                utc(2024, 12, 31, 22, 50), berlin),
-              utc(2024, 12, 31, 23, 15));
-    EXPECT_EQ(Engine::nextClock(utc(2019, 1, 15, 22, 59), // 23:59 CET
-                                utc(2024, 2, 29, 23, 0), berlin),
-              utc(2024, 3, 1, 22, 59));
-}
-
-// A clock time inside the gap gives the first moment after the gap.
-TEST(NextClock, DaylightSavingGap) {
     const Calendar newYork = zone("America/New_York");
-    const Instant twoThirty = utc(2019, 1, 15, 7, 30, 42); // 02:30 EST
-    EXPECT_EQ(Engine::nextClock(twoThirty, utc(2024, 3, 10, 5, 0), newYork),
-              utc(2024, 3, 10, 7, 0)); // 03:00 EDT
-    // From the end of the gap on, the next one is the next day's.
-    EXPECT_EQ(Engine::nextClock(twoThirty, utc(2024, 3, 10, 7, 0), newYork),
-              utc(2024, 3, 11, 6, 30));
-    const Calendar berlin = zone("Europe/Berlin");
-    EXPECT_EQ(Engine::nextClock(utc(2019, 1, 15, 1, 30), // 02:30 CET
-                                utc(2024, 3, 30, 23, 0), berlin),
-              utc(2024, 3, 31, 1, 0)); // 03:00 CEST
     const Calendar lordHowe = zone("Australia/Lord_Howe");
-    EXPECT_EQ(Engine::nextClock(utc(2019, 1, 14, 15, 15), // 02:15 +11:00
-                                utc(2024, 10, 5, 13, 30), lordHowe),
-              utc(2024, 10, 5, 15, 30)); // 02:30 +11:00
-    // A time just outside the gap is unaffected.
-    EXPECT_EQ(Engine::nextClock(utc(2019, 1, 14, 14, 59), // 01:59 +11:00
-                                utc(2024, 10, 5, 13, 30), lordHowe),
-              utc(2024, 10, 5, 15, 29));
-}
-
-// A repeated clock time gives its first occurrence; once that has passed, the second.
-TEST(NextClock, RepeatedHour) {
-    const Calendar newYork = zone("America/New_York");
-    const Instant oneThirty = utc(2019, 1, 15, 6, 30); // 01:30 EST
-    const Instant first = utc(2024, 11, 3, 5, 30);     // 01:30 EDT
-    const Instant second = utc(2024, 11, 3, 6, 30);    // 01:30 EST
-    EXPECT_EQ(Engine::nextClock(oneThirty, utc(2024, 11, 3, 4, 0), newYork), first);
-    EXPECT_EQ(Engine::nextClock(oneThirty, first - 1, newYork), first);
-    EXPECT_EQ(Engine::nextClock(oneThirty, first, newYork), second);
-    EXPECT_EQ(Engine::nextClock(oneThirty, utc(2024, 11, 3, 6, 10), newYork), second); // 01:10 EST
-    EXPECT_EQ(Engine::nextClock(oneThirty, second, newYork), utc(2024, 11, 4, 6, 30));
-
-    const Calendar lordHowe = zone("Australia/Lord_Howe");
-    const Instant clock = utc(2019, 1, 14, 14, 45); // 01:45 +11:00
-    EXPECT_EQ(Engine::nextClock(clock, utc(2024, 4, 6, 13, 0), lordHowe),
-              utc(2024, 4, 6, 14, 45)); // +11:00
-    EXPECT_EQ(Engine::nextClock(clock, utc(2024, 4, 6, 14, 50), lordHowe),
-              utc(2024, 4, 6, 15, 15)); // +10:30
+    const Instant today = utc(2024, 5, 14, 5, 30);  // 14:30 +09:00
+    const Instant first = utc(2024, 11, 3, 5, 30);  // 01:30 EDT
+    const Instant second = utc(2024, 11, 3, 6, 30); // 01:30 EST
+    const std::tuple<const Calendar*, Instant, Instant, Instant> cases[] = {
+        // Tokyo 14:30:42, from just before, at and after today's 14:30.
+        {&tokyo, utc(2019, 6, 1, 5, 30, 42), today - 1, today},
+        {&tokyo, utc(2019, 6, 1, 5, 30, 42), today, today + 86400},
+        {&tokyo, utc(2019, 6, 1, 5, 30, 42), today + 59.999, today + 86400},
+        // Berlin 00:15 into New Year's Day, and 23:59 across the end of February.
+        {&berlin, utc(2019, 1, 14, 23, 15), utc(2024, 12, 31, 22, 50), utc(2024, 12, 31, 23, 15)},
+        {&berlin, utc(2019, 1, 15, 22, 59), utc(2024, 2, 29, 23, 0), utc(2024, 3, 1, 22, 59)},
+        // Gaps: New York 02:30 becomes 03:00 EDT, and from then on is the next day's; Berlin
+        // 02:30 becomes 03:00 CEST; Lord Howe 02:15 becomes 02:30 +11:00, and 01:59 is unaffected.
+        {&newYork, utc(2019, 1, 15, 7, 30, 42), utc(2024, 3, 10, 5, 0), utc(2024, 3, 10, 7, 0)},
+        {&newYork, utc(2019, 1, 15, 7, 30, 42), utc(2024, 3, 10, 7, 0), utc(2024, 3, 11, 6, 30)},
+        {&berlin, utc(2019, 1, 15, 1, 30), utc(2024, 3, 30, 23, 0), utc(2024, 3, 31, 1, 0)},
+        {&lordHowe, utc(2019, 1, 14, 15, 15), utc(2024, 10, 5, 13, 30), utc(2024, 10, 5, 15, 30)},
+        {&lordHowe, utc(2019, 1, 14, 14, 59), utc(2024, 10, 5, 13, 30), utc(2024, 10, 5, 15, 29)},
+        // Repeats: New York 01:30 on 3 November; Lord Howe 01:45 at +11:00 and then +10:30.
+        {&newYork, utc(2019, 1, 15, 6, 30), utc(2024, 11, 3, 4, 0), first},
+        {&newYork, utc(2019, 1, 15, 6, 30), first - 1, first},
+        {&newYork, utc(2019, 1, 15, 6, 30), first, second},
+        {&newYork, utc(2019, 1, 15, 6, 30), utc(2024, 11, 3, 6, 10), second},
+        {&newYork, utc(2019, 1, 15, 6, 30), second, utc(2024, 11, 4, 6, 30)},
+        {&lordHowe, utc(2019, 1, 14, 14, 45), utc(2024, 4, 6, 13, 0), utc(2024, 4, 6, 14, 45)},
+        {&lordHowe, utc(2019, 1, 14, 14, 45), utc(2024, 4, 6, 14, 50), utc(2024, 4, 6, 15, 15)},
+    };
+    for (const auto& [calendar, clock, from, next] : cases)
+        EXPECT_EQ(Engine::nextClock(clock, from, *calendar), next)
+            << calendar->zoneId() << ' ' << from.unix();
 }
 
 // The host zone is read afresh on every call, not cached for the process.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <ctime>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <wakeward/Calendar.h>
 #include <wakeward/Instant.h>
@@ -10,14 +10,9 @@ namespace wakeward::test {
 // An instant written as UTC date and time, so that expectations do not depend on the
 // conversions under test.
 inline Instant utc(int year, int month, int day, int hour, int minute, int second = 0) {
-    std::tm fields{};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = hour;
-    fields.tm_min = minute;
-    fields.tm_sec = second;
-    return Instant::fromUnix(static_cast<double>(timegm(&fields)));
+    const std::chrono::sys_days date{std::chrono::year(year) / month / day};
+    return Instant::fromUnix(86400.0 * date.time_since_epoch().count() + hour * 3600.0 +
+                             minute * 60.0 + second);
 }
 
 // The calendar of a named zone; a zone the machine lacks fails the test.
