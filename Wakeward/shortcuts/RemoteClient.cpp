@@ -8,9 +8,9 @@
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
-#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFileInfo>
-#include <QThread>
+#include <QTimer>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -95,13 +95,22 @@ bool launchInBackground(const QString& program) {
     return error == 0;
 }
 
+// Woken by the bus when the instance claims its name, not by polling, so a cold start waits no
+// longer than the instance takes. The slow check only covers a claim made before the watch began.
 bool waitForOwner(const QDBusConnection& bus, int milliseconds) {
-    QDeadlineTimer deadline(milliseconds);
-    while (!deadline.hasExpired()) {
+    QDBusServiceWatcher watcher(QString::fromLatin1(serviceName), bus,
+                                QDBusServiceWatcher::WatchForRegistration);
+    QEventLoop loop;
+    QObject::connect(&watcher, &QDBusServiceWatcher::serviceRegistered, &loop, &QEventLoop::quit);
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
         if (hasOwner(bus))
-            return true;
-        QThread::msleep(50);
-    }
+            loop.quit();
+    });
+    check.start(250);
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    if (!hasOwner(bus))
+        loop.exec();
     return hasOwner(bus);
 }
 
