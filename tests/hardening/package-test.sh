@@ -37,16 +37,20 @@ extra=$(grep -v '/$' "$work/files" | grep -vxF -f <(printf '%s\n' "${expected[@]
 [ -z "$extra" ] || fail "the package holds unexpected files: $extra"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for dependency in libc6 libqt6core6 libqt6dbus6 libqt6widgets6 libsqlite3-0 libicu qt6-qpa-plugins libqt6svg6; do
+for dependency in libc6 libqt6core6 libqt6dbus6 libqt6widgets6 libsqlite3-0 libicu qt6-qpa-plugins libqt6svg6 libpulse0; do
   [[ "$depends" == *"$dependency"* ]] || fail "Depends lacks $dependency: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Package)" = wakeward ] || fail "the package is not named wakeward"
 
 dpkg-deb -x "$deb" "$work/root"
 [ -x "$work/root/usr/bin/wakeward" ] || fail "the binary is not executable"
-# The command line and the headless instance never load the windowing libraries.
+# The command line and the headless instance never load the windowing libraries, and no
+# program loads the sound library before a rule asks for it.
 if objdump -p "$work/root/usr/bin/wakeward" | grep -E 'NEEDED +libQt6(Gui|Widgets)'; then
   fail "wakeward needs the windowing libraries"
+fi
+if objdump -p "$work/root/usr/bin/wakeward" "$work/root/usr/libexec/wakeward/wakeward-desktop" | grep -E 'NEEDED +libpulse'; then
+  fail "the programs link the sound library"
 fi
 grep -q '^Exec=/usr/bin/wakeward' "$work/root/usr/share/dbus-1/services/org.fenmarch.Wakeward.service" ||
   fail "the D-Bus service file does not start /usr/bin/wakeward"
