@@ -73,21 +73,8 @@ App::App(Model& model, bool background, QObject* parent) : QObject(parent), m_mo
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(appIcon());
 
-    auto* dashboard = new Dashboard(model);
-    connect(this, &App::inspectorRequested, dashboard, &Dashboard::showInspector);
     m_loginItem = std::make_unique<XdgAutostart>(XdgAutostart::userConfigHome(),
                                                  QStringLiteral("wakeward --background"));
-    dashboard->setLoginItem(*m_loginItem);
-    dashboard->setHeldAssertions([&model] {
-        const Assertions& held = model.assertions();
-        return HeldAssertions{held.system(), held.display(), held.systemHolder(), held.displayHolder()};
-    });
-    m_window = std::make_unique<MainWindow>(model, dashboard);
-    // The welcome and the walkthrough, once per run, when the window first appears.
-    new FenmarchExperience(m_window.get(), QStringLiteral("Wakeward"), true,
-                           fenmarch::wakewardTourSteps());
-    model.setFileDialogs(std::make_unique<QtFileDialogs>(m_window.get()));
-    connect(m_window.get(), &MainWindow::quitRequested, this, &App::quit);
     applyAppearance(storedAppearance());
 
     // On Wayland the compositor places windows, so the panel is a small ordinary window there.
@@ -147,8 +134,29 @@ void App::createTray() {
 
 App::~App() = default;
 
+// Built when first shown: an instance that starts in the tray and is never opened carries none
+// of its pages.
+MainWindow& App::window() {
+    if (m_window)
+        return *m_window;
+    auto* dashboard = new Dashboard(m_model);
+    connect(this, &App::inspectorRequested, dashboard, &Dashboard::showInspector);
+    dashboard->setLoginItem(*m_loginItem);
+    dashboard->setHeldAssertions([&model = m_model] {
+        const Assertions& held = model.assertions();
+        return HeldAssertions{held.system(), held.display(), held.systemHolder(), held.displayHolder()};
+    });
+    m_window = std::make_unique<MainWindow>(m_model, dashboard);
+    // The welcome and the walkthrough, once per run, when the window first appears.
+    new FenmarchExperience(m_window.get(), QStringLiteral("Wakeward"), true,
+                           fenmarch::wakewardTourSteps());
+    m_model.setFileDialogs(std::make_unique<QtFileDialogs>(m_window.get()));
+    connect(m_window.get(), &MainWindow::quitRequested, this, &App::quit);
+    return *m_window;
+}
+
 void App::activate() {
-    m_window->present();
+    window().present();
 }
 
 void App::quit() {

@@ -34,7 +34,7 @@ public:
     // only hides it. The shell's aboutToQuit handler then shuts the controller down.
     static void quit();
 
-    MainWindow& window() { return *m_window; }
+    MainWindow& window();
 
 signals:
     // The user chose "Sleep Inspector"; the dashboard shows its inspector page.
