@@ -1,5 +1,5 @@
 #include "UiRig.h"
-#include "platform/LoginItem.h"
+#include "platform/XdgAutostart.h"
 #include "ui/AboutPage.h"
 #include "ui/Appearance.h"
 #include "ui/DriveAwakePage.h"
@@ -35,16 +35,6 @@ using test::ModelRig;
 using test::timeOf;
 
 namespace {
-
-class FakeLoginItem : public LoginItem {
-public:
-    bool enabled() const override { return on; }
-    std::optional<std::string> setEnabled(bool enabled) override {
-        on = enabled;
-        return std::nullopt;
-    }
-    bool on = false;
-};
 
 // The colour seen where `top`, perhaps translucent, is drawn on `bottom`.
 QColor over(const QColor& top, const QColor& bottom) {
@@ -290,11 +280,9 @@ private slots:
             QCOMPARE(model->retention(), 90);
         }
         QCOMPARE(SettingsPage::nearest(60, {7, 30, 90}), 30);
-        QCOMPARE(SettingsPage::nearest(8, {7, 30, 90}), 7);
     }
 
-    // Notifications show what is in force until the service answers; appearance is stored;
-    // launch at login appears once a login item is given.
+    // Notifications show what is in force until the service answers; appearance is stored.
     void settingsServices() {
         ModelRig rig;
         auto model = rig.make();
@@ -313,22 +301,61 @@ private slots:
         QCOMPARE(SettingsPage::appearance(), QStringLiteral("dark"));
         DashboardRig::button(&page, QStringLiteral("System"))->click();
         QCOMPARE(SettingsPage::appearance(), QStringLiteral("system"));
+    }
 
-        // The dashboard's numbered steps follow the switch at once.
-        {
-            DashboardRig ui;
-            auto* settings = qobject_cast<SettingsPage*>(ui.dashboard->pageWidget("Settings"));
-            QVERIFY(!ui.dashboard->shownSteps().isEmpty());
-            settings->guidance()->stepsSwitch()->click();
-            QVERIFY(ui.dashboard->shownSteps().isEmpty());
+    // Launch at login appears once a login item is given. Enabling writes a visible autostart
+    // entry, even over one the user hid, and disabling removes it; a failure leaves the state as
+    // it was and says why.
+    void launchAtLogin_data() {
+        QTest::addColumn<QByteArray>("existing");
+        QTest::addColumn<bool>("blocked"); // a file stands where the autostart folder belongs
+        QTest::addColumn<QString>("message");
+        const QByteArray hidden =
+            "[Desktop Entry]\nType=Application\nExec=wakeward\nHidden = True\n";
+        QTest::newRow("no entry") << QByteArray() << false << "Login setting updated.";
+        QTest::newRow("hidden entry") << hidden << false << "Login setting updated.";
+        QTest::newRow("folder blocked") << QByteArray() << true << "could not be created";
+    }
+    void launchAtLogin() {
+        QFETCH(QByteArray, existing);
+        QFETCH(bool, blocked);
+        QFETCH(QString, message);
+        ModelRig rig;
+        auto model = rig.make();
+        const QString config = rig.dir.filePath(QStringLiteral("config"));
+        XdgAutostart autostart(config, QStringLiteral("wakeward --background"));
+        if (blocked)
+            QVERIFY(QDir().mkpath(config) &&
+                    QFile(config + "/autostart").open(QIODevice::WriteOnly));
+        if (!existing.isEmpty()) {
+            QVERIFY(QDir().mkpath(config + "/autostart"));
+            QFile entry(autostart.entryPath());
+            QVERIFY(entry.open(QIODevice::WriteOnly) && entry.write(existing) == existing.size());
         }
-
-        FakeLoginItem login;
+        SettingsPage page(*model);
         QVERIFY(!page.loginItemControl());
-        page.setLoginItem(login);
-        QVERIFY(page.loginItemControl());
-        page.loginItemControl()->button()->click();
-        QVERIFY(login.on);
+        page.setLoginItem(autostart);
+        LoginItemControl* control = page.loginItemControl();
+        QVERIFY(control);
+        QCOMPARE(control->statusLabel()->text(),
+                 QStringLiteral("Launch at login: Off or awaiting approval"));
+        control->button()->click();
+        QVERIFY(QString::fromStdString(model->message().value_or("")).contains(message));
+        QCOMPARE(autostart.enabled(), !blocked);
+        if (blocked) {
+            QCOMPARE(control->button()->text(), QStringLiteral("Enable launch at login"));
+            return;
+        }
+        QFile entry(autostart.entryPath());
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        const QByteArray text = entry.readAll();
+        QVERIFY(text.startsWith("[Desktop Entry]\n"));
+        QVERIFY(text.contains("Exec=wakeward --background\n"));
+        QCOMPARE(control->statusLabel()->text(), QStringLiteral("Launch at login: Enabled"));
+        QCOMPARE(control->button()->text(), QStringLiteral("Disable launch at login"));
+        control->button()->click();
+        QVERIFY(!QFile::exists(autostart.entryPath()));
+        QCOMPARE(control->button()->text(), QStringLiteral("Enable launch at login"));
     }
 
     // The chosen appearance reaches every window, alerts and drop-down lists too; in either

@@ -17,13 +17,6 @@ using namespace wakeward;
 
 namespace {
 
-Panel* findPanel() {
-    for (QWidget* top : QApplication::topLevelWidgets())
-        if (auto* panel = top->findChild<Panel*>())
-            return panel;
-    return nullptr;
-}
-
 bool save(QWidget& widget, const QString& path) {
     widget.ensurePolished();
     const bool saved = widget.grab().save(path);
@@ -50,12 +43,11 @@ int main(int argc, char** argv) {
     QSettings().setValue(fenmarch::showTourKey, false);
 
     bool ok = true;
-    for (const char* appearance : {"light", "dark"}) {
-        storeAppearance(QString::fromLatin1(appearance));
+    for (const QString& appearance : {QStringLiteral("light"), QStringLiteral("dark")}) {
+        storeAppearance(appearance);
         test::ModelRig rig;
         // The countdowns run on the real clock.
         rig.time->now = Instant::now();
-        rig.source->snapshot.ac = true;
         rig.source->snapshot.battery = 87;
         auto model = rig.make();
         model->start(Profile(std::string("Nightly backup"), 90));
@@ -64,10 +56,10 @@ int main(int argc, char** argv) {
         app.window().show();
         QTimer::singleShot(300, &application, &QCoreApplication::quit);
         QCoreApplication::exec();
-        ok &= save(app.window(), folder + QStringLiteral("/overview-%1.png").arg(QString::fromLatin1(appearance)));
-        if (Panel* panel = findPanel()) {
+        ok &= save(app.window(), folder + "/overview-" + appearance + ".png");
+        if (Panel* panel = test::findPanel()) {
             panel->window()->adjustSize();
-            ok &= save(*panel->window(), folder + QStringLiteral("/panel-%1.png").arg(QString::fromLatin1(appearance)));
+            ok &= save(*panel->window(), folder + "/panel-" + appearance + ".png");
         } else {
             ok = false;
         }

@@ -2,8 +2,10 @@
 
 #include "ModelRig.h"
 #include "ui/Dashboard.h"
+#include "ui/Panel.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -29,11 +31,20 @@ inline TimeSource timeOf(const ModelRig& rig) {
 }
 
 // Makes the rig's listing of other holds answer `entries` and count how often it is read.
-inline void countListings(ModelRig& rig, std::shared_ptr<int> count, std::vector<std::string> entries = {}) {
+inline void countListings(ModelRig& rig, std::shared_ptr<int> count,
+                          std::vector<std::string> entries = {}) {
     rig.otherAssertions = [count = std::move(count), entries = std::move(entries)] {
         ++*count;
         return OptionalTexts(entries);
     };
+}
+
+// The tray panel, which lives in a window of its own.
+inline Panel* findPanel() {
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* panel = top->findChild<Panel*>())
+            return panel;
+    return nullptr;
 }
 
 // A controller on fakes, with a listing of other holds that counts how often it is read, and a
