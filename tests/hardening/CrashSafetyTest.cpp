@@ -11,26 +11,6 @@ namespace {
 using test::AppRig;
 namespace fs = std::filesystem;
 
-const QString automation = QStringLiteral("org.fenmarch.Wakeward");
-
-void write(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// Starts a session through the command line and checks it holds, then stops it.
-void expectSessionsStillHold(AppRig& app) {
-    const std::size_t before = app.holdRequests();
-    const test::Outcome started =
-        app.run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("5")});
-    EXPECT_EQ(started.exitCode, 0) << started.err.toStdString();
-    EXPECT_EQ(started.out, QStringLiteral("Wakeward is active."));
-    EXPECT_EQ(app.property(QStringLiteral("Active")).toBool(), true);
-    EXPECT_EQ(app.holdRequests(), before + 1);
-    EXPECT_EQ(app.run({QStringLiteral("stop")}).exitCode, 0);
-    EXPECT_EQ(app.property(QStringLiteral("Active")).toBool(), false);
-}
-
 // Runs the app on settings it cannot read: it says so, sessions still hold, and it quits.
 void runOnUnreadableSettings(AppRig& app) {
     app.launch();
@@ -39,7 +19,15 @@ void runOnUnreadableSettings(AppRig& app) {
     EXPECT_TRUE(message.startsWith(QStringLiteral("Local settings could not be read: ")))
         << message.toStdString();
     EXPECT_FALSE(message.contains(QStringLiteral(".."))) << "sentences are joined once";
-    expectSessionsStillHold(app);
+
+    const test::Outcome started =
+        app.run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("5")});
+    EXPECT_EQ(started.exitCode, 0) << started.err.toStdString();
+    EXPECT_EQ(started.out, QStringLiteral("Wakeward is active."));
+    EXPECT_EQ(app.property(QStringLiteral("Active")).toBool(), true);
+    EXPECT_EQ(app.holdRequests(), 1u);
+    EXPECT_EQ(app.run({QStringLiteral("stop")}).exitCode, 0);
+    EXPECT_EQ(app.property(QStringLiteral("Active")).toBool(), false);
     ASSERT_TRUE(app.quit());
 }
 
@@ -51,7 +39,8 @@ TEST(CrashSafetyTest, GarbageDatabaseIsReportedAndLeftAlone) {
     std::string garbage;
     for (int i = 0; i < 64 * 1024; ++i)
         garbage += static_cast<char>((i * 7919 + 13) % 251);
-    write(app.database(), garbage);
+    fs::create_directories(app.storeFolder());
+    std::ofstream(app.database(), std::ios::binary) << garbage;
 
     ASSERT_NO_FATAL_FAILURE(runOnUnreadableSettings(app));
 

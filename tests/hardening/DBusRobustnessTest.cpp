@@ -26,22 +26,21 @@ TEST(DBusRobustnessTest, MalformedCallsAreRefusedWithoutEffect) {
         QString method;
         QVariantList arguments;
     };
+    const QString start = QStringLiteral("Start"), set = QStringLiteral("Set");
+    const auto variant = [](const QVariant& value) {
+        return QVariant::fromValue(QDBusVariant(value));
+    };
     const std::vector<Call> malformed = {
-        {automation, QStringLiteral("Start"), {QStringLiteral("60")}},
-        {automation, QStringLiteral("Start"), {60}},
-        {automation, QStringLiteral("Start"), {}},
-        {automation, QStringLiteral("Start"), {qlonglong(60), qlonglong(60)}},
-        {automation, QStringLiteral("Start"), {QVariant::fromValue(QDBusVariant(qlonglong(60)))}},
+        {automation, start, {QStringLiteral("60")}},
+        {automation, start, {60}},
+        {automation, start, {}},
+        {automation, start, {qlonglong(60), qlonglong(60)}},
+        {automation, start, {variant(qlonglong(60))}},
         {automation, QStringLiteral("Stop"), {true}},
         {automation, QStringLiteral("Status"), {QStringLiteral("x")}},
         {automation, QStringLiteral("Hold"), {}},
-        {properties,
-         QStringLiteral("Set"),
-         {automation, QStringLiteral("Active"), QVariant::fromValue(QDBusVariant(true))}},
-        {properties,
-         QStringLiteral("Set"),
-         {automation, QStringLiteral("Reason"),
-          QVariant::fromValue(QDBusVariant(QStringLiteral("Held")))}},
+        {properties, set, {automation, QStringLiteral("Active"), variant(true)}},
+        {properties, set, {automation, QStringLiteral("Reason"), variant(QStringLiteral("Held"))}},
         {properties, QStringLiteral("Get"), {automation, QStringLiteral("Secret")}},
         {properties, QStringLiteral("Get"), {automation}},
     };
@@ -56,7 +55,7 @@ TEST(DBusRobustnessTest, MalformedCallsAreRefusedWithoutEffect) {
     for (qlonglong minutes :
          {qlonglong(0), qlonglong(-1), qlonglong(1441), std::numeric_limits<qlonglong>::max(),
           std::numeric_limits<qlonglong>::min()}) {
-        const QDBusMessage reply = app.call(automation, QStringLiteral("Start"), {minutes});
+        const QDBusMessage reply = app.call(automation, start, {minutes});
         ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << minutes;
         EXPECT_EQ(reply.arguments().value(0).toString(),
                   QStringLiteral("Session could not start. Check the app for details."));

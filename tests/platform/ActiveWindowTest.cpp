@@ -1,8 +1,7 @@
 #include "platform/ActiveWindow.h"
 
-#include "platform/SignalReader.h"
-
 #include "PrivateXServer.h"
+#include "platform/SignalReader.h"
 
 #include <QtGlobal>
 #include <cstdlib>
@@ -58,7 +57,7 @@ protected:
 };
 
 // The pid of the window named by _NET_ACTIVE_WINDOW; nothing for no window or a window without a
-// pid.
+// pid, in a Wayland session even where XWayland provides a DISPLAY, or once the display is gone.
 TEST_F(ActiveWindowX11Test, FollowsTheActiveWindow) {
     ActiveWindow active;
     EXPECT_FALSE(active.pid()); // no window manager hint yet
@@ -69,8 +68,18 @@ TEST_F(ActiveWindowX11Test, FollowsTheActiveWindow) {
     EXPECT_FALSE(active.pid());
     activate(window(77));
     EXPECT_EQ(active.pid(), 77);
+    qputenv("WAYLAND_DISPLAY", "wayland-0");
+    EXPECT_FALSE(active.pid());
+    qunsetenv("WAYLAND_DISPLAY");
     activate(XCB_WINDOW_NONE);
     EXPECT_FALSE(active.pid());
+
+    activate(window(77));
+    const QByteArray display = qgetenv("DISPLAY");
+    server.stop();
+    qputenv("DISPLAY", display);
+    EXPECT_FALSE(active.pid());
+    EXPECT_FALSE(ActiveWindow().pid());
 }
 
 // With the real /proc, the frontmost identifier is this test program's own executable name.

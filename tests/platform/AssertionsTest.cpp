@@ -13,6 +13,14 @@ using Calls = std::vector<std::string>;
 const std::string reading = "Wakeward \u2022 Reading";
 const std::string writing = "Wakeward \u2022 Writing";
 
+// How the fake logs a creation.
+std::string systemHold(const std::string& reason, int handle) {
+    return "create PreventUserIdleSystemSleep " + reason + " -> " + std::to_string(handle);
+}
+std::string displayHold(const std::string& reason, int handle) {
+    return "create PreventUserIdleDisplaySleep " + reason + " -> " + std::to_string(handle);
+}
+
 class AssertionsTest : public ::testing::Test {
 protected:
     std::shared_ptr<FakePowerBackend::Log> log = std::make_shared<FakePowerBackend::Log>();
@@ -22,166 +30,101 @@ protected:
     Calls takeCalls() { return std::exchange(log->calls, {}); }
 };
 
-// A new holder holds nothing and releasing it or applying "not awake" calls nothing.
-TEST_F(AssertionsTest, StartsEmptyAndSleepingCallsNothing) {
-    EXPECT_EQ(holder->system(), 0u);
-    EXPECT_EQ(holder->display(), 0u);
-    EXPECT_EQ(holder->reason(), "");
-    EXPECT_FALSE(holder->apply(false, true, reading));
-    holder->release();
-    EXPECT_EQ(holder->reason(), "");
-    EXPECT_TRUE(takeCalls().empty());
-    EXPECT_EQ(holder->systemHolder(), "");
-}
-
-// The same request twice creates once; the second call touches nothing.
-TEST_F(AssertionsTest, RepeatedApplyIsIdempotent) {
-    EXPECT_FALSE(holder->apply(true, false, reading));
-    EXPECT_FALSE(holder->apply(true, false, reading));
-    EXPECT_EQ(takeCalls(), (Calls{"create PreventUserIdleSystemSleep " + reading + " -> 101"}));
-    EXPECT_EQ(holder->system(), 101u);
-    EXPECT_EQ(holder->display(), 0u);
-    EXPECT_EQ(holder->reason(), reading);
-    EXPECT_EQ(holder->systemHolder(), "fake 101");
-
-    EXPECT_FALSE(holder->apply(true, true, reading));
-    EXPECT_FALSE(holder->apply(true, true, reading));
-    takeCalls();
-    EXPECT_FALSE(holder->apply(true, true, reading));
-    EXPECT_TRUE(takeCalls().empty());
-}
-
-// Turning the display on with the same reason drops and re-creates the system hold, then adds the
-// display.
-TEST_F(AssertionsTest, DisplayChangeRecreatesBoth) {
-    ASSERT_FALSE(holder->apply(true, false, reading));
-    takeCalls();
-    EXPECT_FALSE(holder->apply(true, true, reading));
-    EXPECT_EQ(takeCalls(),
-              (Calls{"release 101", "create PreventUserIdleSystemSleep " + reading + " -> 102",
-                     "create PreventUserIdleDisplaySleep " + reading + " -> 103"}));
-    EXPECT_EQ(holder->system(), 102u);
-    EXPECT_EQ(holder->display(), 103u);
-    EXPECT_EQ(holder->displayHolder(), "fake 103");
-
-    // And off again: both dropped, display first, then the system hold alone.
-    EXPECT_FALSE(holder->apply(true, false, reading));
-    EXPECT_EQ(takeCalls(), (Calls{"release 103", "release 102",
-                                  "create PreventUserIdleSystemSleep " + reading + " -> 104"}));
-    EXPECT_EQ(holder->display(), 0u);
-}
-
-// A new reason with the display held drops both and creates both under the new name.
-TEST_F(AssertionsTest, ReasonChangeRecreatesBothUnderNewName) {
-    ASSERT_FALSE(holder->apply(true, true, reading));
-    takeCalls();
-    EXPECT_FALSE(holder->apply(true, true, writing));
-    EXPECT_EQ(takeCalls(), (Calls{"release 102", "release 101",
-                                  "create PreventUserIdleSystemSleep " + writing + " -> 103",
-                                  "create PreventUserIdleDisplaySleep " + writing + " -> 104"}));
-    EXPECT_EQ(holder->reason(), writing);
-}
-
-// A refused system hold reports its status; nothing is held and the reason stays empty.
-TEST_F(AssertionsTest, RefusedSystemHold) {
-    ASSERT_FALSE(holder->apply(true, false, reading));
-    log->statuses = {-3};
-    const auto error = holder->apply(true, false, writing);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->domain, "Power");
-    EXPECT_EQ(error->code, -3);
-    EXPECT_EQ(
-        error->description,
-        "The system could not create the idle-sleep assertion (-3). No active session is claimed.");
-    EXPECT_EQ(holder->system(), 0u);
-    EXPECT_EQ(holder->reason(), "");
-
-    // A status with the top bit set prints as a negative number, widened as signed.
-    log->statuses = {static_cast<std::int32_t>(0xE00002C2u)};
-    const auto platformError = holder->apply(true, true, reading);
-    ASSERT_TRUE(platformError);
-    EXPECT_EQ(platformError->code, -536870206);
-    EXPECT_EQ(platformError->description, "The system could not create the idle-sleep assertion "
-                                          "(-536870206). No active session is claimed.");
-    EXPECT_EQ(holder->display(), 0u);
-}
-
-// A refused display hold drops the system hold just created; nothing is held.
-TEST_F(AssertionsTest, RefusedDisplayHoldDropsSystemHold) {
-    log->statuses = {0, -1};
-    const auto error = holder->apply(true, true, reading);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, -1);
-    EXPECT_EQ(error->description,
-              "The system could not hold the display awake. The session was stopped.");
-    EXPECT_EQ(takeCalls(),
-              (Calls{"create PreventUserIdleSystemSleep " + reading + " -> 101",
-                     "create PreventUserIdleDisplaySleep " + reading + " -> 0", "release 101"}));
-    EXPECT_EQ(holder->system(), 0u);
-    EXPECT_EQ(holder->display(), 0u);
-    EXPECT_EQ(holder->reason(), "");
-
-    // The next request starts from nothing: no stale release.
-    EXPECT_FALSE(holder->apply(true, false, reading));
-    EXPECT_EQ(takeCalls(), (Calls{"create PreventUserIdleSystemSleep " + reading + " -> 102"}));
-}
-
-// Sleeping again, or destroying the holder, releases display before system and clears the reason.
-TEST_F(AssertionsTest, AwakeFalseAndDestructionReleaseDisplayFirst) {
-    ASSERT_FALSE(holder->apply(true, true, reading));
-    takeCalls();
-    EXPECT_FALSE(holder->apply(false, true, reading));
-    EXPECT_EQ(takeCalls(), (Calls{"release 102", "release 101"}));
-    EXPECT_EQ(holder->reason(), "");
-    EXPECT_EQ(holder->system(), 0u);
-
+// Requests in turn, each with the calls it makes and what is held after it: the same request
+// again touches nothing; a change of display or reason, or a hold its service dropped, releases
+// both (display first) and takes them afresh; sleeping releases everything, and so does
+// destroying the holder.
+TEST_F(AssertionsTest, RequestsInTurn) {
+    struct Step {
+        bool awake, withDisplay;
+        std::string reason;
+        std::uint32_t lost; // a handle the service dropped before the request
+        Calls calls;
+        std::uint32_t system, display;
+    };
+    const Step steps[] = {
+        {false, true, reading, 0, Calls(), 0, 0},
+        {true, false, reading, 0, Calls{systemHold(reading, 101)}, 101, 0},
+        {true, false, reading, 0, Calls(), 101, 0},
+        {true, true, reading, 0,
+         Calls{"release 101", systemHold(reading, 102), displayHold(reading, 103)}, 102, 103},
+        {true, true, reading, 0, Calls(), 102, 103},
+        {true, true, writing, 0,
+         Calls{"release 103", "release 102", systemHold(writing, 104), displayHold(writing, 105)},
+         104, 105},
+        {true, false, writing, 0, Calls{"release 105", "release 104", systemHold(writing, 106)},
+         106, 0},
+        {true, false, writing, 106, Calls{"release 106", systemHold(writing, 107)}, 107, 0},
+        {true, true, writing, 0,
+         Calls{"release 107", systemHold(writing, 108), displayHold(writing, 109)}, 108, 109},
+        {true, true, writing, 109,
+         Calls{"release 109", "release 108", systemHold(writing, 110), displayHold(writing, 111)},
+         110, 111},
+        {false, true, writing, 0, Calls{"release 111", "release 110"}, 0, 0},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE("step " + std::to_string(&step - steps));
+        log->lost = {step.lost};
+        EXPECT_FALSE(holder->apply(step.awake, step.withDisplay, step.reason));
+        EXPECT_EQ(takeCalls(), step.calls);
+        EXPECT_EQ(holder->system(), step.system);
+        EXPECT_EQ(holder->display(), step.display);
+        EXPECT_EQ(holder->reason(), step.system != 0 ? step.reason : "");
+        EXPECT_EQ(holder->systemHolder(),
+                  step.system != 0 ? "fake " + std::to_string(step.system) : "");
+        EXPECT_EQ(holder->displayHolder(),
+                  step.display != 0 ? "fake " + std::to_string(step.display) : "");
+    }
     ASSERT_FALSE(holder->apply(true, true, reading));
     takeCalls();
     holder.reset();
-    EXPECT_EQ(takeCalls(), (Calls{"release 104", "release 103"}));
+    EXPECT_EQ(takeCalls(), (Calls{"release 113", "release 112"}));
 }
 
-// The same request again after the service dropped a hold releases both and takes them afresh;
-// when that fails, nothing is held and the failure is reported.
-TEST_F(AssertionsTest, DroppedHoldIsTakenAgain) {
-    ASSERT_FALSE(holder->apply(true, true, reading));
-    takeCalls();
-    log->lost = {102};
-    EXPECT_FALSE(holder->apply(true, true, reading));
-    EXPECT_EQ(takeCalls(), (Calls{"release 102", "release 101",
-                                  "create PreventUserIdleSystemSleep " + reading + " -> 103",
-                                  "create PreventUserIdleDisplaySleep " + reading + " -> 104"}));
-    EXPECT_EQ(holder->system(), 103u);
+// A refused request reports the status and leaves nothing held, and the next one starts from
+// nothing: a refused display hold drops the system hold just made; success without a handle is a
+// refusal, never identifier 0 held; a status with the top bit set prints as a negative number.
+TEST_F(AssertionsTest, RefusalLeavesNothingHeld) {
+    struct Row {
+        std::deque<std::int32_t> statuses;
+        bool handleless, withDisplay;
+        std::int32_t code;
+        const char* description;
+    };
+    const Row rows[] = {
+        {std::deque{-3}, false, false, -3,
+         "The system could not create the idle-sleep assertion (-3). No active session is "
+         "claimed."},
+        {std::deque{static_cast<std::int32_t>(0xE00002C2u)}, false, true, -536870206,
+         "The system could not create the idle-sleep assertion (-536870206). No active session is "
+         "claimed."},
+        {std::deque<std::int32_t>(), true, false, -2,
+         "The system could not create the idle-sleep assertion (-2). No active session is "
+         "claimed."},
+        {std::deque{0, -1}, false, true, -1,
+         "The system could not hold the display awake. The session was stopped."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.description);
+        ASSERT_FALSE(holder->apply(true, false, reading));
+        log->statuses = row.statuses;
+        log->handleless = row.handleless;
+        const auto error = holder->apply(true, row.withDisplay, writing);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->domain, "Power");
+        EXPECT_EQ(error->code, row.code);
+        EXPECT_EQ(error->description, row.description);
+        EXPECT_TRUE(log->held.empty());
+        EXPECT_EQ(holder->system(), 0u);
+        EXPECT_EQ(holder->display(), 0u);
+        EXPECT_EQ(holder->reason(), "");
 
-    log->lost = {103};
-    log->statuses = {-1};
-    const auto error = holder->apply(true, true, reading);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, -1);
-    EXPECT_EQ(holder->system(), 0u);
-    EXPECT_EQ(holder->reason(), "");
-}
-
-// A backend that claims success without a handle is treated as a refusal, never as identifier 0
-// held.
-class HandlelessBackend : public PowerBackend {
-public:
-    std::int32_t create(AssertionType, const std::string&, std::uint32_t& handle) override {
-        handle = 0;
-        return 0;
+        log->handleless = false;
+        takeCalls();
+        EXPECT_FALSE(holder->apply(true, false, reading));
+        EXPECT_EQ(takeCalls().size(), 1u) << "no stale release";
+        holder->release();
     }
-    void release(std::uint32_t) override {}
-    std::string holderName(std::uint32_t) const override { return {}; }
-    bool holds(std::uint32_t) const override { return false; }
-};
-
-TEST(AssertionsContract, SuccessWithoutHandleIsAFailure) {
-    Assertions holder(std::make_unique<HandlelessBackend>());
-    const auto error = holder.apply(true, false, reading);
-    ASSERT_TRUE(error);
-    EXPECT_NE(error->code, 0);
-    EXPECT_EQ(holder.system(), 0u);
-    EXPECT_EQ(holder.reason(), "");
 }
 
 } // namespace

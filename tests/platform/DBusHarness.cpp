@@ -13,10 +13,39 @@ namespace wakeward::test {
 namespace {
 
 constexpr int startTimeoutMs = 15000;
+const QString mockInterface = QStringLiteral("org.freedesktop.DBus.Mock");
 
 QString connectionName(DBusHarness::Bus bus) {
     return bus == DBusHarness::Bus::Session ? QStringLiteral("harness-session")
                                             : QStringLiteral("harness-system");
+}
+
+void stop(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+QDBusMessage send(DBusHarness::Bus bus, const QString& name, const QString& path,
+                  const QString& interface, const QString& method, const QVariantList& arguments) {
+    QDBusMessage message = QDBusMessage::createMethodCall(name, path, interface, method);
+    message.setArguments(arguments);
+    return QDBusConnection(connectionName(bus)).call(message, QDBus::Block, startTimeoutMs);
+}
+
+// Where an environment variable is put back to when the harness goes: its value, or unset.
+std::optional<QByteArray> saved(const char* name) {
+    return qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
+}
+void restore(const char* name, const std::optional<QByteArray>& value) {
+    if (value)
+        qputenv(name, *value);
+    else
+        qunsetenv(name);
 }
 
 } // namespace
@@ -38,10 +67,8 @@ DBusHarness::DBusHarness() : DBusHarness(QString()) {}
 
 DBusHarness::DBusHarness(const QString& serviceFolder) {
     ensureApplication();
-    m_hadSession = qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS");
-    m_hadSystem = qEnvironmentVariableIsSet("DBUS_SYSTEM_BUS_ADDRESS");
-    m_savedSession = qgetenv("DBUS_SESSION_BUS_ADDRESS");
-    m_savedSystem = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    m_savedSession = saved("DBUS_SESSION_BUS_ADDRESS");
+    m_savedSystem = saved("DBUS_SYSTEM_BUS_ADDRESS");
     // Point both variables somewhere harmless first, so a failed start can never reach the real
     // buses.
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/wakeward-test-session");
@@ -74,23 +101,10 @@ DBusHarness::~DBusHarness() {
     stopMocks();
     QDBusConnection::disconnectFromBus(connectionName(Bus::Session));
     QDBusConnection::disconnectFromBus(connectionName(Bus::System));
-    for (QProcess* daemon : {&m_sessionDaemon, &m_systemDaemon}) {
-        if (daemon->state() != QProcess::NotRunning) {
-            daemon->terminate();
-            if (!daemon->waitForFinished(5000)) {
-                daemon->kill();
-                daemon->waitForFinished(5000);
-            }
-        }
-    }
-    if (m_hadSession)
-        qputenv("DBUS_SESSION_BUS_ADDRESS", m_savedSession);
-    else
-        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
-    if (m_hadSystem)
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_savedSystem);
-    else
-        qunsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    stop(m_sessionDaemon);
+    stop(m_systemDaemon);
+    restore("DBUS_SESSION_BUS_ADDRESS", m_savedSession);
+    restore("DBUS_SYSTEM_BUS_ADDRESS", m_savedSystem);
 }
 
 QString DBusHarness::startDaemon(QProcess& process, const QString& configFile) {
@@ -118,29 +132,14 @@ bool DBusHarness::hasOwner(Bus bus, const QString& name) {
     return !reply.isEmpty() && reply.constFirst().toBool();
 }
 
-bool DBusHarness::waitForOwner(Bus bus, const QString& name) {
-    const QDeadlineTimer deadline(startTimeoutMs);
-    while (!deadline.hasExpired()) {
-        if (hasOwner(bus, name))
-            return true;
-        QThread::msleep(20);
-    }
-    return false;
-}
-
 bool DBusHarness::startMock(Bus bus, const QString& name, const QString& path,
                             const QString& interface) {
-    return spawnMock(bus,
-                     {bus == Bus::System ? QStringLiteral("--system") : QStringLiteral("--session"),
-                      name, path, interface},
-                     name);
+    return spawnMock(bus, {name, path, interface}, name);
 }
 
 bool DBusHarness::startTemplate(Bus bus, const QString& templateName, const QString& name,
                                 const QString& parameters) {
-    QStringList arguments{bus == Bus::System ? QStringLiteral("--system")
-                                             : QStringLiteral("--session"),
-                          QStringLiteral("--template"), templateName};
+    QStringList arguments{QStringLiteral("--template"), templateName};
     if (!parameters.isEmpty())
         arguments << QStringLiteral("--parameters") << parameters;
     return spawnMock(bus, arguments, name);
@@ -154,34 +153,33 @@ bool DBusHarness::spawnMock(Bus bus, const QStringList& arguments, const QString
     process->setProcessEnvironment(environment);
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->setStandardOutputFile(QProcess::nullDevice());
-    process->start(python(),
-                   QStringList{QStringLiteral("-m"), QStringLiteral("dbusmock")} + arguments);
+    process->start(python(), QStringList{QStringLiteral("-m"), QStringLiteral("dbusmock"),
+                                         bus == Bus::System ? QStringLiteral("--system")
+                                                            : QStringLiteral("--session")} +
+                                 arguments);
     if (!process->waitForStarted(startTimeoutMs))
         return false;
     m_mocks.push_back(std::move(process));
-    return waitForOwner(bus, name);
+    // Polled without running the event loop, so no test sees its own events early.
+    const QDeadlineTimer deadline(startTimeoutMs);
+    while (!hasOwner(bus, name)) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
 }
 
 void DBusHarness::stopMocks() {
-    for (auto& mock : m_mocks) {
-        if (mock->state() == QProcess::NotRunning)
-            continue;
-        mock->terminate();
-        if (!mock->waitForFinished(5000)) {
-            mock->kill();
-            mock->waitForFinished(5000);
-        }
-    }
+    for (auto& mock : m_mocks)
+        stop(*mock);
     m_mocks.clear();
 }
 
 QVariantList DBusHarness::call(Bus bus, const QString& name, const QString& path,
                                const QString& interface, const QString& method,
                                const QVariantList& arguments) {
-    QDBusMessage message = QDBusMessage::createMethodCall(name, path, interface, method);
-    message.setArguments(arguments);
-    const QDBusMessage reply =
-        QDBusConnection(connectionName(bus)).call(message, QDBus::Block, startTimeoutMs);
+    const QDBusMessage reply = send(bus, name, path, interface, method, arguments);
     return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments() : QVariantList();
 }
 
@@ -202,35 +200,29 @@ bool DBusHarness::startLogind() {
 }
 
 bool DBusHarness::prepareForSleep(bool start) {
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-        QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"));
-    message.setArguments(
-        {QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
-         QStringLiteral("b"),
-         QVariant::fromValue(QVariantList{QVariant::fromValue(QDBusVariant(start))})});
-    const QDBusMessage reply =
-        QDBusConnection(connectionName(Bus::System)).call(message, QDBus::Block, startTimeoutMs);
-    return reply.type() == QDBusMessage::ReplyMessage;
+    return send(Bus::System, QStringLiteral("org.freedesktop.login1"),
+                QStringLiteral("/org/freedesktop/login1"), mockInterface,
+                QStringLiteral("EmitSignal"),
+                {QStringLiteral("org.freedesktop.login1.Manager"),
+                 QStringLiteral("PrepareForSleep"), QStringLiteral("b"),
+                 QVariant::fromValue(QVariantList{QVariant::fromValue(QDBusVariant(start))})})
+               .type() == QDBusMessage::ReplyMessage;
 }
 
 bool DBusHarness::addMethod(Bus bus, const QString& name, const QString& path,
                             const QString& interface, const QString& method,
                             const QString& inSignature, const QString& outSignature,
                             const QString& code) {
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        name, path, QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddMethod"));
-    message.setArguments({interface, method, inSignature, outSignature, code});
-    const QDBusMessage reply =
-        QDBusConnection(connectionName(bus)).call(message, QDBus::Block, startTimeoutMs);
-    return reply.type() == QDBusMessage::ReplyMessage;
+    return send(bus, name, path, mockInterface, QStringLiteral("AddMethod"),
+                {interface, method, inSignature, outSignature, code})
+               .type() == QDBusMessage::ReplyMessage;
 }
 
 std::vector<QVariantList> DBusHarness::calls(Bus bus, const QString& name, const QString& path,
                                              const QString& method) {
     std::vector<QVariantList> result;
-    const QVariantList reply = call(bus, name, path, QStringLiteral("org.freedesktop.DBus.Mock"),
-                                    QStringLiteral("GetMethodCalls"), {method});
+    const QVariantList reply =
+        call(bus, name, path, mockInterface, QStringLiteral("GetMethodCalls"), {method});
     if (reply.isEmpty())
         return result;
     const auto argument = reply.constFirst().value<QDBusArgument>();

@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QVariantList>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace wakeward::test {
@@ -78,7 +79,6 @@ public:
 
 private:
     QString startDaemon(QProcess& process, const QString& configFile);
-    bool waitForOwner(Bus bus, const QString& name);
     bool spawnMock(Bus bus, const QStringList& arguments, const QString& name);
 
     QTemporaryDir m_config;
@@ -86,10 +86,8 @@ private:
     QProcess m_systemDaemon;
     QString m_sessionAddress;
     QString m_systemAddress;
-    QByteArray m_savedSession;
-    QByteArray m_savedSystem;
-    bool m_hadSession = false;
-    bool m_hadSystem = false;
+    std::optional<QByteArray> m_savedSession;
+    std::optional<QByteArray> m_savedSystem;
     std::vector<std::unique_ptr<QProcess>> m_mocks;
 };
 

@@ -21,6 +21,10 @@ public:
         std::deque<std::int32_t> statuses;
         // Handles whose service has dropped them, as if it had quit.
         std::set<std::uint32_t> lost;
+        // Creations succeed without a handle, as a broken service's might.
+        bool handleless = false;
+        // Handles created and not yet released.
+        std::set<std::uint32_t> held;
     };
 
     explicit FakePowerBackend(std::shared_ptr<Log> log) : m_log(std::move(log)) {}
@@ -32,7 +36,9 @@ public:
             status = m_log->statuses.front();
             m_log->statuses.pop_front();
         }
-        handle = status == 0 ? ++m_log->nextHandle : 0;
+        handle = status == 0 && !m_log->handleless ? ++m_log->nextHandle : 0;
+        if (handle != 0)
+            m_log->held.insert(handle);
         m_log->calls.push_back(std::string("create ") + assertionTypeName(type) + " " + name +
                                " -> " + std::to_string(handle));
         return status;
@@ -40,6 +46,7 @@ public:
 
     void release(std::uint32_t handle) override {
         m_log->calls.push_back("release " + std::to_string(handle));
+        m_log->held.erase(handle);
     }
 
     std::string holderName(std::uint32_t handle) const override {

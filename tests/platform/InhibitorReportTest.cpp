@@ -7,33 +7,8 @@ namespace {
 
 using Entries = std::vector<std::string>;
 
-// Entries name the application of the pid, or the pid; empty texts fall back to the fixed wording.
-TEST(InhibitorReportTest, FormatsNamesAndDefaults) {
-    const std::vector<Inhibitor> inhibitors{
-        {"idle", "vlc", "Playing a film", "block", 1000, 42},
-        {"sleep", "", "", "block", 0, 7},
-        {"", "x", "Why not", "block", 0, 8},
-    };
-    EXPECT_EQ(InhibitorReport::entries(inhibitors, 1, {{42, "VLC media player"}}),
-              (Entries{"Process 7 \u2022 sleep\nReason not reported",
-                       "Process 8 \u2022 Unknown assertion\nWhy not",
-                       "VLC media player \u2022 idle\nPlaying a film"}));
-}
-
-// Delay locks never keep the machine awake and Wakeward's own locks are shown elsewhere.
-TEST(InhibitorReportTest, SkipsDelayLocksAndOwnPid) {
-    const std::vector<Inhibitor> inhibitors{
-        {"sleep", "NetworkManager", "Delay", "delay", 0, 10},
-        {"idle", "Wakeward", "Wakeward \u2022 Reading", "block", 1000, 555},
-        {"handle-lid-switch", "gnome", "Lid", "block-weak", 1000, 11},
-    };
-    EXPECT_EQ(InhibitorReport::entries(inhibitors, 555, {}),
-              (Entries{"Process 11 \u2022 handle-lid-switch\nLid"}));
-    EXPECT_TRUE(InhibitorReport::entries({inhibitors[0]}, 555, {}).empty());
-}
-
-// Code-point order puts upper case before lower case; 150 entries are cut to the first 100 of that
-// order.
+// Entries name the application of the pid, or the pid. Code-point order puts upper case before
+// lower case; 150 entries are cut to the first 100 of that order.
 TEST(InhibitorReportTest, SortsByCodePointAndCapsAt100) {
     const std::vector<Inhibitor> cased{{"idle", "", "a", "block", 0, 1},
                                        {"idle", "", "b", "block", 0, 2}};

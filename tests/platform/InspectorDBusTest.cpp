@@ -26,62 +26,45 @@ protected:
         qputenv("XDG_DATA_DIRS", noApplications.path().toUtf8());
     }
 
-    void startLogind(const QString& listCode) {
-        ASSERT_TRUE(bus.startMock(Bus::System, logindName, logindPath, managerInterface));
-        ASSERT_TRUE(bus.addMethod(Bus::System, logindName, logindPath, managerInterface,
-                                  QStringLiteral("ListInhibitors"), QString(),
-                                  QStringLiteral("a(ssssuu)"), listCode));
-    }
-
     DBusHarness bus;
     QTemporaryDir noApplications;
 };
 
 // logind's list becomes the inspector's entries: own locks and delay locks left out, texts
-// defaulted, sorted.
+// defaulted. An empty list is "nothing held"; logind missing or failing is the absent result.
 TEST_F(InspectorDBusTest, ListsOtherProcessesLocks) {
-    startLogind(
-        QStringLiteral(
-            "ret = dbus.Array(["
-            "('idle', 'vlc', 'Film', 'block', dbus.UInt32(1000), dbus.UInt32(4000001)),"
-            "('sleep', 'NetworkManager', 'Wait', 'delay', dbus.UInt32(0), dbus.UInt32(4000002)),"
-            "('idle', 'Wakeward', 'Mine', 'block', dbus.UInt32(0), dbus.UInt32(%1)),"
-            "('', 'x', '', 'block-weak', dbus.UInt32(0), dbus.UInt32(4000003)),"
-            "], signature='(ssssuu)')")
-            .arg(::getpid()));
-    const auto others = Assertions::others();
-    ASSERT_TRUE(others);
-    EXPECT_EQ(*others, (Entries{"Process 4000001 \u2022 idle\nFilm",
-                                "Process 4000003 \u2022 Unknown assertion\nReason not reported"}));
-}
-
-// An empty list is read as "nothing held", not as unavailable.
-TEST_F(InspectorDBusTest, EmptyListIsNotAbsent) {
-    startLogind(QStringLiteral("ret = dbus.Array([], signature='(ssssuu)')"));
-    const auto others = Assertions::others();
-    ASSERT_TRUE(others);
-    EXPECT_TRUE(others->empty());
-}
-
-// logind missing or failing: the absent result.
-TEST_F(InspectorDBusTest, UnreachableOrFailingLogindIsAbsent) {
-    EXPECT_FALSE(Assertions::others());
-    startLogind(QStringLiteral("raise dbus.exceptions.DBusException('denied', "
-                               "name='org.freedesktop.DBus.Error.AccessDenied')"));
-    EXPECT_FALSE(Assertions::others());
-}
-
-// The real logind template: a lock taken by another client is listed with its fields.
-TEST_F(InspectorDBusTest, ListsTemplateLocks) {
-    ASSERT_TRUE(bus.startLogind());
-    const QVariantList lock =
-        bus.call(Bus::System, logindName, logindPath, managerInterface, QStringLiteral("Inhibit"),
-                 {QStringLiteral("sleep"), QStringLiteral("tester"), QStringLiteral("Backup"),
-                  QStringLiteral("block")});
-    ASSERT_EQ(lock.size(), 1);
-    const auto others = Assertions::others();
-    ASSERT_TRUE(others);
-    EXPECT_EQ(*others, (Entries{"Process 123456 \u2022 sleep\nBackup"}));
+    struct Row {
+        QString listCode; // none: no logind at all
+        std::optional<Entries> entries;
+    };
+    const Row rows[] = {
+        {QString(), std::nullopt},
+        {QStringLiteral("raise dbus.exceptions.DBusException('denied', "
+                        "name='org.freedesktop.DBus.Error.AccessDenied')"),
+         std::nullopt},
+        {QStringLiteral("ret = dbus.Array([], signature='(ssssuu)')"), Entries()},
+        {QStringLiteral(
+             "ret = dbus.Array(["
+             "('idle', 'vlc', 'Film', 'block', dbus.UInt32(1000), dbus.UInt32(4000001)),"
+             "('sleep', 'NetworkManager', 'Wait', 'delay', dbus.UInt32(0), dbus.UInt32(4000002)),"
+             "('idle', 'Wakeward', 'Mine', 'block', dbus.UInt32(0), dbus.UInt32(%1)),"
+             "('', 'x', '', 'block-weak', dbus.UInt32(0), dbus.UInt32(4000003)),"
+             "], signature='(ssssuu)')")
+             .arg(::getpid()),
+         Entries{"Process 4000001 \u2022 idle\nFilm",
+                 "Process 4000003 \u2022 Unknown assertion\nReason not reported"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.listCode.toStdString());
+        if (!row.listCode.isEmpty()) {
+            ASSERT_TRUE(bus.startMock(Bus::System, logindName, logindPath, managerInterface));
+            ASSERT_TRUE(bus.addMethod(Bus::System, logindName, logindPath, managerInterface,
+                                      QStringLiteral("ListInhibitors"), QString(),
+                                      QStringLiteral("a(ssssuu)"), row.listCode));
+        }
+        EXPECT_EQ(Assertions::others(), row.entries);
+        bus.stopMocks();
+    }
 }
 
 } // namespace

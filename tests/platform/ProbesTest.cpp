@@ -1,4 +1,3 @@
-#include "platform/ActiveWindow.h"
 #include "platform/AudioOutput.h"
 
 #include <QTemporaryDir>
@@ -51,26 +50,6 @@ TEST_F(AudioOutputTest, SilentServerGivesUpAtTheDeadline) {
     // break.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     ::close(listener);
-}
-
-// The active window is looked up only in an X11 session.
-TEST(ActiveWindowTest, OnlyInX11Sessions) {
-    qunsetenv("DISPLAY");
-    qunsetenv("WAYLAND_DISPLAY");
-    EXPECT_FALSE(ActiveWindow::isX11Session());
-    ActiveWindow window;
-    EXPECT_FALSE(window.pid());
-
-    // Wayland sessions report nothing, even where XWayland provides a DISPLAY.
-    qputenv("DISPLAY", ":4242");
-    qputenv("WAYLAND_DISPLAY", "wayland-0");
-    EXPECT_FALSE(ActiveWindow::isX11Session());
-    EXPECT_FALSE(window.pid());
-
-    // An X11 session whose display cannot be reached reports nothing.
-    qunsetenv("WAYLAND_DISPLAY");
-    EXPECT_TRUE(ActiveWindow::isX11Session());
-    EXPECT_FALSE(window.pid());
 }
 
 } // namespace
