@@ -117,18 +117,34 @@ Dashboard::Dashboard(Model& model, TimeSource time, QWidget* parent)
     detail->addWidget(scroll, 1);
     columns->addLayout(detail, 1);
 
-    addPage(QStringLiteral("Overview"), new OverviewPage(model, *this, content));
-    addPage(QStringLiteral("Sessions"), new SessionsPage(model, *this, content));
-    addPage(inspectorPage, new InspectorPage(model, m_time, content));
-    addPage(QStringLiteral("Profiles"), new ProfilesPage(model, *this, content));
-    addPage(QStringLiteral("Rules"), new RulesPage(model, *this, content));
-    addPage(QStringLiteral("Schedules"), new SchedulesPage(model, *this, content));
-    addPage(QStringLiteral("Drive Awake"), new DriveAwakePage(model, content));
-    addPage(QStringLiteral("History"), new HistoryPage(model, m_time, content));
-    auto* settings = new SettingsPage(model, content);
-    connect(settings, &SettingsPage::stepsVisibilityChanged, this, &Dashboard::setStepsVisible);
-    addPage(QStringLiteral("Settings"), settings);
-    addPage(QStringLiteral("About"), new AboutPage(content));
+    addPage(QStringLiteral("Overview"),
+            [this, &model, content] { return new OverviewPage(model, *this, content); });
+    addPage(QStringLiteral("Sessions"),
+            [this, &model, content] { return new SessionsPage(model, *this, content); });
+    addPage(inspectorPage, [this, &model, content] {
+        auto* inspector = new InspectorPage(model, m_time, content);
+        if (m_heldAssertions)
+            inspector->setHeldAssertions(m_heldAssertions);
+        return inspector;
+    });
+    addPage(QStringLiteral("Profiles"),
+            [this, &model, content] { return new ProfilesPage(model, *this, content); });
+    addPage(QStringLiteral("Rules"),
+            [this, &model, content] { return new RulesPage(model, *this, content); });
+    addPage(QStringLiteral("Schedules"),
+            [this, &model, content] { return new SchedulesPage(model, *this, content); });
+    addPage(QStringLiteral("Drive Awake"),
+            [&model, content] { return new DriveAwakePage(model, content); });
+    addPage(QStringLiteral("History"),
+            [this, &model, content] { return new HistoryPage(model, m_time, content); });
+    addPage(QStringLiteral("Settings"), [this, &model, content] {
+        auto* settings = new SettingsPage(model, content);
+        connect(settings, &SettingsPage::stepsVisibilityChanged, this, &Dashboard::setStepsVisible);
+        if (m_loginItem)
+            settings->setLoginItem(*m_loginItem);
+        return settings;
+    });
+    addPage(QStringLiteral("About"), [content] { return new AboutPage(content); });
 
     connect(&model, &Model::activeChanged, this, &Dashboard::refreshToolbar);
     connect(&model, &Model::messageChanged, this, &Dashboard::showMessage);
@@ -183,7 +199,8 @@ QStringList Dashboard::stepsFor(const QString& page) {
         {QStringLiteral("Schedules"),
          {QStringLiteral("Choose a one-off window or recurring local times."),
           QStringLiteral("Set weekdays and a power policy."),
-          QStringLiteral("Enable the schedule; it only runs while this app and the computer are running.")}},
+          QStringLiteral(
+              "Enable the schedule; it only runs while this app and the computer are running.")}},
         {QStringLiteral("Drive Awake"),
          {QStringLiteral("Choose a regular file on your external drive."),
           QStringLiteral("Enable conservative read-only activity."),
@@ -202,7 +219,7 @@ QStringList Dashboard::stepsFor(const QString& page) {
 }
 
 void Dashboard::setPage(const QString& page) {
-    if (!m_pages.count(page) || page == m_page)
+    if (!pageWidget(page) || page == m_page)
         return;
     m_page = page;
     for (const auto& [title, widget] : m_pages)
@@ -275,16 +292,32 @@ void Dashboard::editSchedule(const Schedule& schedule) {
 }
 
 void Dashboard::setLoginItem(LoginItem& loginItem) {
-    qobject_cast<SettingsPage*>(pageWidget(QStringLiteral("Settings")))->setLoginItem(loginItem);
+    m_loginItem = &loginItem;
+    if (const auto built = m_pages.find(QStringLiteral("Settings")); built != m_pages.end())
+        qobject_cast<SettingsPage*>(built->second)->setLoginItem(loginItem);
 }
 
 void Dashboard::setHeldAssertions(std::function<HeldAssertions()> held) {
-    qobject_cast<InspectorPage*>(pageWidget(inspectorPage))->setHeldAssertions(std::move(held));
+    m_heldAssertions = std::move(held);
+    if (const auto built = m_pages.find(inspectorPage); built != m_pages.end())
+        qobject_cast<InspectorPage*>(built->second)->setHeldAssertions(m_heldAssertions);
 }
 
-QWidget* Dashboard::pageWidget(const QString& page) const {
-    const auto found = m_pages.find(page);
-    return found == m_pages.end() ? nullptr : found->second;
+// A page is built the first time it is shown or asked for, so an open window carries only the
+// pages the user has visited.
+QWidget* Dashboard::pageWidget(const QString& page) {
+    if (const auto built = m_pages.find(page); built != m_pages.end())
+        return built->second;
+    const auto maker = m_pageMakers.find(page);
+    if (maker == m_pageMakers.end())
+        return nullptr;
+    QWidget* widget = maker->second();
+    m_pageMakers.erase(maker);
+    widget->setObjectName(page);
+    widget->setVisible(false);
+    m_pageStack->addWidget(widget);
+    m_pages[page] = widget;
+    return widget;
 }
 
 FenmarchNavigationLabel* Dashboard::navigationLabel(const QString& page) const {
@@ -326,11 +359,8 @@ QWidget* Dashboard::buildSidebar() {
     return sidebar;
 }
 
-void Dashboard::addPage(const QString& title, QWidget* page) {
-    page->setObjectName(title);
-    page->setVisible(false);
-    m_pageStack->addWidget(page);
-    m_pages[title] = page;
+void Dashboard::addPage(const QString& title, std::function<QWidget*()> make) {
+    m_pageMakers[title] = std::move(make);
 }
 
 void Dashboard::refreshToolbar() {

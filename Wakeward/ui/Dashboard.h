@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <map>
 #include <wakeward/Records.h>
 
@@ -63,7 +64,7 @@ public:
     void setHeldAssertions(std::function<HeldAssertions()> held);
 
     const TimeSource& time() const { return m_time; }
-    QWidget* pageWidget(const QString& page) const;
+    QWidget* pageWidget(const QString& page);
     FenmarchNavigationLabel* navigationLabel(const QString& page) const;
     QToolButton* toolbarButton() const { return m_toolbarButton; }
     QLabel* titleLabel() const { return m_title; }
@@ -81,7 +82,7 @@ protected:
 
 private:
     QWidget* buildSidebar();
-    void addPage(const QString& title, QWidget* page);
+    void addPage(const QString& title, std::function<QWidget*()> make);
     void refreshToolbar();
     void refreshSteps();
     void showMessage();
@@ -93,6 +94,9 @@ private:
     TimeSource m_time;
     QString m_page;
     std::map<QString, QWidget*> m_pages;
+    std::map<QString, std::function<QWidget*()>> m_pageMakers;
+    LoginItem* m_loginItem = nullptr;
+    std::function<HeldAssertions()> m_heldAssertions;
     std::map<QString, FenmarchNavigationLabel*> m_navigation;
     QVBoxLayout* m_pageStack = nullptr;
     QLabel* m_title = nullptr;

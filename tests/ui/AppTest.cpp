@@ -156,6 +156,11 @@ private slots:
     // name for the machine, the system or its keys.
     void textsUseLinuxWording() {
         Shell shell;
+        // Pages are built when first visited.
+        auto* dashboard = shell.window().findChild<Dashboard*>();
+        QVERIFY(dashboard);
+        for (const QString& title : Dashboard::pageTitles())
+            QVERIFY(dashboard->pageWidget(title));
         const QRegularExpression foreign(
             QStringLiteral("\\bMac\\b|macOS|\\bCommand\\b|Bundle identifier"));
         int texts = 0;

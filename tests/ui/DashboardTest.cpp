@@ -72,6 +72,9 @@ private slots:
                               "Schedules", "Drive Awake", "History", "Settings", "About"}));
         QCOMPARE(dashboard.page(), QStringLiteral("Overview"));
         QCOMPARE(dashboard.shownSteps(), sessionSteps);
+        // Only the shown page is built; the others wait for a visit.
+        QVERIFY(dashboard.findChild<QWidget*>(QStringLiteral("Overview")));
+        QVERIFY(!dashboard.findChild<QWidget*>(QStringLiteral("History")));
 
         for (const QString& page : Dashboard::pageTitles()) {
             dashboard.navigationLabel(page)->click();
