@@ -12,10 +12,8 @@ TEST(ModelStartup, FirstLaunchHasTheDefaults) {
     ModelRig rig;
     auto model = rig.make();
     EXPECT_EQ(model->profiles(), Profile::defaults());
-    EXPECT_TRUE(model->rules().empty());
     EXPECT_EQ(model->threshold(), 20);
     EXPECT_EQ(model->retention(), 30);
-    EXPECT_FALSE(model->notifications());
     EXPECT_EQ(model->mode(), SessionMode::duration);
     EXPECT_EQ(model->minutes(), 60);
     EXPECT_EQ(model->clock(), rig.time->now + 3600);

@@ -33,18 +33,15 @@ std::string importError(const std::string& text) {
 
 } // namespace
 
-TEST(ProfilesFile, ExportIsPrettySortedAndReadsBack) {
+// Exported profiles are indented with their keys sorted; reading them back is the codec's and the
+// import's business.
+TEST(ProfilesFile, ExportIsPrettyAndSorted) {
     Profile profile("Render", 180, false, true);
     const std::string text = Transfer::profilesJson({profile, Profile("Download")}).value();
     EXPECT_EQ(text.find("\n    \"acOnly\": true,\n    \"display\": false,\n    \"favourite\": "
                         "true,\n    \"id\""),
               text.find("\n    \"acOnly\""));
     EXPECT_LT(text.find("\"acOnly\""), text.find("\"name\""));
-    auto imported = Transfer::importableProfiles(text).value();
-    ASSERT_EQ(imported.size(), 2u);
-    EXPECT_EQ(imported[0].name, "Render");
-    EXPECT_TRUE(imported[0].acOnly);
-    EXPECT_EQ(imported[1].name, "Download");
 }
 
 // At most 100 profiles; each name meets the rules names meet everywhere (the error names the
