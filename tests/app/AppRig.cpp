@@ -1,6 +1,7 @@
 #include "AppRig.h"
 
 #include <QDBusReply>
+#include <algorithm>
 #include <csignal>
 #include <sys/stat.h>
 
@@ -14,19 +15,6 @@ const QString appPath = QStringLiteral("/org/fenmarch/Wakeward");
 const QString pmName = QStringLiteral("org.freedesktop.PowerManagement");
 const QString pmPath = QStringLiteral("/org/freedesktop/PowerManagement/Inhibit");
 const QString pmInterface = QStringLiteral("org.freedesktop.PowerManagement.Inhibit");
-const QString portalName = QStringLiteral("org.freedesktop.portal.Desktop");
-
-// Sets the umask for the processes started while it lives.
-class UmaskScope {
-public:
-    explicit UmaskScope(mode_t mask) : m_saved(::umask(mask)) {}
-    ~UmaskScope() { ::umask(m_saved); }
-    UmaskScope(const UmaskScope&) = delete;
-    UmaskScope& operator=(const UmaskScope&) = delete;
-
-private:
-    mode_t m_saved;
-};
 
 } // namespace
 
@@ -47,10 +35,10 @@ AppRig::AppRig(bool desktopService) {
         return;
     if (desktopService &&
         (!m_bus.startMock(Bus::Session, pmName, pmPath, pmInterface) ||
-        !m_bus.addMethod(Bus::Session, pmName, pmPath, pmInterface, QStringLiteral("Inhibit"),
-                         QStringLiteral("ss"), QStringLiteral("u"), QStringLiteral("ret = 7")) ||
-        !m_bus.addMethod(Bus::Session, pmName, pmPath, pmInterface, QStringLiteral("UnInhibit"),
-                         QStringLiteral("u"), QString(), QString())))
+         !m_bus.addMethod(Bus::Session, pmName, pmPath, pmInterface, QStringLiteral("Inhibit"),
+                          QStringLiteral("ss"), QStringLiteral("u"), QStringLiteral("ret = 7")) ||
+         !m_bus.addMethod(Bus::Session, pmName, pmPath, pmInterface, QStringLiteral("UnInhibit"),
+                          QStringLiteral("u"), QString(), QString())))
         return;
     m_connection =
         QDBusConnection::connectToBus(m_bus.address(Bus::Session), QStringLiteral("hardening"));
@@ -76,7 +64,8 @@ void AppRig::start(QProcess& process, const QStringList& arguments, const QStrin
                                           : asan + QStringLiteral(":detect_leaks=0"));
     }
     process.setProcessEnvironment(environment);
-    const UmaskScope mask(m_umask);
+    // The child inherits the umask it was started with.
+    const mode_t saved = ::umask(m_umask);
     if (wrapper.isEmpty()) {
         process.start(QStringLiteral(WAKEWARD_BINARY), arguments);
     } else {
@@ -84,23 +73,22 @@ void AppRig::start(QProcess& process, const QStringList& arguments, const QStrin
                       wrapper.mid(1) + QStringList{QStringLiteral(WAKEWARD_BINARY)} + arguments);
     }
     process.waitForStarted();
+    ::umask(saved);
 }
 
 void AppRig::launch(const QStringList& wrapper, bool headless) {
     m_instance = std::make_unique<QProcess>();
-    start(*m_instance, headless ? QStringList{QStringLiteral("--headless")} : QStringList{}, wrapper);
+    start(*m_instance, headless ? QStringList{QStringLiteral("--headless")} : QStringList{},
+          wrapper);
 }
 
 bool AppRig::waitForInstance() {
-    const QDeadlineTimer deadline(30000);
-    while (!deadline.hasExpired()) {
-        if (instanceOnBus())
-            return true;
-        if (m_instance && m_instance->state() == QProcess::NotRunning)
-            return false;
-        QThread::msleep(50);
-    }
-    return false;
+    eventually(
+        [this] {
+            return instanceOnBus() || (m_instance && m_instance->state() == QProcess::NotRunning);
+        },
+        30000);
+    return instanceOnBus();
 }
 
 pid_t AppRig::instancePid() {
@@ -161,17 +149,6 @@ QVariant AppRig::property(const QString& name) {
     return reply.arguments().front().value<QDBusVariant>().variant();
 }
 
-bool AppRig::startPortal(int response) {
-    return m_bus.startTemplate(Bus::Session, QStringLiteral(WAKEWARD_PORTAL_TEMPLATE), portalName,
-                               QStringLiteral("{\"response\": %1}").arg(response));
-}
-
-std::size_t AppRig::portalRequests() {
-    return m_bus.calls(Bus::Session, portalName, QStringLiteral("/org/freedesktop/portal/desktop"),
-                       QStringLiteral("Inhibit"))
-        .size();
-}
-
 std::size_t AppRig::holdRequests() {
     return desktopServiceCalls(QStringLiteral("Inhibit")).size();
 }
@@ -184,17 +161,13 @@ bool AppRig::instanceOnBus() {
     return m_bus.hasOwner(Bus::Session, appName);
 }
 
-std::vector<Inhibitor> AppRig::logindInhibitors() {
-    return InhibitorReport::list(m_bus.address(Bus::System).toStdString())
-        .value_or(std::vector<Inhibitor>{});
-}
-
 bool AppRig::hasIdleLock(const QString& why) {
-    const std::string reason = why.toStdString();
-    for (const Inhibitor& inhibitor : logindInhibitors())
-        if (inhibitor.what == "idle" && inhibitor.why == reason && inhibitor.mode == "block")
-            return true;
-    return false;
+    const auto inhibitors = InhibitorReport::list(m_bus.address(Bus::System).toStdString());
+    return inhibitors &&
+           std::any_of(inhibitors->begin(), inhibitors->end(), [&](const Inhibitor& lock) {
+               return lock.what == "idle" && lock.mode == "block" &&
+                      lock.why.starts_with(why.toStdString());
+           });
 }
 
 } // namespace wakeward::test

@@ -43,7 +43,9 @@ public:
     /// The instance `launch` started; null before.
     QProcess* instance() { return m_instance.get(); }
     /// Starts `wakeward arguments...` in `process` and leaves it running.
-    void startCommand(QProcess& process, const QStringList& arguments) { start(process, arguments, {}); }
+    void startCommand(QProcess& process, const QStringList& arguments) {
+        start(process, arguments, {});
+    }
     /// Runs `wakeward arguments...` (through `wrapper` when given) to its end.
     Outcome run(const QStringList& arguments, const QStringList& wrapper = {});
 
@@ -52,10 +54,6 @@ public:
                       const QVariantList& arguments = {});
     /// Reads a property of the automation interface.
     QVariant property(const QString& name);
-    /// Starts the desktop portal mock, answering every inhibition with this Response code.
-    bool startPortal(int response);
-    /// How many times the portal was asked to hold.
-    std::size_t portalRequests();
     /// How many times the desktop service was asked to hold.
     std::size_t holdRequests();
     /// The calls the desktop service received to `method`, each with its arguments.
@@ -64,9 +62,7 @@ public:
     pid_t instancePid();
     /// Whether the instance owns its bus name.
     bool instanceOnBus();
-    /// logind's inhibitors; none when it cannot be asked.
-    std::vector<Inhibitor> logindInhibitors();
-    /// Whether logind holds an idle block lock with this reason.
+    /// Whether logind holds an idle block lock whose reason begins with `why`.
     bool hasIdleLock(const QString& why);
 
     std::filesystem::path home() const;
@@ -74,7 +70,9 @@ public:
     std::filesystem::path database() const { return storeFolder() / "sleep.sqlite"; }
 
     /// Sets a variable for the processes started from now on.
-    void setEnvironment(const QString& name, const QString& value) { m_environment.insert(name, value); }
+    void setEnvironment(const QString& name, const QString& value) {
+        m_environment.insert(name, value);
+    }
     /// The umask the instance and the commands start with.
     void setUmask(mode_t mask) { m_umask = mask; }
 

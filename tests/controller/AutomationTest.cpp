@@ -5,123 +5,82 @@ using namespace wakeward::test;
 
 namespace {
 
-Rule cpuRule(std::string name, std::string percent) {
-    Rule rule = mainsRule(std::move(name));
-    rule.conditions = {Condition(SignalKind::cpu, std::move(percent))};
+// A rule whose identifier text begins with `prefix`, named after it.
+Rule ranked(const std::string& prefix) {
+    Rule rule = mainsRule(prefix);
+    rule.id = *Uuid::parse(prefix + "000000-0000-4000-8000-000000000000");
     return rule;
 }
 
-Rule withId(Rule rule, const char* id) {
-    rule.id = *Uuid::parse(id);
+Rule withCondition(Rule rule, SignalKind kind, std::string value) {
+    rule.conditions = {Condition(kind, std::move(value))};
     return rule;
 }
 
 } // namespace
 
-// A rule counts once it has matched for its grace without a break; a break starts the count again.
+// A rule counts once it has matched for its grace without a break; a break starts the count
+// again, and a wall clock stepped forward or back neither ends nor stretches it.
 TEST(Automation, GraceCountsUnbrokenMatching) {
     ModelRig rig;
     auto model = rig.make();
     Rule rule = mainsRule("Plugged in");
     rule.grace = 30;
     model->setRules({rule});
-
-    model->refresh(); // t = 0: first match
-    rig.time->advance(15);
-    model->refresh();
-    EXPECT_FALSE(model->active());
-    rig.time->advance(15);
-    model->refresh(); // t = 30
-    EXPECT_EQ(model->reason(), "Rule: Plugged in");
-
-    rig.source->snapshot.ac = false;
-    rig.source->snapshot.battery = 90;
-    rig.time->advance(15);
-    model->refresh(); // break
-    EXPECT_FALSE(model->active());
-    rig.source->snapshot.ac = true;
-    rig.time->advance(15);
-    model->refresh(); // matching again, count restarts here
-    rig.time->advance(15);
-    model->refresh();
-    EXPECT_FALSE(model->active());
-    rig.time->advance(15);
-    model->refresh();
-    EXPECT_TRUE(model->active());
-}
-
-// Grace is a length of time: a wall clock stepped forward or back neither ends nor stretches it.
-TEST(Automation, GraceIgnoresClockSteps) {
     for (const double step : {3600.0, -3600.0}) {
-        ModelRig rig;
-        auto model = rig.make();
-        Rule rule = mainsRule("Plugged in");
-        rule.grace = 30;
-        model->setRules({rule});
-        model->refresh();
+        SCOPED_TRACE(step);
+        model->refresh(); // first match, or the first after the break below
         rig.time->jump(step);
+        rig.time->advance(15);
         model->refresh();
-        EXPECT_FALSE(model->active()) << "step " << step;
-        rig.time->advance(30);
+        EXPECT_FALSE(model->active());
+        rig.time->advance(15);
         model->refresh();
-        EXPECT_TRUE(model->active()) << "step " << step;
+        EXPECT_EQ(model->reason(), "Rule: Plugged in");
+
+        rig.source->snapshot.ac = false;
+        model->refresh();
+        EXPECT_FALSE(model->active());
+        rig.source->snapshot.ac = true;
     }
 }
 
-// The highest priority wins; between equals the lower identifier text, whatever the list order.
-TEST(Automation, PriorityThenIdentifier) {
-    ModelRig rig;
-    auto model = rig.make();
-    model->setRules({mainsRule("Five", 5), mainsRule("Ten", 10)});
-    model->refresh();
-    EXPECT_EQ(model->reason(), "Rule: Ten");
-
-    model->setRules({withId(mainsRule("Later"), "F0000000-0000-4000-8000-000000000000"),
-                     withId(mainsRule("Earlier"), "0A000000-0000-4000-8000-000000000000"),
-                     withId(mainsRule("Middle"), "B0000000-0000-4000-8000-000000000000")});
-    model->refresh();
-    EXPECT_EQ(model->reason(), "Rule: Earlier");
-}
-
-// A winning allow rule beats a schedule, however low its priority.
-TEST(Automation, AllowRuleBeatsSchedule) {
-    ModelRig rig;
-    auto model = rig.make();
-    model->setSchedules({scheduleAround(rig.time->now, "Office")});
-    model->setRules({mainsRule("Presenting", 1, RuleAction::allow)});
-    model->refresh();
-    EXPECT_EQ(model->reason(), "Rule allows sleep: Presenting");
-    EXPECT_FALSE(model->active());
-}
-
-// A safeguard-blocked awake rule releases and does not fall back to a schedule.
-TEST(Automation, BlockedRuleDoesNotFallBackToSchedule) {
-    ModelRig rig;
-    rig.source->snapshot.ac = false;
-    rig.source->snapshot.battery = 10;
-    auto model = rig.make();
-    Rule onBattery = mainsRule("On battery");
-    onBattery.conditions = {Condition(SignalKind::battery, "5")};
-    model->setRules({onBattery});
-    model->setSchedules({scheduleAround(rig.time->now, "Office", false)});
-    model->refresh();
-    EXPECT_EQ(model->reason(), "Battery safeguard blocked automation");
-    EXPECT_FALSE(model->active());
-}
-
-// A schedule that fails its own mains-only safeguard is passed over for a later one.
-TEST(Automation, MainsOnlySchedulePassedOver) {
-    ModelRig rig;
-    rig.source->snapshot.ac = false;
-    rig.source->snapshot.battery = 80;
-    auto model = rig.make();
-    Schedule disabled = scheduleAround(rig.time->now, "Disabled");
-    disabled.enabled = false;
-    model->setSchedules({disabled, scheduleAround(rig.time->now, "Mains only", true),
-                         scheduleAround(rig.time->now, "Anywhere", false)});
-    model->refresh();
-    EXPECT_EQ(model->reason(), "Schedule: Anywhere");
-    EXPECT_TRUE(model->active());
+// Which rule or schedule holds: the highest priority, then the lower identifier text, whatever
+// the list order; an allow rule beats any schedule; a rule blocked by the safeguard does not fall
+// back to a schedule; a schedule that is off or fails its mains-only safeguard is passed over.
+TEST(Automation, WinnerAmongRulesAndSchedules) {
+    const Instant now = FakeClock::Time().now;
+    const Schedule office = scheduleAround(now, "Office");
+    const Schedule mainsOnly = scheduleAround(now, "Mains only", true);
+    Schedule off = scheduleAround(now, "Off");
+    off.enabled = false;
+    const Rule onBattery = withCondition(mainsRule("On battery"), SignalKind::battery, "5");
+    struct Row {
+        std::optional<double> battery; // on battery at this level, or on mains when unset
+        Rules rules;
+        Schedules schedules;
+        const char* reason;
+        bool active;
+    };
+    const Row rows[] = {
+        {{}, {mainsRule("Five", 5), mainsRule("Ten", 10)}, {}, "Rule: Ten", true},
+        {{}, {ranked("F0"), ranked("0A"), ranked("B0")}, {}, "Rule: 0A", true},
+        {{}, {mainsRule("Talk", 1, RuleAction::allow)}, {office}, "Rule allows sleep: Talk", false},
+        {10, {onBattery}, {office}, "Battery safeguard blocked automation", false},
+        {80, {}, {off, mainsOnly, scheduleAround(now, "Anywhere")}, "Schedule: Anywhere", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.reason);
+        ModelRig rig;
+        rig.source->snapshot.ac = !row.battery;
+        rig.source->snapshot.battery = row.battery;
+        auto model = rig.make();
+        model->setRules(row.rules);
+        model->setSchedules(row.schedules);
+        model->refresh();
+        EXPECT_EQ(model->reason(), row.reason);
+        EXPECT_EQ(model->active(), row.active);
+    }
 }
 
 // The rule in force keeps its lowered CPU threshold; others need the full number.
@@ -129,7 +88,7 @@ TEST(Automation, ActiveRuleAllowance) {
     ModelRig rig;
     rig.source->snapshot.cpu = 60;
     auto model = rig.make();
-    model->setRules({cpuRule("Busy", "50")});
+    model->setRules({withCondition(mainsRule("Busy"), SignalKind::cpu, "50")});
     model->refresh();
     ASSERT_EQ(model->reason(), "Rule: Busy");
 
@@ -149,7 +108,7 @@ TEST(Automation, ActiveRuleAllowance) {
 TEST(Automation, ExpensiveReadingsOnlyWhenNeeded) {
     ModelRig rig;
     auto model = rig.make();
-    Rule idleCpu = cpuRule("Busy", "50");
+    Rule idleCpu = withCondition(mainsRule("Busy"), SignalKind::cpu, "50");
     idleCpu.enabled = false;
     model->setRules({idleCpu});
     model->refresh();
@@ -162,15 +121,19 @@ TEST(Automation, ExpensiveReadingsOnlyWhenNeeded) {
     EXPECT_EQ(rig.source->expensiveReads, 2);
 }
 
-// Paused automation releases; a manual session neither evaluates rules nor disturbs their grace.
+// Stopping with nothing held touches nothing. Paused automation releases; a manual session
+// neither evaluates rules nor disturbs their grace, while ending all forgets it.
 TEST(Automation, PausedAndManualPhases) {
     ModelRig rig;
     auto model = rig.make();
+    model->stopManual("Stopped by you");
+    EXPECT_TRUE(rig.power->calls.empty());
+    EXPECT_EQ(model->reason(), "Idle sleep is allowed");
+
     Rule rule = mainsRule("Plugged in");
     rule.grace = 30;
     model->setRules({rule});
     model->refresh(); // grace count begins
-
     model->setAutomationPaused(true);
     model->refresh();
     EXPECT_EQ(model->reason(), "Automation paused \u2022 idle sleep allowed");
@@ -183,4 +146,15 @@ TEST(Automation, PausedAndManualPhases) {
     model->stopManual("Stopped by you");
     model->refresh();
     EXPECT_EQ(model->reason(), "Rule: Plugged in") << "grace was counted from the first match";
+
+    model->endAll("Stopped by you");
+    EXPECT_TRUE(model->automationPaused());
+    EXPECT_EQ(model->reason(), "Stopped by you");
+    model->setAutomationPaused(false);
+    rig.time->advance(15);
+    model->refresh();
+    EXPECT_FALSE(model->active()) << "the count began again";
+    rig.time->advance(30);
+    model->refresh();
+    EXPECT_TRUE(model->active());
 }

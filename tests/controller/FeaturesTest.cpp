@@ -1,12 +1,9 @@
 #include "../TestFiles.h"
 #include "ModelRig.h"
 
-#include <QDir>
-#include <QFile>
 #include <deque>
 #include <fstream>
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 namespace wakeward::test {
 namespace {
@@ -76,42 +73,26 @@ TEST_F(FeaturesTest, RuleTestTraceText) {
     EXPECT_FALSE(model->manual());
 }
 
-// Export then import doubles the list with new ids, and the doubled list is saved.
-TEST_F(FeaturesTest, ProfilesRoundTrip) {
-    const Profiles before = model->profiles();
-    answers->push_back(file("profiles.json"));
-    model->exportProfiles();
-    EXPECT_FALSE(model->message());
-    answers->push_back(file("profiles.json"));
-    model->importProfiles();
-    EXPECT_FALSE(model->message());
-    ASSERT_EQ(model->profiles().size(), before.size() * 2);
-    EXPECT_EQ(model->profiles()[before.size()].name, before[0].name);
-    EXPECT_NE(model->profiles()[before.size()].id, before[0].id);
-    // The list was saved: a restart sees the imported profiles.
-    auto restarted = rig.make();
-    EXPECT_EQ(restarted->profiles().size(), before.size() * 2);
-}
-
-// A failed import adds nothing and says why; a cancel changes nothing and keeps a message.
-TEST_F(FeaturesTest, ImportFailuresAndCancel) {
+// A failed import adds nothing and says why; a cancel changes nothing and keeps the message; an
+// import is saved at once.
+TEST_F(FeaturesTest, ProfileImports) {
     const Profiles before = model->profiles();
     std::ofstream(file("bad.json"))
         << R"([{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"x","minutes":0,"display":false,"acOnly":false,"favourite":true}])";
-    answers->push_back(file("bad.json"));
-    model->importProfiles();
-    ASSERT_TRUE(model->message());
-    EXPECT_EQ(model->message()->rfind("Profiles were not imported: ", 0), 0u);
-    EXPECT_EQ(model->profiles(), before);
-
-    answers->push_back(file("missing.json"));
-    model->importProfiles();
-    EXPECT_EQ(model->message()->rfind("Profiles were not imported: ", 0), 0u);
-
     std::ofstream(file("huge.json")) << std::string(2 * 1024 * 1024, ' ');
-    answers->push_back(file("huge.json"));
-    model->importProfiles();
-    EXPECT_NE(model->message()->find("larger"), std::string::npos);
+    const std::pair<const char*, const char*> failures[] = {
+        {"bad.json", "from 1 to 1440 minutes"},
+        {"missing.json", "could not be opened"},
+        {"huge.json", "larger"},
+    };
+    for (const auto& [name, why] : failures) {
+        answers->push_back(file(name));
+        model->importProfiles();
+        ASSERT_TRUE(model->message()) << name;
+        EXPECT_EQ(model->message()->rfind("Profiles were not imported: ", 0), 0u) << name;
+        EXPECT_NE(model->message()->find(why), std::string::npos) << *model->message();
+    }
+    EXPECT_EQ(model->profiles(), before);
 
     model->setMessage(std::string("earlier"));
     model->importProfiles();
@@ -119,6 +100,15 @@ TEST_F(FeaturesTest, ImportFailuresAndCancel) {
     model->exportHistory();
     EXPECT_EQ(model->message(), OptionalText("earlier"));
     EXPECT_EQ(model->profiles(), before);
+
+    answers->push_back(file("profiles.json"));
+    model->exportProfiles();
+    answers->push_back(file("profiles.json"));
+    model->importProfiles();
+    ASSERT_EQ(model->profiles().size(), before.size() * 2);
+    EXPECT_EQ(model->profiles()[before.size()].name, before[0].name);
+    EXPECT_NE(model->profiles()[before.size()].id, before[0].id) << "a copy is a new profile";
+    EXPECT_EQ(rig.make()->profiles(), model->profiles()) << "the longer list was saved";
 }
 
 // The history file is the loaded list; a failed write keeps the earlier file.

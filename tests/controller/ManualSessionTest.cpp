@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 using namespace wakeward;
 using namespace wakeward::test;
@@ -12,58 +13,47 @@ namespace {
 
 const char* const kDurationMessage = "Choose a duration between 1 and 1,440 minutes.";
 
-// The whole state a refused start must leave alone.
-struct SessionState {
-    bool manual;
-    bool active;
-    std::string reason;
-    OptionalInstant deadline;
-    std::size_t records;
-
-    explicit SessionState(const Model& model)
-        : manual(model.manual()), active(model.active()), reason(model.reason()),
-          deadline(model.deadline()), records(model.history().size()) {}
-    bool operator==(const SessionState&) const = default;
-};
-
 } // namespace
 
-// Durations from 1 to 1440 minutes start; anything else is refused and the running session goes on.
-TEST(ManualSession, DurationBounds) {
+// Durations from 1 to 1440 minutes start; other lengths, or an application that is not running,
+// are refused while the running session goes on: the answer is about this start.
+TEST(ManualSession, RefusedStartsLeaveTheSessionAlone) {
     ModelRig rig;
     auto model = rig.make();
     for (double minutes : {1.0, 1440.0}) {
         model->setMinutes(minutes);
         EXPECT_TRUE(model->start()) << minutes;
-        EXPECT_TRUE(model->manual()) << minutes;
         EXPECT_EQ(model->deadline(), rig.time->now + minutes * 60);
     }
-    const SessionState before(*model);
-    for (double minutes : {0.5, 1440.5, std::numeric_limits<double>::infinity(), std::nan("")}) {
+    // The whole state a refused start must leave alone.
+    auto session = [&] {
+        return std::tuple(model->manual(), model->active(), model->reason(), model->deadline(),
+                          model->history().size());
+    };
+    const auto before = session();
+    auto expectRefused = [&](const char* message) {
         model->setMessage(std::nullopt);
+        EXPECT_FALSE(model->start());
+        EXPECT_EQ(model->message(), message);
+        EXPECT_EQ(session(), before);
+    };
+    for (double minutes : {0.5, 1440.5, std::numeric_limits<double>::infinity(), std::nan("")}) {
+        SCOPED_TRACE(minutes);
         model->setMinutes(minutes);
-        // Refused although the running session still holds: the answer is about this start.
-        EXPECT_FALSE(model->start()) << minutes;
-        EXPECT_EQ(model->message(), kDurationMessage) << minutes;
-        EXPECT_EQ(SessionState(*model), before) << minutes;
+        expectRefused(kDurationMessage);
+    }
+    model->setMode(SessionMode::application);
+    for (const char* app : {"vlc", ""}) {
+        SCOPED_TRACE(app);
+        model->setAppID(app);
+        expectRefused("Choose an application that is currently running.");
     }
 }
 
-// A profile is copied into the form before it is checked, so the form shows what was refused.
-TEST(ManualSession, ProfileIsCopiedThenRefused) {
-    ModelRig rig;
-    auto model = rig.make();
-    model->setMode(SessionMode::indefinite);
-    model->start(Profile("Too long", 2000, true, false));
-    EXPECT_EQ(model->message(), kDurationMessage);
-    EXPECT_EQ(model->mode(), SessionMode::duration);
-    EXPECT_EQ(model->minutes(), 2000);
-    EXPECT_TRUE(model->keepDisplay());
-    EXPECT_FALSE(model->manual());
-}
-
-// The safeguard refuses before anything is copied, and shows the threshold as a whole number.
-TEST(ManualSession, SafeguardRefusesTheStart) {
+// The safeguard refuses a profile before anything is copied into the form, and shows the
+// threshold as a whole number; a profile it lets through is copied before it is checked, so the
+// form shows what was refused.
+TEST(ManualSession, RefusedProfiles) {
     ModelRig rig;
     rig.source->snapshot.ac = false;
     rig.source->snapshot.battery = 100;
@@ -75,31 +65,17 @@ TEST(ManualSession, SafeguardRefusesTheStart) {
               "threshold. Power information must be available.");
     EXPECT_EQ(model->minutes(), 60) << "the form is unchanged";
     EXPECT_FALSE(model->acOnly());
-    EXPECT_FALSE(model->manual());
-
-    // Unknown power information refuses as well.
     rig.source->snapshot = Snapshot();
-    model->start();
-    EXPECT_FALSE(model->manual());
-}
+    EXPECT_FALSE(model->start()) << "unknown power information refuses as well";
 
-// The other modes' checks, each leaving a running session alone.
-TEST(ManualSession, ApplicationChecks) {
-    ModelRig rig;
-    auto model = rig.make();
+    rig.source->snapshot.ac = true;
     model->setMode(SessionMode::indefinite);
-    model->start();
-    const SessionState before(*model);
-
-    model->setMode(SessionMode::application);
-    model->setAppID("vlc");
-    model->start();
-    EXPECT_EQ(model->message(), "Choose an application that is currently running.");
-    EXPECT_EQ(SessionState(*model), before);
-
-    model->setAppID("");
-    model->start();
-    EXPECT_EQ(SessionState(*model), before);
+    model->start(Profile("Too long", 2000, true, false));
+    EXPECT_EQ(model->message(), kDurationMessage);
+    EXPECT_EQ(model->mode(), SessionMode::duration);
+    EXPECT_EQ(model->minutes(), 2000);
+    EXPECT_TRUE(model->keepDisplay());
+    EXPECT_FALSE(model->manual());
 }
 
 // Mode "Until a time" one minute before now ends almost a day later, by the expiry timer set for
@@ -156,8 +132,9 @@ TEST(ManualSession, DurationEndsByTheMonotonicClock) {
     EXPECT_EQ(model->reason(), "Idle sleep is allowed");
 }
 
-// Starting over a running session ends the old one first; starting resumes paused automation.
-TEST(ManualSession, ReplacementAndResume) {
+// Starting over a running session ends the old one first; starting resumes paused automation;
+// falling below the safeguard ends the session at the next tick.
+TEST(ManualSession, ReplacementResumeAndSafeguard) {
     ModelRig rig;
     auto model = rig.make();
     model->endAll("Stopped by you");
@@ -176,6 +153,14 @@ TEST(ManualSession, ReplacementAndResume) {
     const auto started = records(*model, "Started");
     ASSERT_EQ(started.size(), 2u);
     EXPECT_EQ(started[0].reason, "Profile: Download");
+
+    rig.time->advance(15);
+    rig.source->snapshot.ac = false;
+    rig.source->snapshot.battery = 15;
+    model->refresh();
+    EXPECT_FALSE(model->manual());
+    EXPECT_EQ(records(*model, "Ended")[0].reason,
+              "Profile: Download \u2022 Battery or mains-power safeguard");
 }
 
 // An application session ends as soon as its application quits, and automation takes over in the
@@ -200,46 +185,5 @@ TEST(ManualSession, ApplicationSessionEndsWhenTheAppQuits) {
     EXPECT_EQ(records(*model, "Ended")[0].reason,
               "Manual \u2022 While an app runs \u2022 Selected application closed");
     EXPECT_EQ(model->reason(), "Rule: Plugged in");
-    EXPECT_TRUE(model->active());
-}
-
-// Falling below the safeguard ends the session at the next tick.
-TEST(ManualSession, SafeguardEndsARunningSession) {
-    ModelRig rig;
-    auto model = rig.make();
-    model->setMode(SessionMode::indefinite);
-    model->start();
-    rig.source->snapshot.ac = false;
-    rig.source->snapshot.battery = 15;
-    model->refresh();
-    EXPECT_FALSE(model->manual());
-    EXPECT_EQ(records(*model, "Ended")[0].reason,
-              "Manual \u2022 Until stopped \u2022 Battery or mains-power safeguard");
-}
-
-// Stopping with nothing held touches nothing; ending all still pauses and forgets grace.
-TEST(ManualSession, StopAndEndWithNothingHeld) {
-    ModelRig rig;
-    auto model = rig.make();
-    model->stopManual("Stopped by you");
-    EXPECT_TRUE(rig.power->calls.empty());
-    EXPECT_EQ(model->reason(), "Idle sleep is allowed");
-
-    Rule rule = mainsRule("Slow");
-    rule.grace = 30;
-    model->setRules({rule});
-    model->refresh(); // starts the grace count
-    rig.time->advance(20);
-    model->endAll("Stopped by you");
-    EXPECT_TRUE(model->automationPaused());
-    EXPECT_TRUE(model->history().empty());
-    EXPECT_EQ(model->reason(), "Stopped by you");
-
-    model->setAutomationPaused(false);
-    rig.time->advance(15);
-    model->refresh(); // 35 s after the first match, but the count began again
-    EXPECT_FALSE(model->active());
-    rig.time->advance(30);
-    model->refresh();
     EXPECT_TRUE(model->active());
 }

@@ -121,28 +121,15 @@ TEST(PowerState, RefusedSystemHoldEndsTheManualSession) {
     EXPECT_FALSE(model->manual());
     EXPECT_FALSE(model->deadline());
     EXPECT_EQ(model->reason(), "Session unavailable");
-    EXPECT_EQ(model->message(), "The system could not create the idle-sleep assertion (-2147483648). No "
-                                "active session is claimed.");
+    EXPECT_EQ(model->message(),
+              "The system could not create the idle-sleep assertion (-2147483648). No "
+              "active session is claimed.");
     EXPECT_TRUE(model->history().empty());
     EXPECT_TRUE(rig.notes->posted.empty());
     EXPECT_FALSE(model->automationPaused()) << "the next tick may try again";
 }
 
-// The battery text of every record follows what is known about the power source (a known
-// level: see RepeatedHoldWritesOneStart).
-TEST(PowerState, BatteryText) {
-    ModelRig rig;
-    rig.storePath.reset();
-    auto model = rig.make();
-    rig.source->snapshot = Snapshot();
-    model->refreshSignals(false);
-    EXPECT_EQ(model->batteryText(), "Power source unknown");
-    rig.source->snapshot.ac = true;
-    model->refreshSignals(false);
-    EXPECT_EQ(model->batteryText(), "Mains power \u2022 no battery reported");
-}
-
-// Notifications: nothing is posted while they are off; switching on waits for the service.
+// Nothing is posted while notifications are off; the switch is stored once the service answered.
 TEST(PowerState, NotificationSwitch) {
     ModelRig rig;
     auto model = rig.make();
@@ -156,34 +143,11 @@ TEST(PowerState, NotificationSwitch) {
     rig.notes->pendingCheck(std::string("The name org.freedesktop.Notifications was not provided"));
     EXPECT_FALSE(model->notifications());
     EXPECT_EQ(model->message(), "The name org.freedesktop.Notifications was not provided");
-
-    model->requestNotifications(true);
-    rig.notes->pendingCheck(std::nullopt);
-    EXPECT_TRUE(model->notifications());
-    EXPECT_EQ(rig.store().load<bool>("notifications")->value(), true);
-
-    model->start();
-    model->stopManual("Stopped by you");
-    ASSERT_EQ(rig.notes->posted.size(), 2u);
-    EXPECT_EQ(rig.notes->posted[0].first, "Session started");
-    EXPECT_EQ(rig.notes->posted[0].second, "Manual \u2022 Until stopped");
-    EXPECT_EQ(rig.notes->posted[1].first, "Session ended");
-    EXPECT_EQ(rig.notes->posted[1].second, "Stopped by you");
-
-    model->requestNotifications(false);
-    EXPECT_FALSE(model->notifications());
-    EXPECT_EQ(rig.store().load<bool>("notifications")->value(), false);
-}
-
-// A service's answer or a desktop event that arrives after the controller is gone is dropped.
-TEST(PowerState, LateAnswersAndEventsAreIgnored) {
-    ModelRig rig;
-    auto model = rig.make();
-    model->requestNotifications(true);
-    model.reset();
-    const int reads = rig.source->reads;
-    rig.notes->pendingCheck(std::nullopt);
-    rig.events->changed();
-    rig.events->aboutToSleep();
-    EXPECT_EQ(rig.source->reads, reads) << "no pass ran on the gone controller";
+    for (const bool on : {true, false}) {
+        model->requestNotifications(on);
+        if (on)
+            rig.notes->pendingCheck(std::nullopt);
+        EXPECT_EQ(model->notifications(), on);
+        EXPECT_EQ(rig.store().load<bool>("notifications")->value(), on);
+    }
 }

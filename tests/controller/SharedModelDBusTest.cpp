@@ -38,22 +38,29 @@ TEST(SharedModelDBus, SessionEndsWhenTheMachineSleeps) {
     DBusHarness harness;
     ASSERT_TRUE(harness.ok());
     ASSERT_TRUE(harness.startLogind());
-    ASSERT_TRUE(harness.startTemplate(DBusHarness::Bus::Session,
-                                      QStringLiteral("notification_daemon"),
-                                      QStringLiteral("org.freedesktop.Notifications")));
     const QString system = harness.address(DBusHarness::Bus::System);
 
     Model& model = Model::shared();
     EXPECT_EQ(&model, &Model::shared());
     EXPECT_FALSE(model.message()) << *model.message();
     // A busy logind may miss the first request; the ticks ask again, so drive them here.
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        if (holdsLock(system, "sleep", "delay"))
-            return true;
-        model.refresh();
-        return false;
-    }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            if (holdsLock(system, "sleep", "delay"))
+                return true;
+            model.refresh();
+            return false;
+        },
+        10000));
 
+    // Without a notification service the switch stays off and says why.
+    model.requestNotifications(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.message().has_value(); }, 5000));
+    EXPECT_FALSE(model.message()->empty());
+    EXPECT_FALSE(model.notifications());
+    ASSERT_TRUE(harness.startTemplate(DBusHarness::Bus::Session,
+                                      QStringLiteral("notification_daemon"),
+                                      QStringLiteral("org.freedesktop.Notifications")));
     model.requestNotifications(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.notifications(); }, 5000)) << *model.message();
 
@@ -78,7 +85,13 @@ TEST(SharedModelDBus, SessionEndsWhenTheMachineSleeps) {
     const auto notes =
         harness.calls(DBusHarness::Bus::Session, QStringLiteral("org.freedesktop.Notifications"),
                       QStringLiteral("/org/freedesktop/Notifications"), QStringLiteral("Notify"));
-    EXPECT_EQ(notes.size(), 2u) << "the start and the end are announced";
+    ASSERT_EQ(notes.size(), 2u) << "the start and the end are announced";
+    EXPECT_EQ(notes[0].value(3).toString(), "Session started");
+    ASSERT_EQ(notes[1].size(), 8);
+    EXPECT_EQ(notes[1][0].toString(), "Wakeward");
+    EXPECT_EQ(notes[1][3].toString(), "Session ended");
+    EXPECT_EQ(notes[1][4].toString(), "Computer entered sleep");
+    EXPECT_EQ(notes[1][7].toInt(), -1);
 
     model.shutdown();
 }
