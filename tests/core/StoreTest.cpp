@@ -255,9 +255,12 @@ TEST_F(StoreTest, TrimKeepsAtLeastOneDay) {
     const HistoryEvent dayAndHalf = event(now.sinceReference - 129600);
     ASSERT_TRUE(store.append(halfDay).ok());
     ASSERT_TRUE(store.append(dayAndHalf).ok());
-    ASSERT_TRUE(store.append(event(now.sinceReference - 3 * 86400)).ok());
+    ASSERT_TRUE(store.append(event(now.sinceReference - 3 * 86400, "Trimmed reason 7D2E")).ok());
     ASSERT_TRUE(store.trim(2, now).ok());
     EXPECT_EQ(*store.history(distantPast), (std::vector<HistoryEvent>{halfDay, dayAndHalf}));
+    // A trimmed event leaves no copy in the file once the log is folded in.
+    sql("PRAGMA wal_checkpoint(TRUNCATE)");
+    EXPECT_FALSE(contains(fileText(location.string()), "7D2E"));
     ASSERT_TRUE(store.trim(0, now).ok());
     EXPECT_EQ(*store.history(distantPast), std::vector<HistoryEvent>{halfDay});
     ASSERT_TRUE(store.append(dayAndHalf).ok());
