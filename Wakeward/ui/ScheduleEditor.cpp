@@ -113,7 +113,8 @@ ScheduleEditor::ScheduleEditor(Schedule schedule, TimeSource time, QWidget* pare
 }
 
 bool ScheduleEditor::acceptable(const Schedule& schedule, const Calendar& calendar) {
-    if (schedule.name.empty() || Text::unsafeNameProblem(schedule.name))
+    // A name of blanks shows as nothing in the list, as the profile and rule editors know.
+    if (Text::trimBlanks(schedule.name).empty() || Text::unsafeNameProblem(schedule.name))
         return false;
     if (!schedule.recurring)
         return schedule.end > schedule.start;

@@ -311,8 +311,10 @@ private slots:
         const Calendar calendar = ui.calendar();
         const Instant now = ui.rig.time->now;
         Schedule unnamed = recurringAt(calendar, now, 22, 6);
-        unnamed.name.clear();
-        QVERIFY(!ScheduleEditor::acceptable(unnamed, calendar));
+        for (const char* blank : {"", "   "}) {
+            unnamed.name = blank;
+            QVERIFY(!ScheduleEditor::acceptable(unnamed, calendar));
+        }
 
         // The pickers show the calendar's local clock.
         ScheduleEditor editor(recurringAt(calendar, now, 9, 10), ui.time());
