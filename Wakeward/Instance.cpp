@@ -10,7 +10,7 @@
 #include <QDBusConnection>
 #include <cstdio>
 #include <filesystem>
-#include <sys/stat.h>
+#include <wakeward/Store.h>
 
 namespace wakeward {
 namespace {
@@ -21,13 +21,8 @@ QString fallbackLockPath() {
     const auto store = defaultStorePath();
     if (!store)
         return {};
-    std::filesystem::path folder;
-    for (const auto& part : store->parent_path()) {
-        folder /= part;
-        std::error_code error;
-        if (!std::filesystem::exists(folder, error))
-            ::mkdir(folder.c_str(), 0700);
-    }
+    // A folder that cannot be made shows up as a lock that cannot be taken.
+    (void)createPrivateFolder(store->parent_path());
     return QString::fromStdString((store->parent_path() / "wakeward.lock").string());
 }
 
@@ -49,9 +44,9 @@ int runInstance(int& argc, char** argv, const Invocation& invocation, const Desk
     InstanceGuard guard;
     const QString besideStore = fallbackLockPath();
     const QString runtimeLock = InstanceGuard::defaultLockPath(besideStore);
-    const bool anotherLocked =
-        guard.lock(runtimeLock) == InstanceGuard::Outcome::anotherRuns ||
-        (runtimeLock != besideStore && guard.lock(besideStore) == InstanceGuard::Outcome::anotherRuns);
+    const bool anotherLocked = guard.lock(runtimeLock) == InstanceGuard::Outcome::anotherRuns ||
+                               (runtimeLock != besideStore &&
+                                guard.lock(besideStore) == InstanceGuard::Outcome::anotherRuns);
     auto handOver = [] {
         if (!activateRunningInstance())
             std::fputs("Wakeward is already running.\n", stderr);
@@ -69,9 +64,10 @@ int runInstance(int& argc, char** argv, const Invocation& invocation, const Desk
         if (guard.claimBusName() == InstanceGuard::Outcome::anotherRuns)
             return handOver();
     } else {
-        std::fputs("There is no session bus: Wakeward runs, but the command line and D-Bus control are "
-                   "unavailable.\n",
-                   stderr);
+        std::fputs(
+            "There is no session bus: Wakeward runs, but the command line and D-Bus control are "
+            "unavailable.\n",
+            stderr);
     }
 
     Model& model = Model::shared();
@@ -84,7 +80,8 @@ int runInstance(int& argc, char** argv, const Invocation& invocation, const Desk
     });
     UnixSignals signalPipe;
     // exit(), not quit(): toolkits that ask every window first would have the main window refuse.
-    QObject::connect(&signalPipe, &UnixSignals::terminationRequested, [] { QCoreApplication::exit(0); });
+    QObject::connect(&signalPipe, &UnixSignals::terminationRequested,
+                     [] { QCoreApplication::exit(0); });
 
     std::unique_ptr<Shell> app;
     if (!headless)

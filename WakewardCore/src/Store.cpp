@@ -1,5 +1,3 @@
-#include <wakeward/Store.h>
-
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -9,6 +7,7 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <wakeward/Store.h>
 
 namespace wakeward {
 
@@ -93,30 +92,6 @@ bool fitsBindLength(std::string_view bytes) {
     return bytes.size() <= static_cast<std::size_t>(INT_MAX);
 }
 
-// Creates `folder` and every missing folder above it, each readable by its owner only.
-Status createFolder(const fs::path& folder) {
-    if (folder.empty())
-        return {};
-    std::error_code error;
-    if (fs::is_directory(folder, error))
-        return {};
-    const fs::path parent = folder.parent_path();
-    if (!parent.empty() && parent != folder) {
-        if (auto created = createFolder(parent); !created)
-            return created;
-    }
-    if (::mkdir(folder.c_str(), 0700) == 0) {
-        // The umask may have narrowed the mode; the owner needs all of it.
-        ::chmod(folder.c_str(), 0700);
-        return {};
-    }
-    const int mkdirError = errno;
-    if (mkdirError == EEXIST && fs::is_directory(folder, error))
-        return {};
-    return Error{"The folder \"" + folder.string() +
-                 "\" could not be created: " + systemMessage(mkdirError) + "."};
-}
-
 // Creates the database file for its owner only before SQLite opens it; SQLite gives its
 // write-ahead log and shared-memory files the same mode. History is personal. A link or
 // anything but an ordinary file at the path is refused: following it would narrow the mode
@@ -145,6 +120,29 @@ Status createPrivateFile(const fs::path& location) {
 
 } // namespace
 
+Status createPrivateFolder(const fs::path& folder) {
+    if (folder.empty())
+        return {};
+    std::error_code error;
+    if (fs::is_directory(folder, error))
+        return {};
+    const fs::path parent = folder.parent_path();
+    if (!parent.empty() && parent != folder) {
+        if (auto created = createPrivateFolder(parent); !created)
+            return created;
+    }
+    if (::mkdir(folder.c_str(), 0700) == 0) {
+        // The umask may have narrowed the mode; the owner needs all of it.
+        ::chmod(folder.c_str(), 0700);
+        return {};
+    }
+    const int mkdirError = errno;
+    if (mkdirError == EEXIST && fs::is_directory(folder, error))
+        return {};
+    return Error{"The folder \"" + folder.string() +
+                 "\" could not be created: " + systemMessage(mkdirError) + "."};
+}
+
 void Store::Closer::operator()(sqlite3* db) const {
     sqlite3_close_v2(db);
 }
@@ -157,7 +155,7 @@ Store::~Store() = default;
 Result<Store> Store::open(const std::filesystem::path& location) {
     if (location.empty() || !location.has_filename())
         return writeFailure("no database file was given");
-    if (auto folder = createFolder(location.parent_path()); !folder)
+    if (auto folder = createPrivateFolder(location.parent_path()); !folder)
         return folder.error();
     if (auto file = createPrivateFile(location); !file)
         return file.error();

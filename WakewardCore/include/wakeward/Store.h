@@ -1,9 +1,5 @@
 #pragma once
 
-#include <wakeward/Instant.h>
-#include <wakeward/Records.h>
-#include <wakeward/Result.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -12,10 +8,16 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#include <wakeward/Instant.h>
+#include <wakeward/Records.h>
+#include <wakeward/Result.h>
 
 struct sqlite3;
 
 namespace wakeward {
+
+// Creates `folder` and every missing folder above it, each readable by its owner only.
+Status createPrivateFolder(const std::filesystem::path& folder);
 
 // The local database: settings as JSON blobs by key, and the newest history events.
 // One connection, used from one thread; every operation prepares, runs and finalizes its
