@@ -8,6 +8,8 @@
 #include "shortcuts/RemoteClient.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <cstdio>
 #include <filesystem>
 #include <wakeward/Store.h>
@@ -24,6 +26,19 @@ QString fallbackLockPath() {
     // A folder that cannot be made shows up as a lock that cannot be taken.
     (void)createPrivateFolder(store->parent_path());
     return QString::fromStdString((store->parent_path() / "wakeward.lock").string());
+}
+
+// Asks the running instance to show its main window; false when none answers.
+bool activateRunningInstance() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface() ||
+        !bus.interface()->isServiceRegistered(QString::fromLatin1(serviceName)).value())
+        return false;
+    auto message = QDBusMessage::createMethodCall(
+        QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
+        QString::fromLatin1(interfaceName), QStringLiteral("Activate"));
+    message.setAutoStartService(false);
+    return bus.call(message, QDBus::Block, 10000).type() == QDBusMessage::ReplyMessage;
 }
 
 } // namespace

@@ -159,7 +159,8 @@ QString AutomationService::StartSession(const QVariantMap& options) {
     }
 
     if (options.contains(QStringLiteral("until"))) {
-        const auto clock = readClockTime(options.value(QStringLiteral("until")).toString());
+        const auto clock =
+            readClockTime(options.value(QStringLiteral("until")).toString().toStdString());
         if (!clock)
             return invalid(QStringLiteral("until needs a time from 00:00 to 23:59."));
         m_model->setMode(SessionMode::until);

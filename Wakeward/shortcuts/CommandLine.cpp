@@ -1,239 +1,352 @@
 #include "shortcuts/CommandLine.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QRegularExpression>
-#include <vector>
+#include <algorithm>
+#include <charconv>
+#include <iterator>
 
 namespace wakeward {
 
-QString usageLine() {
-    return QStringLiteral("Usage: wakeward [--background | --headless]\n"
-                          "       wakeward start [--minutes N | --until HH:MM | --while-running "
-                          "APP | --until-stopped]"
-                          " [--display] [--mains-only]\n"
-                          "       wakeward start --profile NAME\n"
-                          "       wakeward stop\n"
-                          "       wakeward status [--json] [--watch]\n"
-                          "       wakeward run [--display] -- COMMAND [ARGUMENTS...]\n"
-                          "       wakeward doctor");
+std::string usageLine() {
+    return "Usage: wakeward [--background | --headless]\n"
+           "       wakeward start [--minutes N | --until HH:MM | --while-running APP | "
+           "--until-stopped] [--display] [--mains-only]\n"
+           "       wakeward start --profile NAME\n"
+           "       wakeward stop\n"
+           "       wakeward status [--json] [--watch]\n"
+           "       wakeward run [--display] -- COMMAND [ARGUMENTS...]\n"
+           "       wakeward doctor";
 }
 
 namespace {
 
+using Verb = Invocation::Verb;
+
+struct Option {
+    const char* name;
+    char shortName;
+    // The value's placeholder in the help; none for a switch.
+    const char* value;
+    // The commands that take it; none for any.
+    std::vector<Verb> verbs;
+    const char* description;
+};
+
+const std::vector<Option>& options() {
+    // clang-format off
+    static const std::vector<Option> table{
+        {"help", 'h', nullptr, {}, "Show this help."},
+        {"version", 'v', nullptr, {}, "Show the version."},
+        {"background", 0, nullptr, {Verb::launch}, "Start in the tray only."},
+        {"headless", 0, nullptr, {Verb::launch}, "Run without windows or tray."},
+        {"minutes", 0, "N", {Verb::start}, "start: a session of N minutes (1 to 1440, default 60)."},
+        {"until", 0, "HH:MM", {Verb::start}, "start: a session until the next HH:MM, local time."},
+        {"while-running", 0, "APP", {Verb::start},
+         "start: a session while the application APP (its executable name) runs."},
+        {"until-stopped", 0, nullptr, {Verb::start}, "start: a session until you stop it."},
+        {"display", 0, nullptr, {Verb::start, Verb::run}, "start, run: keep the display awake too."},
+        {"mains-only", 0, nullptr, {Verb::start}, "start: only while on mains power."},
+        {"profile", 0, "NAME", {Verb::start}, "start: the saved profile NAME (any letter case)."},
+        {"json", 0, nullptr, {Verb::status}, "status: one JSON object."},
+        {"watch", 0, nullptr, {Verb::status}, "status: print again at every change, until interrupted."},
+    };
+    // clang-format on
+    return table;
+}
+
+const Option* findLong(std::string_view name) {
+    const auto& table = options();
+    const auto found = std::find_if(table.begin(), table.end(),
+                                    [&](const Option& option) { return name == option.name; });
+    return found == table.end() ? nullptr : &*found;
+}
+
+const Option* findShort(char name) {
+    const auto& table = options();
+    const auto found = std::find_if(table.begin(), table.end(),
+                                    [&](const Option& option) { return name == option.shortName; });
+    return found == table.end() ? nullptr : &*found;
+}
+
+std::string helpText() {
+    std::string text =
+        usageLine() +
+        "\n\nKeeps the computer from idle sleep while you have a reason.\n\n"
+        "Commands:\n"
+        "  start      start a manual session in the running instance (launched when "
+        "none runs)\n"
+        "  stop       release every hold and pause automation\n"
+        "  status     print why the computer is or is not kept awake\n"
+        "  run        keep the computer awake while COMMAND runs, and pass on its exit "
+        "status\n"
+        "  doctor     report what this desktop offers for keeping it awake\n\n"
+        "Options:\n";
+    for (const Option& option : options()) {
+        std::string names = option.shortName ? std::string{'-', option.shortName, ',', ' '} : "";
+        names += std::string("--") + option.name;
+        if (option.value)
+            names += std::string(" <") + option.value + ">";
+        names.resize(std::max<std::size_t>(names.size() + 2, 24), ' ');
+        text += "  " + names + option.description + "\n";
+    }
+    return text;
+}
+
 // The index of the first argument that is neither an option nor an option's value; 0 when none.
-qsizetype firstWord(const QStringList& arguments) {
-    static const QStringList takeValues{QStringLiteral("--minutes"), QStringLiteral("--until"),
-                                        QStringLiteral("--while-running"),
-                                        QStringLiteral("--profile")};
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (arguments[i] == QLatin1String("--"))
+std::size_t firstWord(const std::vector<std::string>& arguments) {
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& word = arguments[i];
+        if (word == "--")
             return 0;
-        if (!arguments[i].startsWith(QLatin1Char('-')))
+        if (word.empty() || word.front() != '-')
             return i;
-        if (takeValues.contains(arguments[i]))
+        const Option* option = word.starts_with("--") ? findLong(word.substr(2)) : nullptr;
+        if (option && option->value)
             ++i;
     }
     return 0;
 }
 
+// Options as they were given, each with its value (the last one counts), and the other words.
+struct Given {
+    std::vector<std::pair<const Option*, std::string>> options;
+    std::vector<std::string> words;
+
+    bool has(std::string_view name) const {
+        return std::any_of(options.begin(), options.end(),
+                           [&](const auto& given) { return name == given.first->name; });
+    }
+    std::string value(std::string_view name) const {
+        const auto found = std::find_if(options.rbegin(), options.rend(), [&](const auto& given) {
+            return name == given.first->name;
+        });
+        return found == options.rend() ? std::string() : found->second;
+    }
+};
+
+// Long options take their value after "=" or as the next word; short ones may be run together.
+std::optional<std::string> readOptions(const std::vector<std::string>& arguments, Given& given) {
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& word = arguments[i];
+        if (word == "--") {
+            given.words.insert(given.words.end(), arguments.begin() + std::ptrdiff_t(i) + 1,
+                               arguments.end());
+            break;
+        }
+        if (word.starts_with("--")) {
+            const std::size_t equals = word.find('=');
+            const std::string name =
+                word.substr(2, equals == std::string::npos ? equals : equals - 2);
+            const Option* option = findLong(name);
+            if (!option)
+                return "Unknown option '" + name + "'.";
+            if (!option->value) {
+                if (equals != std::string::npos)
+                    return "Unexpected value after '--" + name + "'.";
+                given.options.emplace_back(option, std::string());
+            } else if (equals != std::string::npos) {
+                given.options.emplace_back(option, word.substr(equals + 1));
+            } else if (i + 1 < arguments.size()) {
+                given.options.emplace_back(option, arguments[++i]);
+            } else {
+                return "Missing value after '--" + name + "'.";
+            }
+        } else if (word.size() > 1 && word.front() == '-') {
+            for (const char letter : word.substr(1)) {
+                const Option* option = findShort(letter);
+                if (!option)
+                    return std::string("Unknown option '") + letter + "'.";
+                given.options.emplace_back(option, std::string());
+            }
+        } else {
+            given.words.push_back(word);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::int64_t> wholeNumber(const std::string& text) {
+    std::int64_t number = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, number);
+    if (text.empty() || error != std::errc() || stop != end)
+        return std::nullopt;
+    return number;
+}
+
 } // namespace
 
-ParsedArguments parseArguments(const QStringList& arguments) {
+ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
     ParsedArguments result;
-    auto fail = [&](const QString& why) {
-        result.output = why + QLatin1Char('\n') + usageLine() + QLatin1Char('\n');
+    auto fail = [&](const std::string& why) {
+        result.output = why + '\n' + usageLine() + '\n';
         result.exitCode = 2;
         return result;
     };
 
     // `run` hands everything after its "--" (or after its first plain word) to the command, so
     // the command's own options are never read as ours.
-    QStringList ours = arguments;
-    QStringList command;
-    if (const qsizetype verb = firstWord(arguments);
-        verb > 0 && arguments[verb] == QLatin1String("run")) {
-        qsizetype split = arguments.indexOf(QStringLiteral("--"), verb + 1);
-        if (split < 0) {
-            for (split = verb + 1;
-                 split < arguments.size() && arguments[split].startsWith(QLatin1Char('-'));
-                 ++split) {
-            }
-            command = arguments.mid(split);
+    std::vector<std::string> ours = arguments;
+    std::vector<std::string> command;
+    if (const std::size_t verb = firstWord(arguments); verb > 0 && arguments[verb] == "run") {
+        auto split = std::find(arguments.begin() + std::ptrdiff_t(verb) + 1, arguments.end(), "--");
+        if (split == arguments.end()) {
+            split = std::find_if(arguments.begin() + std::ptrdiff_t(verb) + 1, arguments.end(),
+                                 [](const std::string& word) { return !word.starts_with('-'); });
+            command.assign(split, arguments.end());
         } else {
-            command = arguments.mid(split + 1);
+            command.assign(std::next(split), arguments.end());
         }
-        ours = arguments.mid(0, split);
+        ours.assign(arguments.begin(), split);
     }
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Keeps the computer from idle sleep while you have a reason.\n\n"
-        "Commands:\n"
-        "  start      start a manual session in the running instance (launched when none runs)\n"
-        "  stop       release every hold and pause automation\n"
-        "  status     print why the computer is or is not kept awake\n"
-        "  run        keep the computer awake while COMMAND runs, and pass on its exit status\n"
-        "  doctor     report what this desktop offers for keeping it awake"));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version."));
-    const QCommandLineOption background(QStringLiteral("background"),
-                                        QStringLiteral("Start in the tray only."));
-    const QCommandLineOption headless(QStringLiteral("headless"),
-                                      QStringLiteral("Run without windows or tray."));
-    const QCommandLineOption minutes(
-        QStringLiteral("minutes"),
-        QStringLiteral("start: a session of N minutes (1 to 1440, default 60)."),
-        QStringLiteral("N"));
-    const QCommandLineOption until(
-        QStringLiteral("until"),
-        QStringLiteral("start: a session until the next HH:MM, local time."),
-        QStringLiteral("HH:MM"));
-    const QCommandLineOption whileRunning(
-        QStringLiteral("while-running"),
-        QStringLiteral("start: a session while the application APP (its executable name) runs."),
-        QStringLiteral("APP"));
-    const QCommandLineOption untilStopped(QStringLiteral("until-stopped"),
-                                          QStringLiteral("start: a session until you stop it."));
-    const QCommandLineOption display(QStringLiteral("display"),
-                                     QStringLiteral("start, run: keep the display awake too."));
-    const QCommandLineOption mainsOnly(QStringLiteral("mains-only"),
-                                       QStringLiteral("start: only while on mains power."));
-    const QCommandLineOption profile(
-        QStringLiteral("profile"),
-        QStringLiteral("start: the saved profile NAME (any letter case)."), QStringLiteral("NAME"));
-    const QCommandLineOption json(QStringLiteral("json"),
-                                  QStringLiteral("status: one JSON object."));
-    const QCommandLineOption watch(
-        QStringLiteral("watch"),
-        QStringLiteral("status: print again at every change, until interrupted."));
-    parser.addOptions({help, version, background, headless, minutes, until, whileRunning,
-                       untilStopped, display, mainsOnly, profile, json, watch});
-    parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("start, stop, status, run or doctor (optional)."),
-                                 QStringLiteral("[command]"));
-
-    if (!parser.parse(ours))
-        return fail(parser.errorText());
-    if (parser.isSet(help)) {
-        // Without an application object yet the parser cannot name the program itself.
-        const QString text = parser.helpText();
-        result.output = usageLine() + QLatin1Char('\n') + text.mid(text.indexOf(QLatin1Char('\n')));
+    Given given;
+    if (const auto error = readOptions(ours, given))
+        return fail(*error);
+    if (given.has("help")) {
+        result.output = helpText();
         return result;
     }
-    if (parser.isSet(version)) {
-        result.output = QStringLiteral("wakeward %1\n").arg(QCoreApplication::applicationVersion());
+    if (given.has("version")) {
+        result.output = "wakeward " WAKEWARD_VERSION "\n";
         return result;
     }
 
     Invocation invocation;
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() > 1)
-        return fail(QStringLiteral("Too many commands: %1").arg(positional.join(QLatin1Char(' '))));
-    if (!positional.isEmpty()) {
-        const QString& verb = positional.front();
-        static const std::pair<const char*, Invocation::Verb> verbs[] = {
-            {"start", Invocation::Verb::start},
-            {"stop", Invocation::Verb::stop},
-            {"status", Invocation::Verb::status},
-            {"run", Invocation::Verb::run},
-            {"doctor", Invocation::Verb::doctor}};
+    if (given.words.size() > 1) {
+        std::string words;
+        for (const std::string& word : given.words)
+            words += (words.empty() ? "" : " ") + word;
+        return fail("Too many commands: " + words);
+    }
+    if (!given.words.empty()) {
+        static const std::pair<const char*, Verb> verbs[] = {{"start", Verb::start},
+                                                             {"stop", Verb::stop},
+                                                             {"status", Verb::status},
+                                                             {"run", Verb::run},
+                                                             {"doctor", Verb::doctor}};
         const auto* found =
             std::find_if(std::begin(verbs), std::end(verbs),
-                         [&](const auto& entry) { return verb == QLatin1String(entry.first); });
+                         [&](const auto& entry) { return given.words.front() == entry.first; });
         if (found == std::end(verbs))
-            return fail(QStringLiteral("Unknown command: %1").arg(verb));
+            return fail("Unknown command: " + given.words.front());
         invocation.verb = found->second;
     }
-    const Invocation::Verb verb = invocation.verb;
+    const Verb verb = invocation.verb;
 
-    // Which options each command takes.
-    auto only = [&](const QCommandLineOption& option,
-                    const std::vector<Invocation::Verb>& allowed) {
-        return !parser.isSet(option) ||
-               std::find(allowed.begin(), allowed.end(), verb) != allowed.end();
-    };
-    using V = Invocation::Verb;
-    // Vectors: an initializer list would not outlive this declaration.
-    const std::pair<const QCommandLineOption*, std::vector<V>> owners[] = {
-        {&minutes, {V::start}},         {&until, {V::start}},    {&whileRunning, {V::start}},
-        {&untilStopped, {V::start}},    {&profile, {V::start}},  {&mainsOnly, {V::start}},
-        {&display, {V::start, V::run}}, {&json, {V::status}},    {&watch, {V::status}},
-        {&background, {V::launch}},     {&headless, {V::launch}}};
-    for (const auto& [option, allowed] : owners)
-        if (!only(*option, allowed))
-            return fail(QStringLiteral("--%1 does not apply to this command.")
-                            .arg(option->names().constLast()));
-    if (parser.isSet(background) && parser.isSet(headless))
-        return fail(QStringLiteral("Choose --background or --headless, not both."));
+    // Which options each command takes; help and version go with any.
+    for (const auto& [option, value] : given.options)
+        if (!option->verbs.empty() &&
+            std::find(option->verbs.begin(), option->verbs.end(), verb) == option->verbs.end())
+            return fail(std::string("--") + option->name + " does not apply to this command.");
+    if (given.has("background") && given.has("headless"))
+        return fail("Choose --background or --headless, not both.");
 
-    const int endings = int(parser.isSet(minutes)) + int(parser.isSet(until)) +
-                        int(parser.isSet(whileRunning)) + int(parser.isSet(untilStopped));
+    const int endings = int(given.has("minutes")) + int(given.has("until")) +
+                        int(given.has("while-running")) + int(given.has("until-stopped"));
     if (endings > 1)
-        return fail(QStringLiteral(
-            "Choose one of --minutes, --until, --while-running and --until-stopped."));
-    if (parser.isSet(profile) && (endings > 0 || parser.isSet(display) || parser.isSet(mainsOnly)))
-        return fail(
-            QStringLiteral("A profile brings its own length and settings; give --profile alone."));
-    if (parser.isSet(minutes)) {
-        bool ok = false;
-        invocation.minutes = parser.value(minutes).toLongLong(&ok);
-        if (!ok)
-            return fail(QStringLiteral("--minutes needs a whole number, not \"%1\".")
-                            .arg(parser.value(minutes)));
+        return fail("Choose one of --minutes, --until, --while-running and --until-stopped.");
+    if (given.has("profile") && (endings > 0 || given.has("display") || given.has("mains-only")))
+        return fail("A profile brings its own length and settings; give --profile alone.");
+    if (given.has("minutes")) {
+        const auto minutes = wholeNumber(given.value("minutes"));
+        if (!minutes)
+            return fail("--minutes needs a whole number, not \"" + given.value("minutes") + "\".");
+        invocation.minutes = *minutes;
     }
-    if (parser.isSet(until)) {
-        const auto clock = readClockTime(parser.value(until));
+    if (given.has("until")) {
+        const auto clock = readClockTime(given.value("until"));
         if (!clock)
-            return fail(QStringLiteral("--until needs a time from 00:00 to 23:59, not \"%1\".")
-                            .arg(parser.value(until)));
+            return fail("--until needs a time from 00:00 to 23:59, not \"" + given.value("until") +
+                        "\".");
         invocation.ending = Invocation::Ending::until;
         invocation.untilHour = clock->first;
         invocation.untilMinute = clock->second;
     }
-    if (parser.isSet(whileRunning)) {
+    if (given.has("while-running")) {
         invocation.ending = Invocation::Ending::application;
-        invocation.application = parser.value(whileRunning);
-        if (invocation.application.isEmpty())
-            return fail(QStringLiteral("--while-running needs an application's executable name."));
+        invocation.application = given.value("while-running");
+        if (invocation.application.empty())
+            return fail("--while-running needs an application's executable name.");
     }
-    if (parser.isSet(untilStopped))
+    if (given.has("until-stopped"))
         invocation.ending = Invocation::Ending::indefinite;
-    if (parser.isSet(profile)) {
-        invocation.profile = parser.value(profile);
-        if (invocation.profile.isEmpty())
-            return fail(QStringLiteral("--profile needs a profile's name."));
+    if (given.has("profile")) {
+        invocation.profile = given.value("profile");
+        if (invocation.profile.empty())
+            return fail("--profile needs a profile's name.");
     }
-    if (verb == V::run) {
-        if (command.isEmpty() || command.front().isEmpty())
-            return fail(QStringLiteral("run needs a command to run."));
+    if (verb == Verb::run) {
+        if (command.empty() || command.front().empty())
+            return fail("run needs a command to run.");
         invocation.command = command;
     }
-    invocation.display = parser.isSet(display);
-    invocation.mainsOnly = parser.isSet(mainsOnly);
-    invocation.json = parser.isSet(json);
-    invocation.watch = parser.isSet(watch);
-    invocation.background = parser.isSet(background);
-    invocation.headless = parser.isSet(headless);
+    invocation.display = given.has("display");
+    invocation.mainsOnly = given.has("mains-only");
+    invocation.json = given.has("json");
+    invocation.watch = given.has("watch");
+    invocation.background = given.has("background");
+    invocation.headless = given.has("headless");
     result.invocation = invocation;
     return result;
 }
 
-std::optional<std::pair<int, int>> readClockTime(const QString& text) {
-    static const QRegularExpression clock(QStringLiteral("^([01]?[0-9]|2[0-3]):([0-5][0-9])$"));
-    const auto match = clock.match(text);
-    if (!match.hasMatch())
-        return std::nullopt;
-    return std::pair(match.captured(1).toInt(), match.captured(2).toInt());
+ParsedArguments parseArguments(int argc, char** argv) {
+    return parseArguments(std::vector<std::string>(argv, argv + argc));
 }
 
-ParsedArguments parseArguments(int argc, char** argv) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    return parseArguments(arguments);
+std::optional<std::pair<int, int>> readClockTime(std::string_view text) {
+    const std::size_t colon = text.find(':');
+    const auto digits = [](std::string_view part) {
+        return !part.empty() &&
+               std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (colon == std::string_view::npos || colon < 1 || colon > 2 || text.size() != colon + 3 ||
+        !digits(text.substr(0, colon)) || !digits(text.substr(colon + 1)))
+        return std::nullopt;
+    const int hour = std::stoi(std::string(text.substr(0, colon)));
+    const int minute = std::stoi(std::string(text.substr(colon + 1)));
+    if (hour > 23 || minute > 59)
+        return std::nullopt;
+    return std::pair(hour, minute);
+}
+
+std::string wellFormedText(std::string_view bytes) {
+    static constexpr std::string_view replacement = "\xEF\xBF\xBD";
+    std::string text;
+    text.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        // The length of the sequence and the range its second byte must lie in, which rules out
+        // overlong forms, surrogates and code points past U+10FFFF.
+        std::size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (lead < 0x80) {
+            length = 1;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        }
+        bool valid = length > 0 && i + length <= bytes.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            valid = k == 1 ? next >= low && next <= high : next >= 0x80 && next <= 0xBF;
+        }
+        if (valid) {
+            text.append(bytes.substr(i, length));
+            i += length;
+        } else {
+            text.append(replacement);
+            ++i;
+        }
+    }
+    return text;
 }
 
 } // namespace wakeward

@@ -1,11 +1,13 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
+// The command line needs no toolkit: a one-line answer must not pay for loading one.
 namespace wakeward {
 
 // What the user asked for on the command line.
@@ -19,14 +21,14 @@ struct Invocation {
     std::int64_t minutes = 60;
     int untilHour = 0;
     int untilMinute = 0;
-    QString application;
-    QString profile;
+    std::string application;
+    std::string profile;
     bool display = false;
     bool mainsOnly = false;
     bool json = false;
     bool watch = false;
-    // The program and its arguments for `run`.
-    QStringList command;
+    // The program and its arguments for `run`, as given (bytes, not necessarily UTF-8).
+    std::vector<std::string> command;
     bool background = false;
     bool headless = false;
 };
@@ -35,19 +37,21 @@ struct Invocation {
 // (help and version exit 0; bad arguments exit 2 with a usage line).
 struct ParsedArguments {
     std::optional<Invocation> invocation;
-    QString output;
+    std::string output;
     int exitCode = 0;
 };
 
 // Reads `arguments` (argv, program name first).
-ParsedArguments parseArguments(const QStringList& arguments);
-// The same, from main's arguments in the locale's encoding.
+ParsedArguments parseArguments(const std::vector<std::string>& arguments);
 ParsedArguments parseArguments(int argc, char** argv);
 
 // The hour and minute of "HH:MM" (00:00 to 23:59, the hour may have one digit); none otherwise.
-std::optional<std::pair<int, int>> readClockTime(const QString& text);
+std::optional<std::pair<int, int>> readClockTime(std::string_view text);
 
 // The usage text, one line a command.
-QString usageLine();
+std::string usageLine();
+
+// `bytes` with every sequence that is not UTF-8 replaced by U+FFFD: the bus carries only text.
+std::string wellFormedText(std::string_view bytes);
 
 } // namespace wakeward

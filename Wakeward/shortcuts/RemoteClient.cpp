@@ -1,24 +1,20 @@
 #include "shortcuts/RemoteClient.h"
 
-#include "shortcuts/StatusWatch.h"
-
-#include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusServiceWatcher>
-#include <QDBusVariant>
-#include <QEventLoop>
-#include <QFileInfo>
-#include <QTimer>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <vector>
+#include <systemd/sd-bus.h>
+#include <time.h>
+#include <variant>
 
 extern char** environ;
 
@@ -28,55 +24,181 @@ namespace {
 
 volatile sig_atomic_t runningChild = 0;
 
-constexpr int callTimeoutMs = 10000;
-constexpr int launchWaitMs = 5000;
-const QString notRunning = QStringLiteral("Wakeward is not running.");
-const QString activeAnswer = QStringLiteral("Wakeward is active.");
+constexpr std::uint64_t callTimeout = 10'000'000; // microseconds
+constexpr std::uint64_t launchWait = 5'000'000;
+constexpr const char* notRunning = "Wakeward is not running.";
+constexpr const char* activeAnswer = "Wakeward is active.";
+constexpr const char* busName = "org.freedesktop.DBus";
+constexpr const char* busPath = "/org/freedesktop/DBus";
+constexpr const char* propertiesInterface = "org.freedesktop.DBus.Properties";
+
+struct BusClose {
+    void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
+};
+struct MessageUnref {
+    void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
+};
+struct SlotUnref {
+    void operator()(sd_bus_slot* slot) const { sd_bus_slot_unref(slot); }
+};
+using Bus = std::unique_ptr<sd_bus, BusClose>;
+using Message = std::unique_ptr<sd_bus_message, MessageUnref>;
+using Slot = std::unique_ptr<sd_bus_slot, SlotUnref>;
+
+// A method's reply, or the error the bus or the instance answered with.
+struct Reply {
+    Message message;
+    std::string errorName;
+    std::string errorMessage;
+};
+
+using Arguments = std::function<int(sd_bus_message*)>;
 
 // Names come from the user's files: a terminal must never receive their control characters as
-// commands (escape sequences could rewrite the screen or the title).
-QString printable(QString text) {
-    for (QChar& c : text) {
-        const char16_t code = c.unicode();
-        if (code < 0x20 || (code >= 0x7f && code <= 0x9f))
-            c = QChar(0xfffd);
+// commands (escape sequences could rewrite the screen or the title). The bus delivers UTF-8, so
+// C1 controls are the two-byte sequences C2 80 to C2 9F.
+std::string printable(std::string_view text) {
+    static constexpr std::string_view replacement = "\xEF\xBF\xBD";
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte == 0x7f) {
+            result += replacement;
+        } else if (byte == 0xC2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            result += replacement;
+            ++i;
+        } else {
+            result += text[i];
+        }
     }
-    return text;
+    return result;
 }
 
-bool hasOwner(const QDBusConnection& bus) {
-    return bus.interface() &&
-           bus.interface()->isServiceRegistered(QString::fromLatin1(serviceName)).value();
+void printLine(std::FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fputc('\n', stream);
 }
 
-// Calls a method of the running instance; never activates one through the bus.
-QDBusMessage call(const QDBusConnection& bus, const QString& method,
-                  const QVariantList& arguments = {}) {
-    auto message = QDBusMessage::createMethodCall(QString::fromLatin1(serviceName),
-                                                  QString::fromLatin1(objectPath),
-                                                  QString::fromLatin1(interfaceName), method);
-    message.setArguments(arguments);
-    message.setAutoStartService(false);
-    return bus.call(message, QDBus::Block, callTimeoutMs);
+// Calls a method; the instance is never activated through the bus, since a command must not
+// start one behind the user's back (only `start` and `run` launch one, as a user would).
+Reply call(sd_bus* bus, const char* destination, const char* path, const char* interface,
+           const char* member, const Arguments& arguments = {}) {
+    Reply reply;
+    sd_bus_message* raw = nullptr;
+    int status = sd_bus_message_new_method_call(bus, &raw, destination, path, interface, member);
+    const Message message(raw);
+    if (status >= 0)
+        status = sd_bus_message_set_auto_start(raw, 0);
+    if (status >= 0 && arguments)
+        status = arguments(raw);
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_message* answer = nullptr;
+    if (status >= 0)
+        status = sd_bus_call(bus, raw, callTimeout, &error, &answer);
+    if (status >= 0) {
+        reply.message.reset(answer);
+    } else {
+        reply.errorName = error.name ? error.name : "";
+        reply.errorMessage = error.message ? error.message : std::strerror(-status);
+    }
+    sd_bus_error_free(&error);
+    return reply;
 }
 
-QString property(const QDBusConnection& bus, const QString& name) {
-    auto message = QDBusMessage::createMethodCall(
-        QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    message.setArguments({QString::fromLatin1(interfaceName), name});
-    message.setAutoStartService(false);
-    const QDBusMessage reply = bus.call(message, QDBus::Block, callTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+Reply callInstance(sd_bus* bus, const char* member, const Arguments& arguments = {}) {
+    return call(bus, serviceName, objectPath, interfaceName, member, arguments);
+}
+
+// The reply's single text, when it has one.
+std::optional<std::string> text(const Reply& reply) {
+    const char* value = nullptr;
+    // From the start, however often it is asked.
+    if (!reply.message || sd_bus_message_rewind(reply.message.get(), 1) < 0 ||
+        sd_bus_message_read(reply.message.get(), "s", &value) < 0 || !value)
+        return std::nullopt;
+    return std::string(value);
+}
+
+// The unique name of the instance's connection; none when no instance runs.
+std::optional<std::string> owner(sd_bus* bus) {
+    return text(call(bus, busName, busPath, busName, "GetNameOwner",
+                     [](sd_bus_message* m) { return sd_bus_message_append(m, "s", serviceName); }));
+}
+
+std::string property(sd_bus* bus, const char* name) {
+    const Reply reply =
+        call(bus, serviceName, objectPath, propertiesInterface, "Get", [name](sd_bus_message* m) {
+            return sd_bus_message_append(m, "ss", interfaceName, name);
+        });
+    const char* value = nullptr;
+    if (!reply.message || sd_bus_message_read(reply.message.get(), "v", "s", &value) < 0 || !value)
         return {};
-    return reply.arguments().front().value<QDBusVariant>().variant().toString();
+    return value;
+}
+
+// Watches the bus for the instance's name changing hands: `claimed` and `released` say what
+// was seen since the watch began.
+struct OwnerWatch {
+    Slot slot;
+    bool claimed = false;
+    bool released = false;
+
+    bool start(sd_bus* bus) {
+        const std::string rule = std::string("type='signal',sender='") + busName + "',path='" +
+                                 busPath + "',interface='" + busName +
+                                 "',member='NameOwnerChanged',arg0='" + serviceName + "'";
+        sd_bus_slot* raw = nullptr;
+        const int status = sd_bus_add_match(
+            bus, &raw, rule.c_str(),
+            [](sd_bus_message* m, void* self, sd_bus_error*) {
+                const char *name = nullptr, *before = nullptr, *after = nullptr;
+                if (sd_bus_message_read(m, "sss", &name, &before, &after) >= 0) {
+                    auto* watch = static_cast<OwnerWatch*>(self);
+                    (after && *after ? watch->claimed : watch->released) = true;
+                }
+                return 0;
+            },
+            this);
+        slot.reset(raw);
+        return status >= 0;
+    }
+};
+
+std::uint64_t monotonicNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::uint64_t(now.tv_sec) * 1'000'000 + std::uint64_t(now.tv_nsec) / 1000;
+}
+
+// Handles what arrives until `done` or the deadline (microseconds on the monotonic clock; none
+// waits for ever); false when the connection fails.
+bool serve(sd_bus* bus, const std::function<bool()>& done, std::optional<std::uint64_t> deadline) {
+    while (!done()) {
+        const int status = sd_bus_process(bus, nullptr);
+        if (status < 0)
+            return false;
+        if (status > 0)
+            continue;
+        std::uint64_t wait = UINT64_MAX;
+        if (deadline) {
+            const std::uint64_t current = monotonicNow();
+            if (current >= *deadline)
+                return true;
+            wait = *deadline - current;
+        }
+        if (sd_bus_wait(bus, wait) < 0)
+            return false;
+    }
+    return true;
 }
 
 // Starts `program --background` in a session of its own, detached from our terminal and pipes.
-bool launchInBackground(const QString& program) {
-    const QByteArray path = program.toLocal8Bit();
-    QByteArray flag("--background");
-    char* argv[] = {const_cast<char*>(path.constData()), flag.data(), nullptr};
+bool launchInBackground(const std::string& program) {
+    std::string path = program;
+    std::string flag = "--background";
+    char* argv[] = {path.data(), flag.data(), nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_init(&actions);
@@ -89,171 +211,206 @@ bool launchInBackground(const QString& program) {
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
     pid_t pid = 0;
-    const int error = posix_spawn(&pid, path.constData(), &actions, &attributes, argv, environ);
+    const int error = posix_spawn(&pid, path.c_str(), &actions, &attributes, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     return error == 0;
 }
 
 // Woken by the bus when the instance claims its name, not by polling, so a cold start waits no
-// longer than the instance takes. The slow check only covers a claim made before the watch began.
-bool waitForOwner(const QDBusConnection& bus, int milliseconds) {
-    QDBusServiceWatcher watcher(QString::fromLatin1(serviceName), bus,
-                                QDBusServiceWatcher::WatchForRegistration);
-    QEventLoop loop;
-    QObject::connect(&watcher, &QDBusServiceWatcher::serviceRegistered, &loop, &QEventLoop::quit);
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (hasOwner(bus))
-            loop.quit();
-    });
-    check.start(250);
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    if (!hasOwner(bus))
-        loop.exec();
-    return hasOwner(bus);
+// longer than the instance takes. The watch begins before the first look, so no claim is missed.
+bool waitForOwner(sd_bus* bus) {
+    OwnerWatch watch;
+    if (!watch.start(bus))
+        return false;
+    if (owner(bus))
+        return true;
+    serve(
+        bus, [&] { return watch.claimed; }, monotonicNow() + launchWait);
+    return owner(bus).has_value();
 }
 
 // Prints the instance's one-text answer; 3 when the instance is gone, 1 when it did not answer.
-int printAnswer(const QDBusConnection& bus, const QDBusMessage& reply, QTextStream& out,
-                QTextStream& err) {
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+int printAnswer(sd_bus* bus, const Reply& reply) {
+    const auto answer = text(reply);
+    if (!answer) {
         // The instance went away between the check and the call, or did not answer.
-        if (!hasOwner(bus)) {
-            err << notRunning << '\n';
+        if (!owner(bus)) {
+            printLine(stderr, notRunning);
             return 3;
         }
-        err << "Wakeward did not answer: " << printable(reply.errorMessage()) << '\n';
+        printLine(stderr, "Wakeward did not answer: " + printable(reply.errorMessage));
         return 1;
     }
-    out << printable(reply.arguments().front().toString()) << '\n';
+    printLine(stdout, printable(*answer));
     return 0;
 }
 
 // A start's answer: 0 when the session began, 1 with the instance's reason when it did not, 2
 // when the instance found the request itself wrong (an unknown profile, say).
-int finishStart(const QDBusConnection& bus, const QDBusMessage& reply, QTextStream& out,
-                QTextStream& err) {
-    if (reply.type() == QDBusMessage::ErrorMessage &&
-        (reply.errorName() == QLatin1String("org.fenmarch.Wakeward.Error.UnknownProfile") ||
-         reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.InvalidArgs"))) {
-        err << printable(reply.errorMessage()) << '\n';
+int finishStart(sd_bus* bus, const Reply& reply) {
+    if (reply.errorName == "org.fenmarch.Wakeward.Error.UnknownProfile" ||
+        reply.errorName == "org.freedesktop.DBus.Error.InvalidArgs") {
+        printLine(stderr, printable(reply.errorMessage));
         return 2;
     }
-    if (const int status = printAnswer(bus, reply, out, err); status != 0)
+    if (const int status = printAnswer(bus, reply); status != 0)
         return status;
-    if (reply.arguments().front().toString() == activeAnswer)
+    if (text(reply) == activeAnswer)
         return 0;
-    const QString message = property(bus, QStringLiteral("Message"));
-    if (!message.isEmpty())
-        err << printable(message) << '\n';
+    if (const std::string message = property(bus, "Message"); !message.empty())
+        printLine(stderr, printable(message));
     return 1;
 }
 
 // The options of StartSession that the command line asked for.
-QVariant startOptions(const Invocation& invocation) {
-    QVariantMap options;
-    if (!invocation.profile.isEmpty()) {
-        options.insert(QStringLiteral("profile"), invocation.profile);
-        return options;
+int appendStartOptions(sd_bus_message* m, const Invocation& invocation) {
+    int status = sd_bus_message_open_container(m, 'a', "{sv}");
+    auto add = [&](auto... entry) {
+        if (status >= 0)
+            status = sd_bus_message_append(m, "{sv}", entry...);
+    };
+    if (!invocation.profile.empty()) {
+        add("profile", "s", wellFormedText(invocation.profile).c_str());
+    } else {
+        switch (invocation.ending) {
+        case Invocation::Ending::duration:
+            add("minutes", "x", std::int64_t(invocation.minutes));
+            break;
+        case Invocation::Ending::until: {
+            char clock[8];
+            std::snprintf(clock, sizeof clock, "%02d:%02d", invocation.untilHour % 100,
+                          invocation.untilMinute % 100);
+            add("until", "s", clock);
+            break;
+        }
+        case Invocation::Ending::application:
+            add("app", "s", wellFormedText(invocation.application).c_str());
+            break;
+        case Invocation::Ending::indefinite:
+            add("untilStopped", "b", 1);
+            break;
+        }
+        add("display", "b", int(invocation.display));
+        add("mainsOnly", "b", int(invocation.mainsOnly));
     }
-    switch (invocation.ending) {
-    case Invocation::Ending::duration:
-        options.insert(QStringLiteral("minutes"), qlonglong(invocation.minutes));
-        break;
-    case Invocation::Ending::until:
-        options.insert(QStringLiteral("until"),
-                       QStringLiteral("%1:%2")
-                           .arg(invocation.untilHour, 2, 10, QLatin1Char('0'))
-                           .arg(invocation.untilMinute, 2, 10, QLatin1Char('0')));
-        break;
-    case Invocation::Ending::application:
-        options.insert(QStringLiteral("app"), invocation.application);
-        break;
-    case Invocation::Ending::indefinite:
-        options.insert(QStringLiteral("untilStopped"), true);
-        break;
-    }
-    options.insert(QStringLiteral("display"), invocation.display);
-    options.insert(QStringLiteral("mainsOnly"), invocation.mainsOnly);
-    return options;
+    return status >= 0 ? sd_bus_message_close_container(m) : status;
 }
 
 // The instance's state as one JSON object on one line; none when it cannot be read.
-std::optional<QString> statusJson(const QDBusConnection& bus) {
-    auto message = QDBusMessage::createMethodCall(
-        QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
-    message.setArguments({QString::fromLatin1(interfaceName)});
-    message.setAutoStartService(false);
-    const QDBusMessage reply = bus.call(message, QDBus::Block, callTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+std::optional<std::string> statusJson(sd_bus* bus) {
+    const Reply reply =
+        call(bus, serviceName, objectPath, propertiesInterface, "GetAll",
+             [](sd_bus_message* m) { return sd_bus_message_append(m, "s", interfaceName); });
+    sd_bus_message* m = reply.message.get();
+    if (!m || sd_bus_message_enter_container(m, 'a', "{sv}") < 0)
         return std::nullopt;
-    const QVariantMap properties = qdbus_cast<QVariantMap>(reply.arguments().front());
+    std::map<std::string, std::variant<bool, std::string>, std::less<>> properties;
+    while (sd_bus_message_enter_container(m, 'e', "sv") > 0) {
+        const char* name = nullptr;
+        const char* contents = nullptr;
+        char type = 0;
+        if (sd_bus_message_read(m, "s", &name) < 0 ||
+            sd_bus_message_peek_type(m, &type, &contents) < 0)
+            return std::nullopt;
+        int flag = 0;
+        const char* value = nullptr;
+        if (contents && std::strcmp(contents, "b") == 0 &&
+            sd_bus_message_read(m, "v", "b", &flag) >= 0)
+            properties[name] = flag != 0;
+        else if (contents && std::strcmp(contents, "s") == 0 &&
+                 sd_bus_message_read(m, "v", "s", &value) >= 0)
+            properties[name] = std::string(value);
+        else if (sd_bus_message_skip(m, "v") < 0)
+            return std::nullopt;
+        sd_bus_message_exit_container(m);
+    }
+    auto textOf = [&](const char* name) {
+        const auto found = properties.find(name);
+        const auto* value =
+            found == properties.end() ? nullptr : std::get_if<std::string>(&found->second);
+        return value ? *value : std::string();
+    };
     auto text = [&](const char* name) -> nlohmann::json {
-        const QString value = properties.value(QString::fromLatin1(name)).toString();
-        return value.isEmpty() ? nlohmann::json() : nlohmann::json(value.toStdString());
+        const std::string value = textOf(name);
+        return value.empty() ? nlohmann::json() : nlohmann::json(value);
     };
     auto flag = [&](const char* name) {
-        return properties.value(QString::fromLatin1(name)).toBool();
+        const auto found = properties.find(name);
+        const auto* value = found == properties.end() ? nullptr : std::get_if<bool>(&found->second);
+        return value && *value;
     };
     const nlohmann::json state = {
-        {"active", flag("Active")},
-        {"displayActive", flag("DisplayActive")},
-        {"reason", properties.value(QStringLiteral("Reason")).toString().toStdString()},
-        {"manual", flag("Manual")},
-        {"mode", text("Mode")},
-        {"started", text("Started")},
-        {"deadline", text("Deadline")},
-        {"automationPaused", flag("AutomationPaused")},
-        {"message", text("Message")},
-        {"holder", text("Holder")}};
+        {"active", flag("Active")},     {"displayActive", flag("DisplayActive")},
+        {"reason", textOf("Reason")},   {"manual", flag("Manual")},
+        {"mode", text("Mode")},         {"started", text("Started")},
+        {"deadline", text("Deadline")}, {"automationPaused", flag("AutomationPaused")},
+        {"message", text("Message")},   {"holder", text("Holder")}};
     // Escaped JSON: control characters never reach the terminal.
-    return QString::fromStdString(
-        state.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace));
+    return state.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
+}
+
+std::optional<std::string> statusLine(sd_bus* bus, bool json) {
+    if (json)
+        return statusJson(bus);
+    const auto answer = text(callInstance(bus, "Status"));
+    return answer ? std::optional(printable(*answer)) : std::nullopt;
 }
 
 // Prints the state now and again at every change the instance announces, until it goes away.
-int watchStatus(QDBusConnection& bus, bool json, QTextStream& out, QTextStream& err) {
-    StatusWatch watch(
-        [&]() -> std::optional<QString> {
-            if (json)
-                return statusJson(bus);
-            const QDBusMessage reply = call(bus, QStringLiteral("Status"));
-            if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-                return std::nullopt;
-            return printable(reply.arguments().front().toString());
+int watchStatus(sd_bus* bus, bool json) {
+    OwnerWatch gone;
+    const auto instance = owner(bus);
+    if (!gone.start(bus) || !instance)
+        return printAnswer(bus, Reply{});
+    // Matched on the instance's own connection: nobody else can make us print.
+    bool changed = true;
+    const std::string rule = "type='signal',sender='" + *instance + "',path='" + objectPath +
+                             "',interface='" + propertiesInterface + "',member='PropertiesChanged'";
+    sd_bus_slot* raw = nullptr;
+    const int status = sd_bus_add_match(
+        bus, &raw, rule.c_str(),
+        [](sd_bus_message*, void* flag, sd_bus_error*) {
+            *static_cast<bool*>(flag) = true;
+            return 0;
         },
-        out);
-    if (!watch.print())
-        return printAnswer(bus, QDBusMessage(), out, err);
-    bus.connect(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
-                QStringLiteral("org.freedesktop.DBus.Properties"),
-                QStringLiteral("PropertiesChanged"), &watch, SLOT(changed()));
-    QDBusServiceWatcher gone(QString::fromLatin1(serviceName), bus,
-                             QDBusServiceWatcher::WatchForUnregistration);
-    QObject::connect(&gone, &QDBusServiceWatcher::serviceUnregistered,
-                     [] { QCoreApplication::exit(3); });
-    const int status = QCoreApplication::exec();
-    if (status == 3)
-        err << notRunning << '\n';
-    return status;
+        &changed);
+    const Slot slot(raw);
+    if (status < 0)
+        return printAnswer(bus, Reply{});
+    std::optional<std::string> last;
+    while (!gone.released) {
+        if (changed) {
+            changed = false;
+            const auto line = statusLine(bus, json);
+            if (!line && !last)
+                return printAnswer(bus, Reply{});
+            if (line && line != last) {
+                printLine(stdout, *line);
+                std::fflush(stdout);
+                last = line;
+            }
+        }
+        if (!serve(
+                bus, [&] { return changed || gone.released; }, std::nullopt))
+            break;
+    }
+    printLine(stderr, notRunning);
+    return 3;
 }
 
 // Runs the command with the standard streams passed on; its exit status, as a shell gives it.
-int runChild(const QStringList& command, QTextStream& err) {
-    std::vector<QByteArray> words;
-    for (const QString& word : command)
-        words.push_back(word.toLocal8Bit());
+int runChild(const std::vector<std::string>& command) {
+    std::vector<std::string> words = command;
     std::vector<char*> argv;
-    for (QByteArray& word : words)
+    for (std::string& word : words)
         argv.push_back(word.data());
     argv.push_back(nullptr);
     pid_t child = 0;
     if (const int error = posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ);
         error != 0) {
-        err << "wakeward: " << printable(command.front()) << ": " << std::strerror(error) << '\n';
-        err.flush();
+        printLine(stderr, "wakeward: " + printable(wellFormedText(command.front())) + ": " +
+                              std::strerror(error));
         return error == ENOENT ? 127 : 126;
     }
     runningChild = child;
@@ -268,21 +425,21 @@ int runChild(const QStringList& command, QTextStream& err) {
 
 // Holds while the command runs. The instance ends the hold when we tell it or when our bus
 // connection closes, so even a killed `wakeward run` leaves no hold behind.
-int runCommand(const QDBusConnection& bus, const Invocation& invocation, QTextStream& out,
-               QTextStream& err) {
-    const QString name = QFileInfo(invocation.command.front()).fileName();
-    const QDBusMessage reply =
-        call(bus, QStringLiteral("StartCommand"), {name, invocation.display});
-    const bool held = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
-                      reply.arguments().front().toString() == activeAnswer;
+int runCommand(sd_bus* bus, const Invocation& invocation) {
+    const std::string name =
+        wellFormedText(std::filesystem::path(invocation.command.front()).filename().string());
+    const Reply reply = callInstance(bus, "StartCommand", [&](sd_bus_message* m) {
+        return sd_bus_message_append(m, "sb", name.c_str(), int(invocation.display));
+    });
+    const bool held = text(reply) == activeAnswer;
     if (!held) {
         // The command runs all the same; the user is told it may be interrupted by sleep.
-        const QString message = property(bus, QStringLiteral("Message"));
-        err << "Wakeward could not keep the computer awake"
-            << (message.isEmpty() ? QString() : QStringLiteral(": ") + printable(message)) << '\n';
+        const std::string message = property(bus, "Message");
+        printLine(stderr, "Wakeward could not keep the computer awake" +
+                              (message.empty() ? std::string() : ": " + printable(message)));
     }
-    err.flush();
-    out.flush();
+    std::fflush(stdout);
+    std::fflush(stderr);
     // Termination and hang-up reach the command; interrupts from the terminal reach it anyway.
     struct sigaction forward {};
     forward.sa_handler = [](int signal) {
@@ -294,65 +451,61 @@ int runCommand(const QDBusConnection& bus, const Invocation& invocation, QTextSt
     ::sigaction(SIGHUP, &forward, nullptr);
     ::signal(SIGINT, SIG_IGN);
     ::signal(SIGQUIT, SIG_IGN);
-    const int status = runChild(invocation.command, err);
+    const int status = runChild(invocation.command);
     if (held)
-        call(bus, QStringLiteral("EndCommand"));
+        callInstance(bus, "EndCommand");
     return status;
 }
 
 } // namespace
 
-int runRemote(const Invocation& invocation, const QString& program, QTextStream& out,
-              QTextStream& err) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        err << "There is no session bus, so Wakeward cannot be controlled from the command line.\n";
+int runRemote(const Invocation& invocation, const std::string& program) {
+    sd_bus* raw = nullptr;
+    if (sd_bus_open_user(&raw) < 0) {
+        printLine(
+            stderr,
+            "There is no session bus, so Wakeward cannot be controlled from the command line.");
         return 3;
     }
+    const Bus bus(raw);
 
-    if (!hasOwner(bus)) {
+    if (!owner(raw)) {
         if (invocation.verb != Invocation::Verb::start &&
             invocation.verb != Invocation::Verb::run) {
-            err << notRunning << '\n';
+            printLine(stderr, notRunning);
             return 3;
         }
-        if (!launchInBackground(program) || !waitForOwner(bus, launchWaitMs)) {
-            err << "Wakeward could not be started in the background.\n";
+        if (!launchInBackground(program) || !waitForOwner(raw)) {
+            printLine(stderr, "Wakeward could not be started in the background.");
             return 1;
         }
     }
 
     switch (invocation.verb) {
     case Invocation::Verb::start:
-        return finishStart(
-            bus, call(bus, QStringLiteral("StartSession"), {startOptions(invocation)}), out, err);
+        return finishStart(raw, callInstance(raw, "StartSession", [&](sd_bus_message* m) {
+                               return appendStartOptions(m, invocation);
+                           }));
     case Invocation::Verb::stop:
-        return printAnswer(bus, call(bus, QStringLiteral("Stop")), out, err);
+        return printAnswer(raw, callInstance(raw, "Stop"));
     case Invocation::Verb::status:
         if (invocation.watch)
-            return watchStatus(bus, invocation.json, out, err);
+            return watchStatus(raw, invocation.json);
         if (invocation.json) {
-            const auto state = statusJson(bus);
+            const auto state = statusJson(raw);
             if (!state)
-                return printAnswer(bus, QDBusMessage(), out, err);
-            out << *state << '\n';
+                return printAnswer(raw, Reply{});
+            printLine(stdout, *state);
             return 0;
         }
-        return printAnswer(bus, call(bus, QStringLiteral("Status")), out, err);
+        return printAnswer(raw, callInstance(raw, "Status"));
     case Invocation::Verb::run:
-        return runCommand(bus, invocation, out, err);
+        return runCommand(raw, invocation);
     case Invocation::Verb::launch:
     case Invocation::Verb::doctor:
         break;
     }
     return 2;
-}
-
-bool activateRunningInstance() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !hasOwner(bus))
-        return false;
-    return call(bus, QStringLiteral("Activate")).type() == QDBusMessage::ReplyMessage;
 }
 
 } // namespace wakeward

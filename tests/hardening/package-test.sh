@@ -17,6 +17,7 @@ dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' | sort >"$work/files"
 expected=(
   /usr/bin/wakeward
   /usr/libexec/wakeward/wakeward-desktop
+  /usr/libexec/wakeward/wakeward-headless
   /usr/share/applications/org.fenmarch.Wakeward.desktop
   /usr/share/icons/hicolor/scalable/apps/org.fenmarch.Wakeward.svg
   /usr/share/icons/hicolor/scalable/status/org.fenmarch.Wakeward-idle.svg
@@ -37,19 +38,22 @@ extra=$(grep -v '/$' "$work/files" | grep -vxF -f <(printf '%s\n' "${expected[@]
 [ -z "$extra" ] || fail "the package holds unexpected files: $extra"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for dependency in libc6 libqt6core6 libqt6dbus6 libqt6widgets6 libsqlite3-0 libicu qt6-qpa-plugins libqt6svg6 libpulse0; do
+for dependency in libc6 libqt6core6 libqt6dbus6 libqt6widgets6 libsqlite3-0 libicu qt6-qpa-plugins libqt6svg6 libpulse0 libsystemd0; do
   [[ "$depends" == *"$dependency"* ]] || fail "Depends lacks $dependency: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Package)" = wakeward ] || fail "the package is not named wakeward"
 
 dpkg-deb -x "$deb" "$work/root"
 [ -x "$work/root/usr/bin/wakeward" ] || fail "the binary is not executable"
-# The command line and the headless instance never load the windowing libraries, and no
-# program loads the sound library before a rule asks for it.
-if objdump -p "$work/root/usr/bin/wakeward" | grep -E 'NEEDED +libQt6(Gui|Widgets)'; then
-  fail "wakeward needs the windowing libraries"
+# The command line loads no Qt at all, the headless instance no windowing library, and no
+# program the sound library before a rule asks for it.
+if objdump -p "$work/root/usr/bin/wakeward" | grep -E 'NEEDED +libQt6'; then
+  fail "the command line needs Qt"
 fi
-if objdump -p "$work/root/usr/bin/wakeward" "$work/root/usr/libexec/wakeward/wakeward-desktop" | grep -E 'NEEDED +libpulse'; then
+if objdump -p "$work/root/usr/libexec/wakeward/wakeward-headless" | grep -E 'NEEDED +libQt6(Gui|Widgets)'; then
+  fail "the headless instance needs the windowing libraries"
+fi
+if objdump -p "$work/root/usr/bin/wakeward" "$work/root/usr/libexec/wakeward/"* | grep -E 'NEEDED +libpulse'; then
   fail "the programs link the sound library"
 fi
 grep -q '^Exec=/usr/bin/wakeward' "$work/root/usr/share/dbus-1/services/org.fenmarch.Wakeward.service" ||

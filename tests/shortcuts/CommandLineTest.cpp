@@ -1,15 +1,19 @@
 #include "shortcuts/CommandLine.h"
 
 #include <gtest/gtest.h>
+#include <sstream>
 
 using namespace wakeward;
 
 namespace {
 
 // Reads `line` split at its spaces, as the shell would pass it.
-ParsedArguments parse(const char* line) {
-    return parseArguments(QStringList{QStringLiteral("wakeward")} +
-                          QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts));
+ParsedArguments parse(const std::string& line) {
+    std::vector<std::string> arguments{"wakeward"};
+    std::istringstream words(line);
+    for (std::string word; words >> word;)
+        arguments.push_back(word);
+    return parseArguments(arguments);
 }
 
 } // namespace
@@ -41,11 +45,12 @@ TEST(CommandLine, VerbsAndOptions) {
     auto parsed = parse("run --display -- make -j4 --minutes");
     EXPECT_EQ(parsed.invocation->verb, run);
     EXPECT_TRUE(parsed.invocation->display);
-    EXPECT_EQ(parsed.invocation->command, (QStringList{"make", "-j4", "--minutes"}));
-    EXPECT_EQ(parse("run rsync --help").invocation->command, (QStringList{"rsync", "--help"}));
+    EXPECT_EQ(parsed.invocation->command, (std::vector<std::string>{"make", "-j4", "--minutes"}));
+    EXPECT_EQ(parse("run rsync --help").invocation->command,
+              (std::vector<std::string>{"rsync", "--help"}));
     parsed = parse("start --profile run");
     EXPECT_EQ(parsed.invocation->verb, start);
-    EXPECT_EQ(parsed.invocation->profile, QStringLiteral("run"));
+    EXPECT_EQ(parsed.invocation->profile, "run");
     parsed = parse("start --until 7:05");
     EXPECT_EQ(parsed.invocation->ending, Invocation::Ending::until);
     EXPECT_EQ(parsed.invocation->untilHour * 60 + parsed.invocation->untilMinute, 7 * 60 + 5);
@@ -53,12 +58,12 @@ TEST(CommandLine, VerbsAndOptions) {
 
 // Help names the program even before an application object exists.
 TEST(CommandLine, HelpAndVersionExitZero) {
-    for (const auto& [line, start] : {std::pair{"--help", usageLine() + QLatin1Char('\n')},
-                                      std::pair{"--version", QStringLiteral("wakeward ")}}) {
+    for (const auto& [line, start] : {std::pair{"--help", usageLine() + "\n"},
+                                      std::pair{"--version", std::string("wakeward ")}}) {
         const auto parsed = parse(line);
         EXPECT_FALSE(parsed.invocation);
         EXPECT_EQ(parsed.exitCode, 0);
-        EXPECT_TRUE(parsed.output.startsWith(start)) << parsed.output.toStdString();
+        EXPECT_TRUE(parsed.output.starts_with(start)) << parsed.output;
     }
 }
 
@@ -71,6 +76,26 @@ TEST(CommandLine, BadArgumentsExitTwoWithUsage) {
         const auto parsed = parse(line);
         EXPECT_FALSE(parsed.invocation.has_value()) << line;
         EXPECT_EQ(parsed.exitCode, 2) << line;
-        EXPECT_TRUE(parsed.output.contains(QStringLiteral("Usage: wakeward"))) << line;
+        EXPECT_NE(parsed.output.find("Usage: wakeward"), std::string::npos) << line;
     }
+}
+
+// Names reach the bus, which carries only UTF-8: what is not UTF-8 becomes U+FFFD, byte by byte.
+TEST(CommandLine, TextForTheBus) {
+    auto bad = [](int bytes) {
+        std::string text;
+        for (int i = 0; i < bytes; ++i)
+            text += "\xEF\xBF\xBD";
+        return text;
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {"caf\xC3\xA9 \xE2\x80\xA2 \xF0\x9F\x98\x80", "caf\xC3\xA9 \xE2\x80\xA2 \xF0\x9F\x98\x80"},
+        {"a\xE9z", "a" + bad(1) + "z"}, // Latin-1
+        {"\xC0\xAF", bad(2)},           // overlong
+        {"\xED\xA0\x80", bad(3)},       // surrogate
+        {"\xF4\x90\x80\x80", bad(4)},   // past U+10FFFF
+        {"x\xE2\x82", "x" + bad(2)},    // cut short
+    };
+    for (const auto& [bytes, text] : cases)
+        EXPECT_EQ(wellFormedText(bytes), text) << bytes;
 }
