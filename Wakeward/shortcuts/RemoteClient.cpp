@@ -425,12 +425,7 @@ int runChild(const std::vector<std::string>& command) {
 
 // Holds while the command runs. The instance ends the hold when we tell it or when our bus
 // connection closes, so even a killed `wakeward run` leaves no hold behind.
-int runCommand(sd_bus* bus, const Invocation& invocation) {
-    const std::string name =
-        wellFormedText(std::filesystem::path(invocation.command.front()).filename().string());
-    const Reply reply = callInstance(bus, "StartCommand", [&](sd_bus_message* m) {
-        return sd_bus_message_append(m, "sb", name.c_str(), int(invocation.display));
-    });
+int runCommand(sd_bus* bus, const Invocation& invocation, const Reply& reply) {
     const bool held = text(reply) == activeAnswer;
     if (!held) {
         // The command runs all the same; the user is told it may be interrupted by sleep.
@@ -457,6 +452,25 @@ int runCommand(sd_bus* bus, const Invocation& invocation) {
     return status;
 }
 
+// The instance's name has no owner: the call reached nobody.
+bool unanswered(const Reply& reply) {
+    return reply.errorName == "org.freedesktop.DBus.Error.NameHasNoOwner" ||
+           reply.errorName == "org.freedesktop.DBus.Error.ServiceUnknown";
+}
+
+// Asks the instance, and when none runs launches one and asks again; none when the launch failed.
+std::optional<Reply> askLaunching(sd_bus* bus, const std::string& program,
+                                  const std::function<Reply()>& ask) {
+    Reply reply = ask();
+    if (!unanswered(reply))
+        return reply;
+    if (!launchInBackground(program) || !waitForOwner(bus)) {
+        printLine(stderr, "Wakeward could not be started in the background.");
+        return std::nullopt;
+    }
+    return ask();
+}
+
 } // namespace
 
 int runRemote(const Invocation& invocation, const std::string& program) {
@@ -469,23 +483,17 @@ int runRemote(const Invocation& invocation, const std::string& program) {
     }
     const Bus bus(raw);
 
-    if (!owner(raw)) {
-        if (invocation.verb != Invocation::Verb::start &&
-            invocation.verb != Invocation::Verb::run) {
-            printLine(stderr, notRunning);
-            return 3;
-        }
-        if (!launchInBackground(program) || !waitForOwner(raw)) {
-            printLine(stderr, "Wakeward could not be started in the background.");
-            return 1;
-        }
-    }
-
+    // Each command asks at once, without looking for the instance first: a missing one shows in
+    // the answer, so a command is one round trip.
     switch (invocation.verb) {
-    case Invocation::Verb::start:
-        return finishStart(raw, callInstance(raw, "StartSession", [&](sd_bus_message* m) {
-                               return appendStartOptions(m, invocation);
-                           }));
+    case Invocation::Verb::start: {
+        const auto reply = askLaunching(raw, program, [&] {
+            return callInstance(raw, "StartSession", [&](sd_bus_message* m) {
+                return appendStartOptions(m, invocation);
+            });
+        });
+        return reply ? finishStart(raw, *reply) : 1;
+    }
     case Invocation::Verb::stop:
         return printAnswer(raw, callInstance(raw, "Stop"));
     case Invocation::Verb::status:
@@ -499,8 +507,16 @@ int runRemote(const Invocation& invocation, const std::string& program) {
             return 0;
         }
         return printAnswer(raw, callInstance(raw, "Status"));
-    case Invocation::Verb::run:
-        return runCommand(raw, invocation);
+    case Invocation::Verb::run: {
+        const std::string name =
+            wellFormedText(std::filesystem::path(invocation.command.front()).filename().string());
+        const auto reply = askLaunching(raw, program, [&] {
+            return callInstance(raw, "StartCommand", [&](sd_bus_message* m) {
+                return sd_bus_message_append(m, "sb", name.c_str(), int(invocation.display));
+            });
+        });
+        return reply ? runCommand(raw, invocation, *reply) : 1;
+    }
     case Invocation::Verb::launch:
     case Invocation::Verb::doctor:
         break;
