@@ -13,6 +13,8 @@ struct ActiveWindow::Connection {
     xcb_window_t root = 0;
     xcb_atom_t activeWindow = XCB_ATOM_NONE;
     xcb_atom_t wmPid = XCB_ATOM_NONE;
+    // The last answer, good until the root window reports a new active window.
+    std::optional<std::optional<int>> known;
 
     ~Connection() {
         if (xcb != nullptr)
@@ -58,21 +60,27 @@ xcb_atom_t internAtom(xcb_connection_t* xcb, const char* name, Clock::time_point
     return atom;
 }
 
-std::optional<std::uint32_t> cardinalProperty(xcb_connection_t* xcb, xcb_window_t window,
-                                              xcb_atom_t property, xcb_atom_t type,
-                                              Clock::time_point end) {
+// A 32-bit property of a window: `answered` is false when the X server did not answer in time;
+// `value` is absent when the window does not have it.
+struct Property {
+    bool answered = false;
+    std::optional<std::uint32_t> value;
+};
+
+Property cardinalProperty(xcb_connection_t* xcb, xcb_window_t window, xcb_atom_t property,
+                          xcb_atom_t type, Clock::time_point end) {
     const auto cookie = xcb_get_property(xcb, 0, window, property, type, 0, 1);
     auto* reply = waitReply<xcb_get_property_reply_t>(xcb, cookie.sequence, end);
     if (reply == nullptr)
-        return std::nullopt;
-    std::optional<std::uint32_t> value;
+        return {};
+    Property result{true, std::nullopt};
     if (reply->type == type && reply->format == 32 && xcb_get_property_value_length(reply) >= 4) {
         std::uint32_t raw = 0;
         std::memcpy(&raw, xcb_get_property_value(reply), sizeof raw);
-        value = raw;
+        result.value = raw;
     }
     std::free(reply);
-    return value;
+    return result;
 }
 
 std::optional<ActiveWindow::Root> openRootBy(Clock::time_point end) {
@@ -110,7 +118,8 @@ bool ActiveWindow::hasXEmbedTray(std::chrono::milliseconds deadline) {
     const xcb_atom_t tray = internAtom(root->connection, "_NET_SYSTEM_TRAY_S0", end);
     if (tray != XCB_ATOM_NONE) {
         const auto cookie = xcb_get_selection_owner(root->connection, tray);
-        if (auto* reply = waitReply<xcb_get_selection_owner_reply_t>(root->connection, cookie.sequence, end)) {
+        if (auto* reply = waitReply<xcb_get_selection_owner_reply_t>(root->connection,
+                                                                     cookie.sequence, end)) {
             found = reply->owner != XCB_WINDOW_NONE;
             std::free(reply);
         }
@@ -146,18 +155,41 @@ std::optional<int> ActiveWindow::pid(std::chrono::milliseconds deadline) {
         connection->wmPid = internAtom(connection->xcb, "_NET_WM_PID", end);
         if (connection->wmPid == XCB_ATOM_NONE)
             return std::nullopt;
+        // Told of every change of the root's properties, so an unchanged active window costs no
+        // round trip to the X server: the events wait in the socket until the next question.
+        const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(connection->xcb, connection->root, XCB_CW_EVENT_MASK, &mask);
         m_connection = std::move(connection);
     }
 
-    const auto window = cardinalProperty(m_connection->xcb, m_connection->root,
-                                         m_connection->activeWindow, XCB_ATOM_WINDOW, end);
-    if (!window || *window == 0)
+    Connection& x = *m_connection;
+    while (xcb_generic_event_t* event = xcb_poll_for_event(x.xcb)) {
+        if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY &&
+            reinterpret_cast<xcb_property_notify_event_t*>(event)->atom == x.activeWindow)
+            x.known.reset();
+        std::free(event);
+    }
+    // Reading the events is what notices a server that has gone away.
+    if (xcb_connection_has_error(x.xcb) != 0) {
+        m_connection.reset();
         return std::nullopt;
-    const auto pid =
-        cardinalProperty(m_connection->xcb, *window, m_connection->wmPid, XCB_ATOM_CARDINAL, end);
+    }
+    if (x.known)
+        return *x.known;
+
+    const Property window = cardinalProperty(x.xcb, x.root, x.activeWindow, XCB_ATOM_WINDOW, end);
+    if (!window.answered)
+        return std::nullopt;
+    if (!window.value || *window.value == 0) {
+        x.known = std::optional<int>();
+        return std::nullopt;
+    }
+    const auto pid = cardinalProperty(x.xcb, *window.value, x.wmPid, XCB_ATOM_CARDINAL, end).value;
+    // A window may be shown before its process names itself: asked again at the next call.
     if (!pid || *pid == 0 || *pid > 0x7fffffffU)
         return std::nullopt;
-    return static_cast<int>(*pid);
+    x.known = static_cast<int>(*pid);
+    return *x.known;
 }
 
 } // namespace wakeward
