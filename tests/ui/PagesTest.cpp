@@ -1,7 +1,6 @@
 #include "UiRig.h"
 #include "platform/XdgAutostart.h"
 #include "ui/AboutPage.h"
-#include "ui/Appearance.h"
 #include "ui/DriveAwakePage.h"
 #include "ui/FenmarchGuidanceSettings.h"
 #include "ui/HistoryPage.h"
