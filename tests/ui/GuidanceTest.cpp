@@ -183,14 +183,6 @@ private slots:
         QCOMPARE(reopened.experience->tour()->index(), 0);
     }
 
-    // A step whose title is only its number reads "Getting started".
-    void genericStepHeading() {
-        QCOMPARE(FenmarchTour::headingFor({QStringLiteral("Step 2"), {}}),
-                 QStringLiteral("Getting started"));
-        QCOMPARE(FenmarchTour::headingFor({QStringLiteral("Steps ahead"), {}}),
-                 QStringLiteral("Steps ahead"));
-    }
-
     // The settings switches store the three preferences only when flipped; the welcome switch
     // exists only for a free app; the links are tagged with where they were shown.
     void guidanceSettings() {

@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -20,6 +21,12 @@ inline void usePrivateSettings(const QTemporaryDir& folder) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder.path());
     QSettings().clear();
+}
+
+// Picks an entry as the user does, so that the widget acts on it.
+inline void choose(QComboBox* picker, int index) {
+    picker->setCurrentIndex(index);
+    emit picker->activated(index);
 }
 
 // The rig's calendar and clock, as the pages show times.
