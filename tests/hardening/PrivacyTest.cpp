@@ -21,16 +21,13 @@ QStringList networkUse(const QString& log) {
     if (!file.open(QIODevice::ReadOnly))
         return {QStringLiteral("no trace was written")};
     QStringList found;
-    static const QRegularExpression socketCall(QStringLiteral(R"(socket\((AF_[A-Z0-9]+|[0-9]+))"));
-    static const QRegularExpression connectCall(
-        QStringLiteral(R"(connect\([0-9]+, \{sa_family=(AF_[A-Z0-9]+|[0-9]+))"));
+    static const QRegularExpression call(
+        QStringLiteral(R"((?:socket\(|connect\([0-9]+, \{sa_family=)(AF_[A-Z0-9]+|[0-9]+))"));
     for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
-        for (const auto* pattern : {&socketCall, &connectCall}) {
-            const auto match = pattern->match(line);
-            if (match.hasMatch() && match.captured(1) != QLatin1String("AF_UNIX") &&
-                match.captured(1) != QLatin1String("AF_LOCAL"))
-                found << line.trimmed();
-        }
+        const auto match = call.match(line);
+        if (match.hasMatch() && match.captured(1) != QLatin1String("AF_UNIX") &&
+            match.captured(1) != QLatin1String("AF_LOCAL"))
+            found << line.trimmed();
     }
     return found;
 }
