@@ -67,30 +67,6 @@ TEST(PrivacyTest, NoSocketOtherThanLocalThroughAStartStopCycle) {
     EXPECT_EQ(networkUse(commandLog), QStringList());
 }
 
-// Even with a umask that hides nothing, the store's folder is the user's alone, and the
-// database with its journal files is readable by the user only.
-TEST(PrivacyTest, StoreFolderAndDatabaseArePrivate) {
-    AppRig app;
-    ASSERT_TRUE(app.ok());
-    app.setUmask(0);
-    app.launch();
-    ASSERT_TRUE(app.waitForInstance());
-    EXPECT_EQ(app.run({QStringLiteral("start")}).exitCode, 0);
-    EXPECT_EQ(app.run({QStringLiteral("stop")}).exitCode, 0);
-
-    EXPECT_EQ(modeOf(app.storeFolder()), 0700u);
-    EXPECT_EQ(modeOf(app.storeFolder().parent_path()), 0700u);
-    EXPECT_EQ(modeOf(app.database()), 0600u);
-    for (const char* journal : {"-wal", "-shm"}) {
-        const fs::path file = app.database().string() + journal;
-        if (fs::exists(file)) {
-            EXPECT_EQ(modeOf(file), 0600u) << file;
-        }
-    }
-    ASSERT_TRUE(app.quit());
-    EXPECT_EQ(modeOf(app.database()), 0600u);
-}
-
 // Exported files are the user's documents: new ones follow the umask like any file the user
 // saves, and a replaced file keeps the mode the user gave it.
 TEST(PrivacyTest, ExportedFilesFollowTheUmask) {
