@@ -1,6 +1,7 @@
 #include "platform/Assertions.h"
 
 #include "FakePowerBackend.h"
+#include "platform/InhibitorReport.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@ namespace {
 
 using test::FakePowerBackend;
 using Calls = std::vector<std::string>;
+using Entries = std::vector<std::string>;
 
 const std::string reading = "Wakeward \u2022 Reading";
 const std::string writing = "Wakeward \u2022 Writing";
@@ -81,39 +83,21 @@ TEST_F(AssertionsTest, RequestsInTurn) {
     EXPECT_EQ(takeCalls(), (Calls{"release 113", "release 112"}));
 }
 
-// A refused request reports the status and leaves nothing held, and the next one starts from
-// nothing: a refused display hold drops the system hold just made; success without a handle is a
-// refusal, never identifier 0 held; a status with the top bit set prints as a negative number.
+// A refused request leaves nothing held, and the next one starts from nothing: success without a
+// handle is a refusal, never identifier 0 held, and a refused display hold drops the system hold
+// just made.
 TEST_F(AssertionsTest, RefusalLeavesNothingHeld) {
-    struct Row {
-        std::deque<std::int32_t> statuses;
-        bool handleless, withDisplay;
-        std::int32_t code;
-        const char* description;
-    };
-    const Row rows[] = {
-        {std::deque{-3}, false, false, -3,
-         "The system could not create the idle-sleep assertion (-3). No active session is "
-         "claimed."},
-        {std::deque{static_cast<std::int32_t>(0xE00002C2u)}, false, true, -536870206,
-         "The system could not create the idle-sleep assertion (-536870206). No active session is "
-         "claimed."},
-        {std::deque<std::int32_t>(), true, false, -2,
-         "The system could not create the idle-sleep assertion (-2). No active session is "
-         "claimed."},
-        {std::deque{0, -1}, false, true, -1,
-         "The system could not hold the display awake. The session was stopped."},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.description);
+    for (const bool display : {false, true}) {
+        SCOPED_TRACE(display ? "display refused" : "system hold without a handle");
         ASSERT_FALSE(holder->apply(true, false, reading));
-        log->statuses = row.statuses;
-        log->handleless = row.handleless;
-        const auto error = holder->apply(true, row.withDisplay, writing);
+        log->handleless = !display;
+        log->statuses = display ? std::deque{0, -1} : std::deque<std::int32_t>();
+        const auto error = holder->apply(true, display, writing);
         ASSERT_TRUE(error);
-        EXPECT_EQ(error->domain, "Power");
-        EXPECT_EQ(error->code, row.code);
-        EXPECT_EQ(error->description, row.description);
+        EXPECT_EQ(error->description,
+                  display ? "The system could not hold the display awake. The session was stopped."
+                          : "The system could not create the idle-sleep assertion (-2). No active "
+                            "session is claimed.");
         EXPECT_TRUE(log->held.empty());
         EXPECT_EQ(holder->system(), 0u);
         EXPECT_EQ(holder->display(), 0u);
@@ -125,6 +109,23 @@ TEST_F(AssertionsTest, RefusalLeavesNothingHeld) {
         EXPECT_EQ(takeCalls().size(), 1u) << "no stale release";
         holder->release();
     }
+}
+
+// Entries name the application of the pid, or the pid. Code-point order puts upper case before
+// lower case; 150 entries are cut to the first 100 of that order.
+TEST(InhibitorReportTest, SortsByCodePointAndCapsAt100) {
+    const std::vector<Inhibitor> cased{{"idle", "", "a", "block", 0, 1},
+                                       {"idle", "", "b", "block", 0, 2}};
+    EXPECT_EQ(InhibitorReport::entries(cased, 0, {{1, "alpha"}, {2, "Zulu"}}),
+              (Entries{"Zulu \u2022 idle\nb", "alpha \u2022 idle\na"}));
+
+    std::vector<Inhibitor> many;
+    for (unsigned pid = 1000; pid < 1150; ++pid)
+        many.push_back({"idle", "", "r", "block", 0, pid});
+    const auto entries = InhibitorReport::entries(many, 0, {});
+    ASSERT_EQ(entries.size(), 100u);
+    EXPECT_EQ(entries.front(), "Process 1000 \u2022 idle\nr");
+    EXPECT_EQ(entries.back(), "Process 1099 \u2022 idle\nr");
 }
 
 } // namespace

@@ -59,12 +59,6 @@ void DBusHarness::ensureApplication() {
     static QCoreApplication app(argc, argv);
 }
 
-QString DBusHarness::python() {
-    return QStringLiteral(WAKEWARD_TEST_PYTHON);
-}
-
-DBusHarness::DBusHarness() : DBusHarness(QString()) {}
-
 DBusHarness::DBusHarness(const QString& serviceFolder) {
     ensureApplication();
     m_savedSession = saved("DBUS_SESSION_BUS_ADDRESS");
@@ -76,15 +70,11 @@ DBusHarness::DBusHarness(const QString& serviceFolder) {
 
     QString sessionConfig = QStringLiteral(WAKEWARD_TEST_BUS_CONF);
     if (!serviceFolder.isEmpty()) {
-        QFile base(sessionConfig);
         QFile config(m_config.filePath(QStringLiteral("session.conf")));
-        if (!m_config.isValid() || !base.open(QIODevice::ReadOnly) ||
-            !config.open(QIODevice::WriteOnly))
+        if (!m_config.isValid() || !config.open(QIODevice::WriteOnly))
             return;
-        QByteArray text = base.readAll();
-        text.replace("</busconfig>", "  <servicedir>" + serviceFolder.toHtmlEscaped().toUtf8() +
-                                         "</servicedir>\n</busconfig>");
-        config.write(text);
+        config.write("<busconfig><include>" WAKEWARD_TEST_BUS_CONF "</include><servicedir>" +
+                     serviceFolder.toHtmlEscaped().toUtf8() + "</servicedir></busconfig>\n");
         sessionConfig = config.fileName();
     }
     m_sessionAddress = startDaemon(m_sessionDaemon, sessionConfig);
@@ -153,10 +143,11 @@ bool DBusHarness::spawnMock(Bus bus, const QStringList& arguments, const QString
     process->setProcessEnvironment(environment);
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->setStandardOutputFile(QProcess::nullDevice());
-    process->start(python(), QStringList{QStringLiteral("-m"), QStringLiteral("dbusmock"),
-                                         bus == Bus::System ? QStringLiteral("--system")
-                                                            : QStringLiteral("--session")} +
-                                 arguments);
+    process->start(
+        QStringLiteral(WAKEWARD_TEST_PYTHON),
+        QStringList{QStringLiteral("-m"), QStringLiteral("dbusmock"),
+                    bus == Bus::System ? QStringLiteral("--system") : QStringLiteral("--session")} +
+            arguments);
     if (!process->waitForStarted(startTimeoutMs))
         return false;
     m_mocks.push_back(std::move(process));

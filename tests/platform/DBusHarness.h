@@ -33,10 +33,9 @@ class DBusHarness {
 public:
     enum class Bus { Session, System };
 
-    DBusHarness();
-    /// The same, with the session bus starting services on demand from `serviceFolder` alone
-    /// (the test's own .service files), never from the machine's folders.
-    explicit DBusHarness(const QString& serviceFolder);
+    /// With a `serviceFolder`, the session bus starts services on demand from it alone (the
+    /// test's own .service files), never from the machine's folders.
+    explicit DBusHarness(const QString& serviceFolder = QString());
     ~DBusHarness();
     DBusHarness(const DBusHarness&) = delete;
     DBusHarness& operator=(const DBusHarness&) = delete;
@@ -72,8 +71,6 @@ public:
     /// True when the name has an owner on the bus.
     bool hasOwner(Bus bus, const QString& name);
 
-    /// The interpreter that has python3-dbusmock.
-    static QString python();
     /// A QCoreApplication for QtDBus, made once per test program.
     static void ensureApplication();
 

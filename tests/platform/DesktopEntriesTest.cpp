@@ -33,40 +33,27 @@ TEST(DesktopEntriesTest, ProgramOfExec) {
     EXPECT_EQ(DesktopEntries::programOfExec("env"), "");
 }
 
-// Folders listed first win by desktop-file id; hidden, NoDisplay and non-application entries are
-// left out.
-TEST(DesktopEntriesTest, LoadsVisibleApplications) {
-    const std::filesystem::path data(WAKEWARD_TEST_DATA);
-    const auto apps =
-        DesktopEntries::load({data / "applications/home", data / "applications/system"}, "C");
-    EXPECT_EQ(apps, (std::vector<DesktopApp>{{"", "Reader", "com.example.Reader"},
-                                             {"firefox-esr", "firefox (mine)", ""},
-                                             {"okular", "Okular", ""},
-                                             {"myapp", "My App", ""},
-                                             {"vlc", "VLC media player", ""},
-                                             {"wakeward", "Wakeward", ""}}));
-    EXPECT_TRUE(DesktopEntries::load({data / "no-such-folder"}, "C").empty());
-}
-
 // The folders follow the XDG rules: relative paths in the variables are ignored.
 TEST(DesktopEntriesTest, DefaultFoldersIgnoreRelativePaths) {
     const auto saved = [](const char* name) {
         const char* value = std::getenv(name);
         return value ? std::optional<std::string>(value) : std::nullopt;
     };
-    const auto home = saved("HOME"), dataHome = saved("XDG_DATA_HOME"), dataDirs = saved("XDG_DATA_DIRS");
+    const auto home = saved("HOME"), dataHome = saved("XDG_DATA_HOME"),
+               dataDirs = saved("XDG_DATA_DIRS");
     ::setenv("HOME", "/home/someone", 1);
     ::setenv("XDG_DATA_HOME", "relative/share", 1);
     ::setenv("XDG_DATA_DIRS", "/opt/share:relative:/usr/share:", 1);
-    EXPECT_EQ(DesktopEntries::defaultDirs(),
-              (std::vector<std::filesystem::path>{"/home/someone/.local/share/applications",
-                                                  "/opt/share/applications",
-                                                  "/usr/share/applications"}));
+    EXPECT_EQ(
+        DesktopEntries::defaultDirs(),
+        (std::vector<std::filesystem::path>{"/home/someone/.local/share/applications",
+                                            "/opt/share/applications", "/usr/share/applications"}));
     ::setenv("XDG_DATA_HOME", "/data", 1);
     ::unsetenv("XDG_DATA_DIRS");
-    EXPECT_EQ(DesktopEntries::defaultDirs(),
-              (std::vector<std::filesystem::path>{"/data/applications", "/usr/local/share/applications",
-                                                  "/usr/share/applications"}));
+    EXPECT_EQ(
+        DesktopEntries::defaultDirs(),
+        (std::vector<std::filesystem::path>{"/data/applications", "/usr/local/share/applications",
+                                            "/usr/share/applications"}));
     for (const auto& [name, value] : {std::pair{"HOME", home}, std::pair{"XDG_DATA_HOME", dataHome},
                                       std::pair{"XDG_DATA_DIRS", dataDirs}}) {
         if (value)
