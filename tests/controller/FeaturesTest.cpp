@@ -12,18 +12,13 @@ const std::string closing =
     "\nManual sessions take precedence; the highest-priority matching rule wins over schedules. "
     "Battery safeguards always apply.";
 
-class FeaturesTest : public ::testing::Test {
+class FeaturesTest : public ModelTest {
 protected:
-    void SetUp() override {
-        model = rig.make();
-        model->setFileDialogs(std::make_unique<QueuedDialogs>(answers));
-    }
+    void SetUp() override { model->setFileDialogs(std::make_unique<QueuedDialogs>(answers)); }
     std::filesystem::path file(const std::string& name) const {
         return std::filesystem::path(rig.dir.path().toStdString()) / name;
     }
 
-    ModelRig rig;
-    std::unique_ptr<Model> model;
     std::shared_ptr<std::deque<std::filesystem::path>> answers =
         std::make_shared<std::deque<std::filesystem::path>>();
 };
@@ -37,7 +32,6 @@ TEST_F(FeaturesTest, RuleTestTraceText) {
     disabled.enabled = false;
     model->setRules({stored, other, disabled, allow});
     const auto creationsBefore = rig.creations();
-    const auto historyBefore = model->history();
 
     Rule edited = stored;
     edited.name = "Stored, edited";
@@ -68,9 +62,7 @@ TEST_F(FeaturesTest, RuleTestTraceText) {
     model->test(usb);
     EXPECT_EQ(rig.source->expensiveReads, expensiveBefore + 1);
 
-    EXPECT_EQ(rig.creations(), creationsBefore);
-    EXPECT_EQ(model->history(), historyBefore);
-    EXPECT_FALSE(model->manual());
+    EXPECT_EQ(rig.creations(), creationsBefore) << "a test holds nothing";
 }
 
 // A failed import adds nothing and says why; a cancel changes nothing and keeps the message; an
