@@ -45,7 +45,8 @@ TEST(ProfilesFile, ExportIsPrettyAndSorted) {
 }
 
 // At most 100 profiles; each name meets the rules names meet everywhere (the error names the
-// entry), each length lies between 1 and 1440 minutes; the file is a list.
+// entry), each length lies between 1 and 1440 minutes; the file is a list. A file the codec
+// cannot read fails with the codec's reason.
 TEST(ProfilesFile, LimitsAndReasons) {
     EXPECT_EQ(Transfer::importableProfiles(profilesText(100)).value().size(), 100u);
     EXPECT_NE(importError(profilesText(101)).find("101 profiles"), std::string::npos);
@@ -59,11 +60,8 @@ TEST(ProfilesFile, LimitsAndReasons) {
     EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "x", "1440")).ok());
     for (const char* minutes : {"0.5", "1440.5", "-3", "1e999"})
         EXPECT_FALSE(Transfer::importableProfiles(profilesText(1, "x", minutes)).ok()) << minutes;
-
-    std::string text = profilesText(3);
-    text.replace(text.rfind("\"minutes\":60"), 12, "\"minutes\":\"60\"");
-    EXPECT_NE(importError(text).find("[2].minutes"), std::string::npos);
     EXPECT_NE(importError("{\"name\":\"x\"}").find("list of profiles"), std::string::npos);
+    EXPECT_NE(importError("[{\"name\":\"x\"}]").find("is missing"), std::string::npos);
     EXPECT_NE(importError("[{\"name\":").find("not valid JSON"), std::string::npos);
 }
 
