@@ -71,15 +71,15 @@ TEST_F(Automation, WinnerAmongRulesAndSchedules) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.reason);
-        ModelRig rig;
-        rig.source->snapshot.ac = !row.battery;
-        rig.source->snapshot.battery = row.battery;
-        auto model = rig.make();
-        model->setRules(row.rules);
-        model->setSchedules(row.schedules);
-        model->refresh();
-        EXPECT_EQ(model->reason(), row.reason);
-        EXPECT_EQ(model->active(), row.active);
+        ModelRig fresh;
+        fresh.source->snapshot.ac = !row.battery;
+        fresh.source->snapshot.battery = row.battery;
+        auto controller = fresh.make();
+        controller->setRules(row.rules);
+        controller->setSchedules(row.schedules);
+        controller->refresh();
+        EXPECT_EQ(controller->reason(), row.reason);
+        EXPECT_EQ(controller->active(), row.active);
     }
 }
 

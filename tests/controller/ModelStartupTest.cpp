@@ -44,21 +44,21 @@ TEST_F(ModelStartup, SavedSettingsComeBackAsSaved) {
 // the hold lasted, or of no length when the clock was set back across the crash.
 TEST_F(ModelStartup, CrashDuringHoldIsRecordedOnce) {
     for (const auto& [step, length] : {std::pair(125.0, 125.0), std::pair(-3600.0, 0.0)}) {
-        ModelRig rig;
+        ModelRig fresh;
         // Destroyed without shutdown(), as a crash would leave it.
-        ASSERT_TRUE(holdUntilStopped(*rig.make()));
-        rig.time->jump(step);
+        ASSERT_TRUE(holdUntilStopped(*fresh.make()));
+        fresh.time->jump(step);
         {
-            auto model = rig.make();
-            const auto interrupted = records(*model, "Interrupted");
+            auto restarted = fresh.make();
+            const auto interrupted = records(*restarted, "Interrupted");
             ASSERT_EQ(interrupted.size(), 1u);
             EXPECT_EQ(interrupted[0].reason, "Previous session ended when the process exited. No "
                                              "manual assertion was restored.");
             EXPECT_EQ(interrupted[0].battery, "Not recorded");
             EXPECT_DOUBLE_EQ(interrupted[0].duration, length);
-            EXPECT_FALSE(model->active());
+            EXPECT_FALSE(restarted->active());
         }
-        EXPECT_EQ(records(*rig.make(), "Interrupted").size(), 1u) << "the marker was cleared";
+        EXPECT_EQ(records(*fresh.make(), "Interrupted").size(), 1u) << "the marker was cleared";
     }
 }
 
@@ -66,7 +66,7 @@ TEST_F(ModelStartup, CrashDuringHoldIsRecordedOnce) {
 // nothing else the user kept is lost through it: old history under a long retention, or the
 // record of a hold the previous process left.
 TEST_F(ModelStartup, UndecodableProfilesAreNotOverwritten) {
-    ModelRig rig;
+    model.reset();
     const Instant crashedHoldBegan = rig.time->now - 600;
     {
         auto store = rig.store();
@@ -77,7 +77,7 @@ TEST_F(ModelStartup, UndecodableProfilesAreNotOverwritten) {
             HistoryEvent("Started", "Old", "Not recorded", 0, rig.time->now - 100 * 86400.0)));
         ASSERT_TRUE(store.save(std::optional<Instant>(crashedHoldBegan), "activeSession"));
     }
-    auto model = rig.make();
+    model = rig.make();
     ASSERT_TRUE(model->message());
     EXPECT_EQ(model->message()->rfind("Local settings could not be read: ", 0), 0u);
     EXPECT_TRUE(model->message()->ends_with(". Nothing has been overwritten."));
@@ -107,12 +107,12 @@ TEST_F(ModelStartup, UndecodableProfilesAreNotOverwritten) {
 
 // Without a folder for the database the controller still works and says why nothing is kept.
 // The battery text follows what is known of the power source (a known level: see
-// RepeatedHoldWritesOneStart).
+// OneHoldPerReason).
 TEST_F(ModelStartup, RunsWithoutAStore) {
-    ModelRig rig;
+    model.reset();
     rig.storePath.reset();
     rig.source->snapshot = Snapshot();
-    auto model = rig.make();
+    model = rig.make();
     ASSERT_TRUE(model->message());
     EXPECT_EQ(model->batteryText(), "Power source unknown");
     rig.source->snapshot.ac = true;
