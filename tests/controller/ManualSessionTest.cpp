@@ -23,7 +23,6 @@ TEST_F(ManualSession, RefusedStartsLeaveTheSessionAlone) {
     for (double minutes : {1.0, 1440.0}) {
         model->setMinutes(minutes);
         EXPECT_TRUE(model->start()) << minutes;
-        EXPECT_EQ(model->deadline(), rig.time->now + minutes * 60);
     }
     // The whole state a refused start must leave alone.
     auto session = [&] {

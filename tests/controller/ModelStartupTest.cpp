@@ -14,8 +14,6 @@ TEST_F(ModelStartup, FirstLaunchHasTheDefaults) {
     EXPECT_EQ(model->profiles(), Profile::defaults());
     EXPECT_EQ(model->threshold(), 20);
     EXPECT_EQ(model->retention(), 30);
-    EXPECT_EQ(model->mode(), SessionMode::duration);
-    EXPECT_EQ(model->minutes(), 60);
     EXPECT_EQ(model->clock(), rig.time->now + 3600);
     EXPECT_FALSE(model->message());
     EXPECT_EQ(rig.source->reads, 1);
