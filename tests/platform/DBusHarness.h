@@ -93,7 +93,7 @@ private:
 };
 
 /// How many logind locks of `what` ("idle", "sleep") in `mode` ("block", "delay") Wakeward holds
-/// on the harness's system bus with a reason beginning with `why`; -1 when none can be listed.
+/// on the harness's system bus with a reason beginning with `why`; -1 when logind cannot list them.
 long wakewardLocks(const DBusHarness& harness, const std::string& what, const std::string& mode,
                    const std::string& why = {});
 
