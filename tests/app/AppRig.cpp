@@ -1,7 +1,6 @@
 #include "AppRig.h"
 
 #include <QDBusReply>
-#include <algorithm>
 #include <csignal>
 #include <sys/stat.h>
 
@@ -54,7 +53,8 @@ std::filesystem::path AppRig::home() const {
     return m_home.path().toStdString();
 }
 
-void AppRig::start(QProcess& process, const QStringList& arguments, const QStringList& wrapper) {
+void AppRig::startCommand(QProcess& process, const QStringList& arguments,
+                          const QStringList& wrapper) {
     QProcessEnvironment environment = m_environment;
     if (!wrapper.isEmpty()) {
         // LeakSanitizer cannot run under a tracer; a sanitized build would fail only for that.
@@ -78,8 +78,8 @@ void AppRig::start(QProcess& process, const QStringList& arguments, const QStrin
 
 void AppRig::launch(const QStringList& wrapper, bool headless) {
     m_instance = std::make_unique<QProcess>();
-    start(*m_instance, headless ? QStringList{QStringLiteral("--headless")} : QStringList{},
-          wrapper);
+    startCommand(*m_instance, headless ? QStringList{QStringLiteral("--headless")} : QStringList{},
+                 wrapper);
 }
 
 bool AppRig::waitForInstance() {
@@ -120,7 +120,7 @@ bool AppRig::quit() {
 
 Outcome AppRig::run(const QStringList& arguments, const QStringList& wrapper) {
     QProcess process;
-    start(process, arguments, wrapper);
+    startCommand(process, arguments, wrapper);
     Outcome result;
     if (!process.waitForFinished(60000)) {
         process.kill();
@@ -150,11 +150,7 @@ QVariant AppRig::property(const QString& name) {
 }
 
 std::size_t AppRig::holdRequests() {
-    return desktopServiceCalls(QStringLiteral("Inhibit")).size();
-}
-
-std::vector<QVariantList> AppRig::desktopServiceCalls(const QString& method) {
-    return m_bus.calls(Bus::Session, pmName, pmPath, method);
+    return m_bus.calls(Bus::Session, pmName, pmPath, QStringLiteral("Inhibit")).size();
 }
 
 bool AppRig::instanceOnBus() {
@@ -162,12 +158,7 @@ bool AppRig::instanceOnBus() {
 }
 
 bool AppRig::hasIdleLock(const QString& why) {
-    const auto inhibitors = InhibitorReport::list(m_bus.address(Bus::System).toStdString());
-    return inhibitors &&
-           std::any_of(inhibitors->begin(), inhibitors->end(), [&](const Inhibitor& lock) {
-               return lock.what == "idle" && lock.mode == "block" &&
-                      lock.why.starts_with(why.toStdString());
-           });
+    return wakewardLocks(m_bus, "idle", "block", why.toStdString()) > 0;
 }
 
 } // namespace wakeward::test

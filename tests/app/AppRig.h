@@ -1,7 +1,6 @@
 #pragma once
 
 #include "DBusHarness.h"
-#include "platform/InhibitorReport.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -9,7 +8,6 @@
 #include <QTemporaryDir>
 #include <filesystem>
 #include <memory>
-#include <vector>
 
 namespace wakeward::test {
 
@@ -42,10 +40,10 @@ public:
     bool quit();
     /// The instance `launch` started; null before.
     QProcess* instance() { return m_instance.get(); }
-    /// Starts `wakeward arguments...` in `process` and leaves it running.
-    void startCommand(QProcess& process, const QStringList& arguments) {
-        start(process, arguments, {});
-    }
+    /// Starts `wakeward arguments...` (through `wrapper` when given) in `process` and leaves it
+    /// running.
+    void startCommand(QProcess& process, const QStringList& arguments,
+                      const QStringList& wrapper = {});
     /// Runs `wakeward arguments...` (through `wrapper` when given) to its end.
     Outcome run(const QStringList& arguments, const QStringList& wrapper = {});
 
@@ -56,8 +54,6 @@ public:
     QVariant property(const QString& name);
     /// How many times the desktop service was asked to hold.
     std::size_t holdRequests();
-    /// The calls the desktop service received to `method`, each with its arguments.
-    std::vector<QVariantList> desktopServiceCalls(const QString& method);
     /// The process that owns the instance's bus name; 0 when none does.
     pid_t instancePid();
     /// Whether the instance owns its bus name.
@@ -77,8 +73,6 @@ public:
     void setUmask(mode_t mask) { m_umask = mask; }
 
 private:
-    void start(QProcess& process, const QStringList& arguments, const QStringList& wrapper);
-
     DBusHarness m_bus;
     QTemporaryDir m_home;
     QProcessEnvironment m_environment;

@@ -41,6 +41,11 @@ protected:
         auto history = store.ok() ? store->history(Instant{}) : Error{"not opened"};
         return history.ok() ? std::move(history).value() : std::vector<HistoryEvent>{};
     }
+    /// The newest record's reason; empty when there is none.
+    std::string lastReason() const {
+        const auto events = history();
+        return events.empty() ? std::string() : events.front().reason;
+    }
     long count(const std::string& type) const {
         const auto events = history();
         return std::count_if(events.begin(), events.end(),
@@ -58,28 +63,10 @@ protected:
     AppRig app{false};
 };
 
-// start holds through the desktop service under the reason's name; status and stop answer.
-TEST(EndToEnd, StartStatusStopThroughTheDesktopService) {
-    AppRig app;
-    ASSERT_TRUE(app.ok());
-    app.launch();
-    ASSERT_TRUE(app.waitForInstance());
-
-    Outcome started = app.run({"start"});
-    EXPECT_EQ(started.exitCode, 0) << started.err.toStdString();
-    EXPECT_EQ(started.out, activeAnswer);
-    const auto inhibits = app.desktopServiceCalls("Inhibit");
-    ASSERT_EQ(inhibits.size(), 1u);
-    EXPECT_EQ(inhibits[0].value(1).toString(), holdPrefix + app.run({"status"}).out);
-
-    Outcome stopped = app.run({"stop"});
-    EXPECT_EQ(stopped.exitCode, 0);
-    EXPECT_EQ(stopped.out, QStringLiteral("Wakeward assertions released. Automation is paused."));
-    EXPECT_EQ(app.desktopServiceCalls("UnInhibit").size(), 1u);
-}
-
-// A name stored with control characters never reaches the terminal raw.
-TEST_F(EndToEndTest, StatusPrintsNoControlCharacters) {
+// A rule's name stored with control characters never reaches the terminal raw. Every manual mode
+// from the command line and its answer; a refused start exits 1, input the instance cannot take
+// exits 2, and neither disturbs what was holding before.
+TEST_F(EndToEndTest, StartModesAndTheirRefusals) {
     Rule rule;
     rule.name = "Lab \x1b]0;owned\x07 build\xc2\x9b";
     rule.enabled = true;
@@ -90,13 +77,7 @@ TEST_F(EndToEndTest, StatusPrintsNoControlCharacters) {
     ASSERT_TRUE(app.waitForInstance());
     EXPECT_TRUE(eventually([&] { return app.property("Active").toBool(); }));
     EXPECT_EQ(status(), QStringLiteral("Rule: Lab \ufffd]0;owned\ufffd build\ufffd"));
-}
 
-// Every manual mode from the command line and its answer; a refused start exits 1, input the
-// instance cannot take exits 2, and neither disturbs what was holding before.
-TEST_F(EndToEndTest, StartModesAndTheirRefusals) {
-    app.launch();
-    ASSERT_TRUE(app.waitForInstance());
     const QString duration = QStringLiteral("Choose a duration between 1 and 1,440 minutes.");
     struct Row {
         QStringList arguments;
@@ -144,7 +125,8 @@ TEST_F(EndToEndTest, StartModesAndTheirRefusals) {
     }
 }
 
-// status --json says everything a script needs; --watch prints again at every change.
+// status --json says everything a script needs; --watch prints again at every change; stop
+// says what it did.
 TEST_F(EndToEndTest, StatusForScriptsAndStatusBars) {
     app.launch();
     ASSERT_TRUE(app.waitForInstance());
@@ -176,7 +158,9 @@ TEST_F(EndToEndTest, StatusForScriptsAndStatusBars) {
         });
     };
     ASSERT_TRUE(watched("manual"));
-    ASSERT_EQ(app.run({"stop"}).exitCode, 0);
+    const Outcome stopped = app.run({"stop"});
+    ASSERT_EQ(stopped.exitCode, 0);
+    EXPECT_EQ(stopped.out, QStringLiteral("Wakeward assertions released. Automation is paused."));
     ASSERT_TRUE(watched("automationPaused"));
     watch.kill();
     watch.waitForFinished();
@@ -190,8 +174,7 @@ TEST_F(EndToEndTest, RunHoldsForTheCommand) {
     EXPECT_EQ(echoed.out, "out");
     EXPECT_EQ(echoed.err, "err");
     ASSERT_TRUE(app.instanceOnBus()) << "run started an instance";
-    ASSERT_FALSE(history().empty());
-    EXPECT_EQ(history().front().reason, "Manual \u2022 sh \u2022 Command finished");
+    EXPECT_EQ(lastReason(), "Manual \u2022 sh \u2022 Command finished");
     EXPECT_EQ(app.run({"run", "no-such-program-wakeward"}).exitCode, 127);
 
     QProcess runner;
@@ -201,11 +184,8 @@ TEST_F(EndToEndTest, RunHoldsForTheCommand) {
     runner.kill();
     runner.waitForFinished();
     EXPECT_TRUE(eventually([&] { return !app.hasIdleLock(hold); }));
-    EXPECT_TRUE(eventually([&] {
-        const auto events = history();
-        return !events.empty() &&
-               events.front().reason == "Manual \u2022 sleep \u2022 Command ended";
-    }));
+    EXPECT_TRUE(
+        eventually([&] { return lastReason() == "Manual \u2022 sleep \u2022 Command ended"; }));
 }
 
 // Without a desktop service the hold is a logind idle lock; SIGTERM ends it as a quit does,
@@ -222,26 +202,23 @@ TEST_P(TerminationTest, EndsTheSessionAndRecordsIt) {
     // Only an instance with windows loads the windowing libraries.
     EXPECT_EQ(mapsWindowing(app.instance()->processId()), GetParam());
     ASSERT_EQ(app.run({"start"}).exitCode, 0);
-    const QString hold = holdPrefix + status();
-    EXPECT_TRUE(eventually([&] { return app.hasIdleLock(hold); }));
+    const QString reason = status();
+    EXPECT_TRUE(eventually([&] { return app.hasIdleLock(holdPrefix + reason); }));
 
     QProcess& instance = *app.instance();
     ::kill(static_cast<pid_t>(instance.processId()), SIGTERM);
     ASSERT_TRUE(instance.waitForFinished(15000));
     EXPECT_EQ(instance.exitCode(), 0);
-    EXPECT_TRUE(eventually([&] { return !app.hasIdleLock(hold); }));
-
-    const auto events = history();
-    ASSERT_FALSE(events.empty());
-    EXPECT_EQ(events.front().type, "Ended");
-    EXPECT_TRUE(events.front().reason.ends_with("App quit")) << events.front().reason;
+    EXPECT_TRUE(eventually([&] { return !app.hasIdleLock(holdPrefix + reason); }));
+    EXPECT_EQ(lastReason(), reason.toStdString() + " \u2022 App quit");
     const auto active = activeSession();
-    ASSERT_TRUE(active) << "activeSession has no row";
-    EXPECT_FALSE(*active);
+    EXPECT_TRUE(active && !*active) << "activeSession is a row that holds no start";
 }
 INSTANTIATE_TEST_SUITE_P(HeadlessAndWindowed, TerminationTest, ::testing::Bool());
 
-// A killed instance leaves no lock behind, and the next start records the interruption.
+// A killed instance leaves no lock behind, and the next start records the interruption once. A
+// second instance hands over to the first and exits 0 without touching the database, even when
+// it sees another runtime folder; the first keeps running and holding.
 TEST_F(EndToEndTest, KilledDuringAHoldIsNoticedAtTheNextStart) {
     app.launch();
     ASSERT_TRUE(app.waitForInstance());
@@ -255,8 +232,18 @@ TEST_F(EndToEndTest, KilledDuringAHoldIsNoticedAtTheNextStart) {
     ASSERT_TRUE(app.waitForInstance());
     // The name is claimed before the controller opens the database, so the record may follow.
     EXPECT_TRUE(eventually([&] { return count("Interrupted") == 1; }));
+    ASSERT_EQ(app.run({"start"}).exitCode, 0);
+    QTemporaryDir otherRuntime;
+    for (const QString& runtime :
+         {QString::fromStdString(app.home().string()), otherRuntime.path()}) {
+        app.setEnvironment(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        EXPECT_EQ(app.run({"--headless"}).exitCode, 0);
+    }
+    EXPECT_EQ(app.instance()->state(), QProcess::Running);
     EXPECT_EQ(app.run({"status"}).exitCode, 0);
     EXPECT_EQ(count("Interrupted"), 1);
+    const auto active = activeSession();
+    EXPECT_TRUE(active && *active) << "the first instance's hold is still on record";
 }
 
 // Without an instance: doctor reports what the desktop offers and creates nothing, stop and
@@ -289,25 +276,6 @@ TEST_F(EndToEndTest, WithoutAnInstance) {
 
     app.setEnvironment("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/bus");
     EXPECT_EQ(app.run({"doctor"}).exitCode, 1) << "no system hold could be taken";
-}
-
-// A second instance hands over to the first and exits 0 without touching the database, even
-// when it sees another runtime folder; the first keeps running and holding.
-TEST_F(EndToEndTest, SecondInstanceExitsAndTheFirstStays) {
-    app.launch();
-    ASSERT_TRUE(app.waitForInstance());
-    ASSERT_EQ(app.run({"start"}).exitCode, 0);
-    QTemporaryDir otherRuntime;
-    for (const QString& runtime :
-         {QString::fromStdString(app.home().string()), otherRuntime.path()}) {
-        app.setEnvironment(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-        EXPECT_EQ(app.run({"--headless"}).exitCode, 0);
-    }
-    EXPECT_EQ(app.instance()->state(), QProcess::Running);
-    EXPECT_EQ(app.run({"status"}).exitCode, 0);
-    EXPECT_EQ(count("Interrupted"), 0);
-    const auto active = activeSession();
-    EXPECT_TRUE(active && *active) << "the first instance's hold is still on record";
 }
 
 } // namespace

@@ -17,13 +17,13 @@ Rule withCondition(Rule rule, SignalKind kind, std::string value) {
     return rule;
 }
 
+using Automation = ModelTest;
+
 } // namespace
 
 // A rule counts once it has matched for its grace without a break; a break starts the count
 // again, and a wall clock stepped forward or back neither ends nor stretches it.
-TEST(Automation, GraceCountsUnbrokenMatching) {
-    ModelRig rig;
-    auto model = rig.make();
+TEST_F(Automation, GraceCountsUnbrokenMatching) {
     Rule rule = mainsRule("Plugged in");
     rule.grace = 30;
     model->setRules({rule});
@@ -48,7 +48,7 @@ TEST(Automation, GraceCountsUnbrokenMatching) {
 // Which rule or schedule holds: the highest priority, then the lower identifier text, whatever
 // the list order; an allow rule beats any schedule; a rule blocked by the safeguard does not fall
 // back to a schedule; a schedule that is off or fails its mains-only safeguard is passed over.
-TEST(Automation, WinnerAmongRulesAndSchedules) {
+TEST_F(Automation, WinnerAmongRulesAndSchedules) {
     const Instant now = FakeClock::Time().now;
     const Schedule office = scheduleAround(now, "Office");
     const Schedule mainsOnly = scheduleAround(now, "Mains only", true);
@@ -71,61 +71,46 @@ TEST(Automation, WinnerAmongRulesAndSchedules) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.reason);
-        ModelRig rig;
-        rig.source->snapshot.ac = !row.battery;
-        rig.source->snapshot.battery = row.battery;
-        auto model = rig.make();
-        model->setRules(row.rules);
-        model->setSchedules(row.schedules);
-        model->refresh();
-        EXPECT_EQ(model->reason(), row.reason);
-        EXPECT_EQ(model->active(), row.active);
+        ModelRig fresh;
+        fresh.source->snapshot.ac = !row.battery;
+        fresh.source->snapshot.battery = row.battery;
+        auto controller = fresh.make();
+        controller->setRules(row.rules);
+        controller->setSchedules(row.schedules);
+        controller->refresh();
+        EXPECT_EQ(controller->reason(), row.reason);
+        EXPECT_EQ(controller->active(), row.active);
     }
 }
 
-// The rule in force keeps its lowered CPU threshold; others need the full number.
-TEST(Automation, ActiveRuleAllowance) {
-    ModelRig rig;
-    rig.source->snapshot.cpu = 60;
-    auto model = rig.make();
-    model->setRules({withCondition(mainsRule("Busy"), SignalKind::cpu, "50")});
-    model->refresh();
-    ASSERT_EQ(model->reason(), "Rule: Busy");
-
-    rig.source->snapshot.cpu = 46;
-    model->refresh();
-    EXPECT_EQ(model->reason(), "Rule: Busy") << "50 - 5 still holds the winner";
-    rig.source->snapshot.cpu = 44;
-    model->refresh();
-    EXPECT_EQ(model->reason(), "Idle sleep is allowed");
-    rig.source->snapshot.cpu = 46;
-    model->refresh();
-    EXPECT_EQ(model->reason(), "Idle sleep is allowed")
-        << "no allowance for a rule that did not win";
-}
-
-// Costly readings are taken only for enabled rules that need them.
-TEST(Automation, ExpensiveReadingsOnlyWhenNeeded) {
-    ModelRig rig;
-    auto model = rig.make();
-    Rule idleCpu = withCondition(mainsRule("Busy"), SignalKind::cpu, "50");
-    idleCpu.enabled = false;
-    model->setRules({idleCpu});
+// Costly readings are taken only for enabled rules that need them, or when asked for. The rule in
+// force keeps its lowered CPU threshold (50 - 5); others need the full number.
+TEST_F(Automation, CpuRule) {
+    Rule busy = withCondition(mainsRule("Busy"), SignalKind::cpu, "50");
+    busy.enabled = false;
+    model->setRules({busy});
     model->refresh();
     EXPECT_EQ(rig.source->expensiveReads, 0);
-    idleCpu.enabled = true;
-    model->setRules({idleCpu});
-    model->refresh();
-    EXPECT_EQ(rig.source->expensiveReads, 1);
     model->refreshSignals(true);
-    EXPECT_EQ(rig.source->expensiveReads, 2);
+    EXPECT_EQ(rig.source->expensiveReads, 1);
+
+    busy.enabled = true;
+    model->setRules({busy});
+    const std::pair<double, const char*> steps[] = {{60, "Rule: Busy"},
+                                                    {46, "Rule: Busy"},
+                                                    {44, "Idle sleep is allowed"},
+                                                    {46, "Idle sleep is allowed"}};
+    for (const auto& [cpu, reason] : steps) {
+        rig.source->snapshot.cpu = cpu;
+        model->refresh();
+        EXPECT_EQ(model->reason(), reason) << cpu;
+    }
+    EXPECT_EQ(rig.source->expensiveReads, 5);
 }
 
 // Stopping with nothing held touches nothing. Paused automation releases; a manual session
 // neither evaluates rules nor disturbs their grace, while ending all forgets it.
-TEST(Automation, PausedAndManualPhases) {
-    ModelRig rig;
-    auto model = rig.make();
+TEST_F(Automation, PausedAndManualPhases) {
     model->stopManual("Stopped by you");
     EXPECT_TRUE(rig.power->calls.empty());
     EXPECT_EQ(model->reason(), "Idle sleep is allowed");
@@ -138,8 +123,7 @@ TEST(Automation, PausedAndManualPhases) {
     model->refresh();
     EXPECT_EQ(model->reason(), "Automation paused \u2022 idle sleep allowed");
 
-    model->setMode(SessionMode::indefinite);
-    model->start(); // resumes automation
+    holdUntilStopped(*model); // resumes automation
     rig.time->advance(40);
     model->refresh();
     EXPECT_EQ(model->reason(), "Manual \u2022 Until stopped");

@@ -3,17 +3,14 @@
 #include "../platform/DBusHarness.h"
 #include "../platform/PrivateXServer.h"
 #include "platform/DesktopNotifier.h"
-#include "platform/InhibitorReport.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <xcb/xcb.h>
 
 using namespace wakeward;
 using namespace wakeward::test;
@@ -86,15 +83,6 @@ TEST(LinuxWorkspaceEvents, SleepDelayLock) {
                        "    raise dbus.exceptions.DBusException('busy', "
                        "name='org.freedesktop.DBus.Error.Failed')\n"
                        "ret = sys.modules['dbusmock.templates.logind'].Inhibit(self, *args)")));
-    auto delayLocks = [&] {
-        const auto locks = InhibitorReport::list(harness.address(Bus::System).toStdString());
-        return locks ? std::count_if(locks->begin(), locks->end(),
-                                     [](const Inhibitor& lock) {
-                                         return lock.what == "sleep" && lock.mode == "delay" &&
-                                                lock.who == "Wakeward";
-                                     })
-                     : -1;
-    };
     auto asked = [&] { return harness.calls(Bus::System, login, path, QStringLiteral("Inhibit")); };
 
     LinuxWorkspaceEvents::Options options = offline();
@@ -109,7 +97,7 @@ TEST(LinuxWorkspaceEvents, SleepDelayLock) {
 
     events.tick();
     ASSERT_TRUE(QTest::qWaitFor([&] { return events.holdsSleepDelay(); }, 5000));
-    EXPECT_EQ(delayLocks(), 1);
+    EXPECT_EQ(wakewardLocks(harness, "sleep", "delay"), 1);
     events.tick();
     QTest::qWait(100);
     EXPECT_EQ(asked().size(), 2u) << "a lock that stands is not asked for again";
@@ -124,8 +112,9 @@ TEST(LinuxWorkspaceEvents, SleepDelayLock) {
     harness.stopMocks();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !events.holdsSleepDelay(); }, 5000));
     ASSERT_TRUE(harness.startLogind());
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return events.holdsSleepDelay() && delayLocks() == 1; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return events.holdsSleepDelay() && wakewardLocks(harness, "sleep", "delay") == 1; },
+        5000));
     EXPECT_EQ(changes, 1);
 }
 
@@ -149,44 +138,28 @@ TEST(LinuxWorkspaceEvents, MountIsReported) {
 }
 
 // In an X11 session a change of the active window runs a tick; other root properties do not.
-TEST(LinuxWorkspaceEvents, ActiveWindowChangeIsReported) {
-#ifndef WAKEWARD_XVFB
-    GTEST_SKIP() << "Xvfb is not installed";
-#else
-    DBusHarness::ensureApplication();
-    test::PrivateXServer server;
-    ASSERT_TRUE(server.start(QStringLiteral(WAKEWARD_XVFB)));
+using LinuxWorkspaceEventsX11 = X11Test;
 
+TEST_F(LinuxWorkspaceEventsX11, ActiveWindowChangeIsReported) {
+    DBusHarness::ensureApplication();
     Recorder recorder;
     LinuxWorkspaceEvents::Options options = offline();
     options.activeWindow = true;
     LinuxWorkspaceEvents events(options);
     events.start(recorder.handlers());
 
-    xcb_connection_t* xcb = xcb_connect(nullptr, nullptr);
-    ASSERT_EQ(xcb_connection_has_error(xcb), 0);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(xcb)).data->root;
-    auto atom = [&](const char* name) { return test::PrivateXServer::atom(xcb, name); };
-    const std::uint32_t value = 42;
-    xcb_change_property(xcb, XCB_PROP_MODE_REPLACE, root, atom("WAKEWARD_UNRELATED"),
-                        XCB_ATOM_CARDINAL, 32, 1, &value);
-    xcb_flush(xcb);
+    setRootProperty("WAKEWARD_UNRELATED", XCB_ATOM_CARDINAL, 42);
     // A missed event can only make this pass wrongly, never fail wrongly.
     QTest::qWait(100);
     EXPECT_EQ(recorder.changes, 0);
-
-    xcb_change_property(xcb, XCB_PROP_MODE_REPLACE, root, atom("_NET_ACTIVE_WINDOW"),
-                        XCB_ATOM_WINDOW, 32, 1, &value);
-    xcb_flush(xcb);
+    activate(42);
     EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.changes > 0; }, 5000));
 
-    xcb_disconnect(xcb);
     server.stop();
     // The watch sees the server's end and lets go of its connection without reporting a change.
     const int before = recorder.changes;
     QTest::qWait(100);
     EXPECT_EQ(recorder.changes, before);
-#endif
 }
 
 // Without a session bus the check fails at once with a reason.

@@ -97,4 +97,23 @@ inline Schedule scheduleAround(Instant now, std::string name, bool acOnly = fals
     return schedule;
 }
 
+/// The reason of the newest record of `type`; empty when there is none.
+inline std::string lastReason(const Model& model, const std::string& type) {
+    const auto found = records(model, type);
+    return found.empty() ? std::string() : found[0].reason;
+}
+
+/// Starts a manual session that lasts until stopped; true when it started.
+inline bool holdUntilStopped(Model& model) {
+    model.setMode(SessionMode::indefinite);
+    return model.start();
+}
+
+// A test of one controller on a fresh rig.
+class ModelTest : public ::testing::Test {
+protected:
+    ModelRig rig;
+    std::unique_ptr<Model> model = rig.make();
+};
+
 } // namespace wakeward::test

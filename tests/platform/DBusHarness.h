@@ -9,6 +9,7 @@
 #include <QVariantList>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace wakeward::test {
@@ -87,5 +88,10 @@ private:
     std::optional<QByteArray> m_savedSystem;
     std::vector<std::unique_ptr<QProcess>> m_mocks;
 };
+
+/// How many logind locks of `what` ("idle", "sleep") in `mode` ("block", "delay") Wakeward holds
+/// on the harness's system bus with a reason beginning with `why`; -1 when logind cannot list them.
+long wakewardLocks(const DBusHarness& harness, const std::string& what, const std::string& mode,
+                   const std::string& why = {});
 
 } // namespace wakeward::test
