@@ -30,7 +30,11 @@ TEST_F(ActiveWindowX11Test, FollowsTheActiveWindow) {
     activate(XCB_WINDOW_NONE);
     EXPECT_FALSE(active.pid());
 
+    // The answer is kept until the window manager names another window, but not past the
+    // server's end.
     activate(window(77));
+    EXPECT_EQ(active.pid(), 77);
+    EXPECT_EQ(active.pid(), 77);
     const QByteArray display = qgetenv("DISPLAY");
     server.stop();
     qputenv("DISPLAY", display);
