@@ -64,8 +64,6 @@ void AppRig::startCommand(QProcess& process, const QStringList& arguments,
                                           : asan + QStringLiteral(":detect_leaks=0"));
     }
     process.setProcessEnvironment(environment);
-    // The child inherits the umask it was started with.
-    const mode_t saved = ::umask(m_umask);
     if (wrapper.isEmpty()) {
         process.start(QStringLiteral(WAKEWARD_BINARY), arguments);
     } else {
@@ -73,7 +71,6 @@ void AppRig::startCommand(QProcess& process, const QStringList& arguments,
                       wrapper.mid(1) + QStringList{QStringLiteral(WAKEWARD_BINARY)} + arguments);
     }
     process.waitForStarted();
-    ::umask(saved);
 }
 
 void AppRig::launch(const QStringList& wrapper, bool headless) {

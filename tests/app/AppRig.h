@@ -69,8 +69,6 @@ public:
     void setEnvironment(const QString& name, const QString& value) {
         m_environment.insert(name, value);
     }
-    /// The umask the instance and the commands start with.
-    void setUmask(mode_t mask) { m_umask = mask; }
 
 private:
     DBusHarness m_bus;
@@ -78,7 +76,6 @@ private:
     QProcessEnvironment m_environment;
     std::unique_ptr<QProcess> m_instance;
     QDBusConnection m_connection{QString()};
-    mode_t m_umask = 022;
     bool m_ready = false;
 };
 

@@ -104,6 +104,7 @@ TEST_F(StoreTest, OpeningCreatesPrivateFoldersAndKeepsDataAcrossOpenings) {
         Store store = open();
         ASSERT_TRUE(store.save(profiles, "profiles").ok());
         ASSERT_TRUE(store.append(started).ok());
+        EXPECT_EQ(modeOf(location.string() + "-wal"), 0600u);
     }
     EXPECT_EQ(modeOf(root / "fenmarch"), 0700u);
     EXPECT_EQ(modeOf(location.parent_path()), 0700u);
