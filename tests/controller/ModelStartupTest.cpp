@@ -11,9 +11,7 @@ using ModelStartup = ModelTest;
 // A fresh installation starts from the documented defaults and runs its observers, one pass at
 // once and then one at every beat of the tick timer.
 TEST_F(ModelStartup, FirstLaunchHasTheDefaults) {
-    EXPECT_EQ(model->profiles(), Profile::defaults());
     EXPECT_EQ(model->threshold(), 20);
-    EXPECT_EQ(model->retention(), 30);
     EXPECT_EQ(model->clock(), rig.time->now + 3600);
     EXPECT_EQ(rig.source->reads, 1);
     EXPECT_TRUE(rig.events->started);
