@@ -88,15 +88,6 @@ TEST(HistoryCsv, LinesFieldsAndDates) {
                    "\"1969-12-31T23:59:58Z\",\"Started\",\"Manual session\",\"Battery 80%\",\"0\"");
 }
 
-// A second write replaces the first.
-TEST(Files, AtomicWriteReplaces) {
-    QTemporaryDir dir;
-    const std::filesystem::path path = dir.filePath(QStringLiteral("out.json")).toStdString();
-    ASSERT_TRUE(Transfer::writeFileAtomically(path, "first").ok());
-    ASSERT_TRUE(Transfer::writeFileAtomically(path, "second").ok());
-    EXPECT_EQ(Transfer::readFile(path, 100).value(), "second");
-}
-
 // The drive keeper reads without changing the file's size or times.
 TEST(DriveReader, ReadsWithoutChangingTheFile) {
     QTemporaryDir dir;
