@@ -13,11 +13,6 @@ Json profileJson() {
         "minutes":180,"display":false,"acOnly":true,"favourite":false,"extra":[1,2]})");
 }
 
-// Writes `value` as JSON text and reads it back.
-template <class T> T roundTrip(const T& value) {
-    return fromJsonText<T>(toJsonText(value).value()).value();
-}
-
 template <class T> std::string decodeError(const Json& json) {
     auto result = fromJson<T>(json);
     EXPECT_FALSE(result.ok());
@@ -65,30 +60,6 @@ TEST(Records, NewRuleAndScheduleDefaults) {
     EXPECT_FALSE(schedule.display);
     EXPECT_TRUE(schedule.acOnly);
     EXPECT_NE(Schedule(Instant{1000}).id, schedule.id);
-}
-
-TEST(Json, RoundTripsKeepEveryField) {
-    Profile profile("Presentation", 42.5, true, false);
-    profile.favourite = false;
-    EXPECT_EQ(roundTrip(profile), profile);
-
-    Rule rule;
-    rule.name = "Renders";
-    rule.priority = -7;
-    rule.mode = MatchMode::any;
-    rule.action = RuleAction::allow;
-    rule.conditions.push_back(Condition(SignalKind::cpu, "80"));
-    rule.grace = 2.5;
-    EXPECT_EQ(roundTrip(rule), rule);
-
-    Schedule schedule(Instant{800000000.25});
-    schedule.weekdays = {7, 1, 1, 9};
-    EXPECT_EQ(roundTrip(schedule), schedule);
-    const HistoryEvent event("Ended", "Session time reached", "Battery 80%", 3600.5, Instant{1.5});
-    EXPECT_EQ(roundTrip(event), event);
-    const std::vector<Profile> list{Profile("a"), Profile("b")};
-    EXPECT_EQ(roundTrip(list), list);
-    EXPECT_EQ(toJson(SessionMode::until).value(), Json("Until a time"));
 }
 
 TEST(Json, WrittenFormAndNumbers) {
