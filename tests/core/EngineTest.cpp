@@ -34,7 +34,7 @@ TEST(ReadNumber, AcceptsCNotationOnly) {
     EXPECT_TRUE(std::isnan(*Engine::readNumber("nan")));
     EXPECT_TRUE(std::isinf(*Engine::readNumber("1e999")));
 
-    // The fuzz replay refuses empty text, blanks around the number, a comma and a NUL.
+    // Empty text, blanks around the number, a comma and a NUL are checked by the fuzz replay.
     for (const char* bad : {"\t5", "5\n", "1,000", "1 000", ".", "+", "-", "+-1", "0x", "5%", "e5",
                             "1e", "abc", "0x-1"})
         EXPECT_EQ(Engine::readNumber(bad), std::nullopt) << '"' << bad << '"';
