@@ -26,7 +26,6 @@ TEST(CrashSafetyTest, GarbageDatabaseIsReportedAndLeftAlone) {
     const QString message = app.property(QStringLiteral("Message")).toString();
     EXPECT_TRUE(message.startsWith(QStringLiteral("Local settings could not be read: ")))
         << message.toStdString();
-    EXPECT_FALSE(message.contains(QStringLiteral(".."))) << "sentences are joined once";
     const test::Outcome started =
         app.run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("5")});
     EXPECT_EQ(started.exitCode, 0) << started.err.toStdString();
