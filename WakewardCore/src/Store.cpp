@@ -239,7 +239,8 @@ Status Store::append(const HistoryEvent& event) {
     }
     // A failed trim still keeps the new event: only this statement is undone.
     static const std::string keepNewest =
-        "DELETE FROM history WHERE id NOT IN (SELECT id FROM history ORDER BY created DESC LIMIT " +
+        "DELETE FROM history WHERE id NOT IN (SELECT id FROM history ORDER BY created DESC, "
+        "rowid DESC LIMIT " +
         std::to_string(historyLimit) + ")";
     if (sqlite3_exec(db, keepNewest.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
         failure = writeFailure(db);
@@ -256,8 +257,9 @@ Result<std::vector<HistoryEvent>> Store::history(Instant since) const {
     sqlite3* db = m_db.get();
     if (!db)
         return notOpen();
+    // Events of one instant (a hold's end and the next one's start) come newest written first.
     static const std::string newestSince =
-        "SELECT data FROM history WHERE created>=? ORDER BY created DESC LIMIT " +
+        "SELECT data FROM history WHERE created>=? ORDER BY created DESC, rowid DESC LIMIT " +
         std::to_string(historyLimit);
     Statement select(db, newestSince);
     if (!select || !select.bind(1, since.unix()))

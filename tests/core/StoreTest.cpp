@@ -225,19 +225,23 @@ TEST_F(StoreTest, Appending) {
     EXPECT_EQ(store.history(kept.date)->size(), 2u);
 }
 
-// The range includes its boundary and skips rows with an empty blob; a broken row fails every
+// The range includes its boundary, events of one instant come newest written first, and rows with
+// an empty blob are skipped; a broken row fails every
 // read whose range covers it, and no other.
 TEST_F(StoreTest, HistorySince) {
     Store store = open();
     const HistoryEvent earlier = event(700000000.25);
     const HistoryEvent later = event(700003600.75);
+    // A hold that ends and the next one that starts at the same instant: the start is newer.
+    const HistoryEvent next("Started", "Schedule: Office", "", 0, later.date);
     ASSERT_TRUE(store.append(later).ok());
     ASSERT_TRUE(store.append(earlier).ok());
-    EXPECT_EQ(*store.history(earlier.date), (std::vector<HistoryEvent>{later, earlier}));
-    EXPECT_EQ(*store.history(earlier.date + 0.001), std::vector<HistoryEvent>{later});
+    ASSERT_TRUE(store.append(next).ok());
+    EXPECT_EQ(*store.history(earlier.date), (std::vector<HistoryEvent>{next, later, earlier}));
+    EXPECT_EQ(*store.history(earlier.date + 0.001), (std::vector<HistoryEvent>{next, later}));
     EXPECT_TRUE(store.history(later.date + 1)->empty());
     sql("INSERT INTO history VALUES('X', ?, zeroblob(0))", later.date.unix() + 10);
-    EXPECT_EQ(store.history(later.date)->size(), 1u);
+    EXPECT_EQ(store.history(later.date)->size(), 2u);
 
     const HistoryEvent newer = event(700010000);
     ASSERT_TRUE(store.append(newer).ok());
