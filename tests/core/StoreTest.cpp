@@ -226,8 +226,7 @@ TEST_F(StoreTest, Appending) {
 }
 
 // The range includes its boundary, events of one instant come newest written first, and rows with
-// an empty blob are skipped; a broken row fails every
-// read whose range covers it, and no other.
+// an empty blob are skipped; a broken row fails every read whose range covers it, and no other.
 TEST_F(StoreTest, HistorySince) {
     Store store = open();
     const HistoryEvent earlier = event(700000000.25);
