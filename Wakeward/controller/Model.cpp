@@ -485,14 +485,17 @@ void Model::setState(bool awake, bool display, const std::string& reason) {
     const bool reasonChanged = oldReason != reason;
     const bool ending = wasActive && (!m_active || reasonChanged);
     const bool starting = m_active && (!wasActive || reasonChanged);
-    // Records are appended as they happen; the history is read back once for the whole change.
-    bool logged = false;
+    // Records are appended as they happen, and the list takes them in without reading back the
+    // whole history; after a failed append only the store knows what it kept, so it is read.
+    History written;
+    bool unsure = false;
     std::optional<std::string> failure;
     if (ending) {
         // Measured on the monotonic clock: a wall clock set during the hold (by the user, or by
         // time synchronisation) would otherwise give a wrong or even negative length.
-        logged |= log("Ended", oldReason + kBullet + reason,
-                      oldStarted ? std::max(0.0, m_time->uptime() - m_startedUptime) : 0.0);
+        unsure |= !log("Ended", oldReason + kBullet + reason,
+                       oldStarted ? std::max(0.0, m_time->uptime() - m_startedUptime) : 0.0,
+                       written);
         update(m_started, OptionalInstant(), &Model::startedChanged);
         if (m_store) {
             if (auto saved = m_store->save(std::optional<Instant>(), kActiveSessionKey); !saved)
@@ -504,14 +507,16 @@ void Model::setState(bool awake, bool display, const std::string& reason) {
     if (starting && !failure) {
         m_startedUptime = m_time->uptime();
         update(m_started, OptionalInstant(m_time->now()), &Model::startedChanged);
-        logged |= log("Started", reason, 0);
+        unsure |= !log("Started", reason, 0, written);
         if (m_store) {
             if (auto saved = m_store->save(m_started, kActiveSessionKey); !saved)
                 failure = saved.error().description;
         }
     }
-    if (logged)
+    if (unsure)
         reloadHistory();
+    else if (!written.empty())
+        addToHistory(written);
     if (failure)
         failState(*failure, false);
 }
@@ -531,7 +536,8 @@ void Model::failState(const std::string& description, bool holdRecorded) {
     setMessage(description);
 }
 
-bool Model::log(const std::string& type, const std::string& reason, double duration) {
+bool Model::log(const std::string& type, const std::string& reason, double duration,
+                History& written) {
     if (!m_store)
         return true;
     const HistoryEvent event(type, reason, batteryText(), duration, m_time->now());
@@ -539,7 +545,23 @@ bool Model::log(const std::string& type, const std::string& reason, double durat
         setMessage("Could not save history: " + appended.error().description);
         return false;
     }
+    written.push_back(event);
     return true;
+}
+
+// In the store's own order: newest date first, and of one date the last written first; the
+// store keeps at most `historyLimit`, dropping from the end.
+void Model::addToHistory(const History& written) {
+    History history = m_history;
+    for (const HistoryEvent& event : written) {
+        const auto at = std::find_if(history.begin(), history.end(), [&](const HistoryEvent& older) {
+            return older.date <= event.date;
+        });
+        history.insert(at, event);
+    }
+    if (history.size() > Store::historyLimit)
+        history.resize(Store::historyLimit);
+    update(m_history, std::move(history), &Model::historyChanged);
 }
 
 void Model::reloadHistory() {

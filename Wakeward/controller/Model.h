@@ -243,7 +243,9 @@ private:
     void setState(bool awake, bool display, const std::string& reason);
     void failState(const std::string& description, bool holdRecorded);
     // Appends a history record; false (with the message set) when it could not be saved.
-    bool log(const std::string& type, const std::string& reason, double duration);
+    bool log(const std::string& type, const std::string& reason, double duration,
+             History& written);
+    void addToHistory(const History& written);
     void notify(const std::string& title, const std::string& body);
     void reloadHistory();
     void readDriveIfNeeded();

@@ -53,6 +53,16 @@ TEST_F(PowerState, OneHoldPerReason) {
     EXPECT_DOUBLE_EQ(ended[0].duration, 90);
     EXPECT_EQ(lastReason(*model, "Started"), "Schedule: Office");
     EXPECT_EQ(model->started(), rig.time->now);
+
+    // The list takes in new records in the store's own order without reading it back: an end and
+    // a start of one instant, and an end dated before them by a clock set back.
+    const Instant all{-1e12};
+    EXPECT_EQ(model->history(), *rig.store().history(all));
+    rig.time->jump(-3600);
+    model->setSchedules({});
+    model->refresh();
+    ASSERT_FALSE(model->active());
+    EXPECT_EQ(model->history(), *rig.store().history(all));
 }
 
 // A refused display hold leaves nothing held and no record of the hold that was running;
