@@ -211,6 +211,8 @@ void Model::save() {
         return;
     if (auto trimmed = m_store->trim(m_retention, m_time->now()); !trimmed)
         setMessage("Could not save local settings: " + trimmed.error().description);
+    else
+        reloadHistory(); // what the retention trimmed leaves the list too
 }
 
 void Model::commit() {

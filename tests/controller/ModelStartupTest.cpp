@@ -23,12 +23,18 @@ TEST_F(ModelStartup, FirstLaunchHasTheDefaults) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return model->active(); }, 10000)) << "a beat decides anew";
 }
 
-// Saved settings come back as saved: an empty profile list is the user's choice.
+// Saved settings come back as saved: an empty profile list is the user's choice. A shorter
+// retention takes what it trims out of the list at once.
 TEST_F(ModelStartup, SavedSettingsComeBackAsSaved) {
+    ASSERT_TRUE(holdUntilStopped(*model));
+    model->stopManual("Stopped by you");
+    ASSERT_EQ(model->history().size(), 2u);
+    rig.time->advance(10 * 86400);
     model->setProfiles({});
     model->setRetention(7);
     model->save();
     EXPECT_FALSE(model->message());
+    EXPECT_TRUE(model->history().empty());
     model.reset();
     model = rig.make();
     EXPECT_TRUE(model->profiles().empty());
