@@ -492,6 +492,14 @@ void Model::setState(bool awake, bool display, const std::string& reason) {
     History written;
     bool unsure = false;
     std::optional<std::string> failure;
+    // The records and the marker of the running hold go to disk together, in one flush: the
+    // reply to a start or stop waits for it.
+    std::optional<Store::Transaction> batch;
+    if (m_store && (ending || starting)) {
+        if (auto begun = m_store->begin())
+            batch.emplace(std::move(begun).value());
+    }
+    bool ended = false;
     if (ending) {
         // Measured on the monotonic clock: a wall clock set during the hold (by the user, or by
         // time synchronisation) would otherwise give a wrong or even negative length.
@@ -503,8 +511,7 @@ void Model::setState(bool awake, bool display, const std::string& reason) {
             if (auto saved = m_store->save(std::optional<Instant>(), kActiveSessionKey); !saved)
                 failure = saved.error().description;
         }
-        if (!failure)
-            notify("Session ended", reason);
+        ended = !failure;
     }
     if (starting && !failure) {
         m_startedUptime = m_time->uptime();
@@ -515,6 +522,16 @@ void Model::setState(bool awake, bool display, const std::string& reason) {
                 failure = saved.error().description;
         }
     }
+    if (batch) {
+        if (auto committed = batch->commit(); !committed) {
+            // Nothing of it was kept: not the records, not the marker.
+            unsure = true;
+            ended = false;
+            failure = failure.value_or(committed.error().description);
+        }
+    }
+    if (ended)
+        notify("Session ended", reason);
     if (unsure)
         reloadHistory();
     else if (!written.empty())

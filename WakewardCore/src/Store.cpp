@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <system_error>
+#include <utility>
 #include <unistd.h>
 #include <wakeward/Store.h>
 
@@ -232,8 +233,12 @@ Status Store::append(const HistoryEvent& event) {
     if (!fitsBindLength(*json))
         return writeFailure("the history event is too large to store");
 
-    // One transaction for the insert and the trim: one flush to disk instead of two.
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+    // One transaction for the insert and the trim: one flush to disk instead of two. Inside
+    // the caller's transaction, a savepoint lets a failed insert undo itself alone.
+    const bool own = sqlite3_get_autocommit(db) != 0;
+    const char* const undo = own ? "ROLLBACK" : "ROLLBACK TO append; RELEASE append";
+    if (sqlite3_exec(db, own ? "BEGIN IMMEDIATE" : "SAVEPOINT append", nullptr, nullptr,
+                     nullptr) != SQLITE_OK)
         return writeFailure(db);
     std::optional<Error> failure;
     {
@@ -243,7 +248,7 @@ Status Store::append(const HistoryEvent& event) {
             failure = writeFailure(db);
     }
     if (failure) {
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, undo, nullptr, nullptr, nullptr);
         return *failure;
     }
     // A failed trim still keeps the new event: only this statement is undone.
@@ -253,13 +258,42 @@ Status Store::append(const HistoryEvent& event) {
         std::to_string(historyLimit) + ")";
     if (sqlite3_exec(db, keepNewest.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
         failure = writeFailure(db);
-    if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (sqlite3_exec(db, own ? "COMMIT" : "RELEASE append", nullptr, nullptr, nullptr) !=
+        SQLITE_OK) {
         failure = writeFailure(db);
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, undo, nullptr, nullptr, nullptr);
     }
     if (failure)
         return *failure;
     return {};
+}
+
+Result<Store::Transaction> Store::begin() {
+    sqlite3* db = m_db.get();
+    if (!db)
+        return notOpen();
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return writeFailure(db);
+    return Transaction(db);
+}
+
+Store::Transaction::Transaction(Transaction&& other) noexcept
+    : m_db(std::exchange(other.m_db, nullptr)) {}
+
+Store::Transaction::~Transaction() {
+    if (m_db)
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+Status Store::Transaction::commit() {
+    sqlite3* db = std::exchange(m_db, nullptr);
+    if (!db)
+        return notOpen();
+    if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+        return {};
+    const Error failure = writeFailure(db);
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return failure;
 }
 
 Result<std::vector<HistoryEvent>> Store::history(Instant since) const {

@@ -225,6 +225,34 @@ TEST_F(StoreTest, Appending) {
     EXPECT_EQ(store.history(kept.date)->size(), 2u);
 }
 
+// A transaction's writes are kept together at its commit and not at all when it is dropped; an
+// append that fails inside it undoes itself alone.
+TEST_F(StoreTest, Transactions) {
+    Store store = open();
+    const HistoryEvent first = event(700000000);
+    const HistoryEvent second = event(700000060);
+    {
+        auto dropped = store.begin();
+        ASSERT_TRUE(dropped.ok());
+        ASSERT_TRUE(store.append(first).ok());
+        ASSERT_TRUE(store.save(true, "marker").ok());
+    }
+    EXPECT_EQ(sql("SELECT count(*) FROM history"), 0);
+    EXPECT_FALSE(store.load<bool>("marker")->has_value());
+
+    auto batch = store.begin();
+    ASSERT_TRUE(batch.ok());
+    EXPECT_TRUE(failsWith(store.begin(), "could not be written")) << "one at a time";
+    ASSERT_TRUE(store.append(first).ok());
+    EXPECT_TRUE(failsWith(store.append(first), "could not be written"));
+    ASSERT_TRUE(store.append(second).ok());
+    ASSERT_TRUE(store.save(true, "marker").ok());
+    EXPECT_EQ(sql("SELECT count(*) FROM history"), 0) << "seen by others only once committed";
+    ASSERT_TRUE(batch.value().commit().ok());
+    EXPECT_EQ(*store.history(distantPast), (std::vector<HistoryEvent>{second, first}));
+    EXPECT_TRUE(store.load<bool>("marker")->value());
+}
+
 // The range includes its boundary, events of one instant come newest written first, and rows with
 // an empty blob are skipped; a broken row fails every read whose range covers it, and no other.
 TEST_F(StoreTest, HistorySince) {

@@ -48,6 +48,25 @@ public:
     // already stored is refused and changes nothing.
     Status append(const HistoryEvent& event);
 
+    // Writes made while one lives are kept together or not at all, with one flush to disk
+    // instead of one per write. One dropped without `commit` undoes them. A write that fails
+    // inside it is undone alone, as it would be outside.
+    class Transaction {
+    public:
+        Transaction(Transaction&& other) noexcept;
+        Transaction& operator=(Transaction&&) = delete;
+        ~Transaction();
+        Status commit();
+
+    private:
+        friend class Store;
+        explicit Transaction(sqlite3* db) : m_db(db) {}
+        sqlite3* m_db;
+    };
+
+    // Opens a transaction; only one at a time.
+    Result<Transaction> begin();
+
     // The events dated at or after `since`, newest first, at most `historyLimit`.
     Result<std::vector<HistoryEvent>> history(Instant since) const;
 
