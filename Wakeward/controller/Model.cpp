@@ -47,7 +47,8 @@ std::string sentence(std::string text) {
 }
 
 std::string unreadMessage(const std::string& description) {
-    return "Local settings could not be read: " + sentence(description) + " Nothing has been overwritten.";
+    return "Local settings could not be read: " + sentence(description) +
+           " Nothing has been overwritten.";
 }
 
 bool needsExpensiveReadings(const Rule& rule) {
@@ -56,8 +57,9 @@ bool needsExpensiveReadings(const Rule& rule) {
 }
 
 bool needsExpensiveReadings(const Rules& rules) {
-    return std::any_of(rules.begin(), rules.end(),
-                       [](const Rule& rule) { return rule.enabled && needsExpensiveReadings(rule); });
+    return std::any_of(rules.begin(), rules.end(), [](const Rule& rule) {
+        return rule.enabled && needsExpensiveReadings(rule);
+    });
 }
 
 } // namespace
@@ -66,8 +68,8 @@ Model::Model(ModelServices services, QObject* parent)
     : QObject(parent), m_time(std::move(services.clock)), m_assertions(std::move(services.power)),
       m_signals(std::move(services.signalSource)), m_notifier(std::move(services.notifier)),
       m_calendar(std::move(services.calendar)), m_listOthers(std::move(services.otherAssertions)),
-      m_dialogs(std::move(services.dialogs)), m_profiles(Profile::defaults()), m_clock(m_time->now() + 3600),
-      m_events(std::move(services.events)) {
+      m_dialogs(std::move(services.dialogs)), m_profiles(Profile::defaults()),
+      m_clock(m_time->now() + 3600), m_events(std::move(services.events)) {
     m_unreadKeys = {kProfilesKey,  kRulesKey,     kSchedulesKey,
                     kThresholdKey, kRetentionKey, kNotificationsKey};
     if (services.storePath) {
@@ -140,7 +142,7 @@ void Model::load() {
 
     // Reads one setting into its field; a key read this way may be saved again.
     auto read = [this, &fail]<class T, class Field>(const char* key, Field& field, T fallback,
-                                                     void (Model::*changed)()) {
+                                                    void (Model::*changed)()) {
         auto value = m_store->load<T>(key);
         if (!value) {
             fail(value.error());
@@ -179,7 +181,8 @@ void Model::load() {
             "Not recorded", std::max(0.0, now - began), now);
         if (auto appended = m_store->append(event); !appended)
             fail(appended.error());
-        else if (auto cleared = m_store->save(std::optional<Instant>(), kActiveSessionKey); !cleared)
+        else if (auto cleared = m_store->save(std::optional<Instant>(), kActiveSessionKey);
+                 !cleared)
             fail(cleared.error());
     }
 
@@ -244,7 +247,8 @@ void Model::refreshOtherAssertions() {
 // ---- manual sessions ---------------------------------------------------------------------
 
 void Model::setClockTime(int hour, int minute) {
-    const auto next = m_calendar ? m_calendar().nextOccurrence(hour, minute, m_time->now()) : std::nullopt;
+    const auto next =
+        m_calendar ? m_calendar().nextOccurrence(hour, minute, m_time->now()) : std::nullopt;
     // Without a calendar the start refuses with its own message.
     if (next)
         setClock(*next);
@@ -306,8 +310,8 @@ bool Model::start(const std::optional<Profile>& profile, const std::string& reas
                          : std::nullopt;
     setDeadline(deadline);
     m_manualReason = !reason.empty() ? reason
-                     : profile      ? "Profile: " + profile->name
-                                    : "Manual" + kBullet + std::string(title(m_mode));
+                     : profile       ? "Profile: " + profile->name
+                                     : "Manual" + kBullet + std::string(title(m_mode));
     setManual(true);
     setAutomationPaused(false);
 
@@ -469,7 +473,6 @@ void Model::automationPhase(Instant now) {
         setState(false, false, "Idle sleep is allowed");
 }
 
-
 // ---- power state, history, notifications -------------------------------------------------
 
 void Model::setState(bool awake, bool display, const std::string& reason) {
@@ -503,9 +506,9 @@ void Model::setState(bool awake, bool display, const std::string& reason) {
     if (ending) {
         // Measured on the monotonic clock: a wall clock set during the hold (by the user, or by
         // time synchronisation) would otherwise give a wrong or even negative length.
-        unsure |= !log("Ended", oldReason + kBullet + reason,
-                       oldStarted ? std::max(0.0, m_time->uptime() - m_startedUptime) : 0.0,
-                       written);
+        unsure |=
+            !log("Ended", oldReason + kBullet + reason,
+                 oldStarted ? std::max(0.0, m_time->uptime() - m_startedUptime) : 0.0, written);
         update(m_started, OptionalInstant(), &Model::startedChanged);
         if (m_store) {
             if (auto saved = m_store->save(std::optional<Instant>(), kActiveSessionKey); !saved)
@@ -573,9 +576,9 @@ bool Model::log(const std::string& type, const std::string& reason, double durat
 void Model::addToHistory(const History& written) {
     History history = m_history;
     for (const HistoryEvent& event : written) {
-        const auto at = std::find_if(history.begin(), history.end(), [&](const HistoryEvent& older) {
-            return older.date <= event.date;
-        });
+        const auto at =
+            std::find_if(history.begin(), history.end(),
+                         [&](const HistoryEvent& older) { return older.date <= event.date; });
         history.insert(at, event);
     }
     if (history.size() > Store::historyLimit)
@@ -708,7 +711,8 @@ void Model::test(const Rule& rule) {
         text += "\n" + line;
     std::string others;
     for (const Rule& other : m_rules) {
-        if (!other.enabled || other.id == rule.id || !Engine::test(other, m_snapshot, false).matches)
+        if (!other.enabled || other.id == rule.id ||
+            !Engine::test(other, m_snapshot, false).matches)
             continue;
         if (!others.empty())
             others += ", ";
@@ -716,7 +720,8 @@ void Model::test(const Rule& rule) {
     }
     if (!others.empty())
         text += "\nOther matching rules: " + others;
-    text += "\nManual sessions take precedence; the highest-priority matching rule wins over schedules. "
+    text += "\nManual sessions take precedence; the highest-priority matching rule wins over "
+            "schedules. "
             "Battery safeguards always apply.";
     update(m_ruleTrace, std::move(text), &Model::ruleTraceChanged);
 }
@@ -768,7 +773,8 @@ void Model::exportHistory() {
     const auto destination = m_dialogs->saveFile("Wakeward History.csv");
     if (!destination)
         return;
-    if (auto written = Transfer::writeFileAtomically(*destination, Transfer::historyCsv(m_history)); !written)
+    if (auto written = Transfer::writeFileAtomically(*destination, Transfer::historyCsv(m_history));
+        !written)
         setMessage(written.error().description);
 }
 
@@ -829,14 +835,17 @@ void Model::readDriveIfNeeded() {
     m_lastDriveRead = uptime;
     if (auto read = touchDriveFile(*m_driveURL); !read) {
         update(m_driveEnabled, false, &Model::driveEnabledChanged);
-        update(m_driveStatus, "Read stopped: " + read.error().description, &Model::driveStatusChanged);
+        update(m_driveStatus, "Read stopped: " + read.error().description,
+               &Model::driveStatusChanged);
         return;
     }
     const auto minute = m_calendar ? m_calendar().minuteOfDay(m_time->now()) : std::nullopt;
     const QString time =
-        minute ? QLocale::system().toString(QTime(*minute / 60, *minute % 60), QLocale::ShortFormat) : QString();
+        minute ? QLocale::system().toString(QTime(*minute / 60, *minute % 60), QLocale::ShortFormat)
+               : QString();
     update(m_driveStatus,
-           "Read completed at " + time.toStdString() + ". Firmware and caching can still allow drive sleep.",
+           "Read completed at " + time.toStdString() +
+               ". Firmware and caching can still allow drive sleep.",
            &Model::driveStatusChanged);
 }
 

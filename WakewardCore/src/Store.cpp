@@ -6,8 +6,8 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <system_error>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 #include <wakeward/Store.h>
 
 namespace wakeward {
@@ -237,8 +237,8 @@ Status Store::append(const HistoryEvent& event) {
     // the caller's transaction, a savepoint lets a failed insert undo itself alone.
     const bool own = sqlite3_get_autocommit(db) != 0;
     const char* const undo = own ? "ROLLBACK" : "ROLLBACK TO append; RELEASE append";
-    if (sqlite3_exec(db, own ? "BEGIN IMMEDIATE" : "SAVEPOINT append", nullptr, nullptr,
-                     nullptr) != SQLITE_OK)
+    if (sqlite3_exec(db, own ? "BEGIN IMMEDIATE" : "SAVEPOINT append", nullptr, nullptr, nullptr) !=
+        SQLITE_OK)
         return writeFailure(db);
     std::optional<Error> failure;
     {
