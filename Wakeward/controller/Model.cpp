@@ -574,16 +574,17 @@ bool Model::log(const std::string& type, const std::string& reason, double durat
 // In the store's own order: newest date first, and of one date the last written first; the
 // store keeps at most `historyLimit`, dropping from the end.
 void Model::addToHistory(const History& written) {
-    History history = m_history;
+    // In place: a copy of a full list to compare with would cost more than the write itself.
     for (const HistoryEvent& event : written) {
         const auto at =
-            std::find_if(history.begin(), history.end(),
+            std::find_if(m_history.begin(), m_history.end(),
                          [&](const HistoryEvent& older) { return older.date <= event.date; });
-        history.insert(at, event);
+        m_history.insert(at, event);
     }
-    if (history.size() > Store::historyLimit)
-        history.resize(Store::historyLimit);
-    update(m_history, std::move(history), &Model::historyChanged);
+    if (m_history.size() > Store::historyLimit)
+        m_history.resize(Store::historyLimit);
+    if (!written.empty())
+        emit historyChanged();
 }
 
 void Model::reloadHistory() {

@@ -28,7 +28,9 @@ std::string quoted(const fs::path& path) {
 constexpr const char* schema =
     "PRAGMA journal_mode=WAL; "
     "CREATE TABLE IF NOT EXISTS settings(key TEXT PRIMARY KEY,data BLOB NOT NULL); "
-    "CREATE TABLE IF NOT EXISTS history(id TEXT PRIMARY KEY,created REAL,data BLOB NOT NULL);";
+    "CREATE TABLE IF NOT EXISTS history(id TEXT PRIMARY KEY,created REAL,data BLOB NOT NULL); "
+    // Newest first without sorting: for the list and for dropping what is past the limit.
+    "CREATE INDEX IF NOT EXISTS history_newest ON history(created);";
 
 constexpr int busyTimeoutMilliseconds = 2000;
 
@@ -251,10 +253,12 @@ Status Store::append(const HistoryEvent& event) {
         sqlite3_exec(db, undo, nullptr, nullptr, nullptr);
         return *failure;
     }
-    // A failed trim still keeps the new event: only this statement is undone.
+    // The trim walks the index past the newest and deletes what lies beyond, usually one row
+    // (asking which ids are among the newest built a set of all of them at every append). A
+    // failed trim still keeps the new event: only this statement is undone.
     static const std::string keepNewest =
-        "DELETE FROM history WHERE id NOT IN (SELECT id FROM history ORDER BY created DESC, "
-        "rowid DESC LIMIT " +
+        "DELETE FROM history WHERE rowid IN (SELECT rowid FROM history ORDER BY created DESC, "
+        "rowid DESC LIMIT -1 OFFSET " +
         std::to_string(historyLimit) + ")";
     if (sqlite3_exec(db, keepNewest.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
         failure = writeFailure(db);
