@@ -15,7 +15,7 @@ using namespace wakeward;
 
 namespace {
 
-// A main window with the walkthrough's steps, presented through its own launch record.
+// A shown main window with the walkthrough's steps, presented through its own launch record.
 struct Window {
     QWidget widget;
     FenmarchExperience* experience;
@@ -24,6 +24,7 @@ struct Window {
         widget.resize(900, 700);
         experience = new FenmarchExperience(&widget, QStringLiteral("Wakeward"), free,
                                             fenmarch::wakewardTourSteps(), session);
+        widget.show();
     }
 };
 
@@ -43,7 +44,6 @@ private slots:
     void welcomeThenTourToTheEnd() {
         FenmarchLaunchSession session;
         Window window(session);
-        window.widget.show();
         FenmarchExperience& experience = *window.experience;
         QVERIFY(experience.welcome() && experience.welcome()->isVisible());
         QVERIFY(!experience.tour());
@@ -115,7 +115,6 @@ private slots:
         fenmarch::setPreference(fenmarch::showTourKey, tour);
         FenmarchLaunchSession session;
         Window window(session, free);
-        window.widget.show();
         QVERIFY(!window.experience->welcome());
         FenmarchTour* shown = window.experience->tour();
         QCOMPARE(shown && shown->isVisible(), tourShown);
@@ -128,7 +127,6 @@ private slots:
     void uncheckedWelcomeStillLeadsToTour() {
         FenmarchLaunchSession session;
         Window window(session);
-        window.widget.show();
         FenmarchWelcome* welcome = window.experience->welcome();
         QVERIFY(welcome);
         welcome->showAtStartupBox()->click();
@@ -140,7 +138,6 @@ private slots:
         FenmarchLaunchSession another;
         fenmarch::setPreference(fenmarch::showWelcomeKey, true);
         Window second(another);
-        second.widget.show();
         FenmarchWelcome* secondWelcome = second.experience->welcome();
         QVERIFY(secondWelcome);
         // A click on the card itself is not a click on the background.
@@ -159,7 +156,6 @@ private slots:
         FenmarchLaunchSession session;
         {
             Window window(session);
-            window.widget.show();
             window.experience->welcome()->finish();
             window.experience->tour()->dismiss();
             window.widget.hide();
@@ -168,7 +164,6 @@ private slots:
             QVERIFY(!window.experience->tour());
         }
         Window reopened(session);
-        reopened.widget.show();
         QVERIFY(!reopened.experience->welcome());
         QVERIFY(!reopened.experience->tour());
         QCOMPARE(session.presented, std::set<QString>{QStringLiteral("Wakeward")});
