@@ -53,15 +53,13 @@ QStringList crowding(QDialog& sheet) {
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
     QStringList found;
-    QList<QWidget*> rows;
+    QWidgetList rows;
     for (QWidget* child : sheet.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (child->isVisible() && !child->isWindow())
             rows << child;
     const auto describe = [](const QWidget* row) {
         return QStringLiteral("%1 \"%2\"")
-            .arg(QString::fromLatin1(row->metaObject()->className()),
-                 row->accessibleName().isEmpty() ? row->property("text").toString()
-                                                 : row->accessibleName());
+            .arg(row->metaObject()->className(), row->accessibleName() + test::look(row));
     };
     for (QWidget* row : rows) {
         const int needed = row->hasHeightForWidth()
@@ -178,34 +176,27 @@ private slots:
 
     // No editor saves a name that would reach a terminal or the power service unsafely: control
     // characters or an oversized text; the name field says why.
-    void unsafeNamesAreRefused_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("safe");
-        QTest::newRow("plain") << QStringLiteral("R&D build") << true;
-        QTest::newRow("escape") << QStringLiteral("Build \x1b[2J") << false;
-    }
     void unsafeNamesAreRefused() {
-        QFETCH(QString, name);
-        QFETCH(bool, safe);
         DashboardRig ui;
         ProfileEditor profile(Profile(std::string("Backup"), 60));
         Rule rule;
         rule.name = "Plugged in";
         RuleEditor ruleEditor(rule, *ui.model);
-        const Calendar calendar = ui.calendar();
-        ScheduleEditor schedule(recurringAt(calendar, ui.rig.time->now, 22, 6), ui.time());
+        ScheduleEditor schedule(recurringAt(ui.calendar(), ui.rig.time->now, 22, 6), ui.time());
         const std::tuple<QLineEdit*, QPushButton*> editors[] = {
             {profile.nameField(), profile.saveButton()},
             {ruleEditor.nameField(), ruleEditor.saveButton()},
             {schedule.nameField(), schedule.saveButton()}};
-        for (const auto& [field, save] : editors) {
-            // Typing cannot enter control characters; pasting can.
-            field->selectAll();
-            QGuiApplication::clipboard()->setText(name);
-            field->paste();
-            QCOMPARE(save->isEnabled(), safe);
-            QCOMPARE(field->toolTip().isEmpty(), safe);
-        }
+        const std::pair<QString, bool> names[] = {{"R&D build", true}, {"Build \x1b[2J", false}};
+        for (const auto& [name, safe] : names)
+            for (const auto& [field, save] : editors) {
+                // Typing cannot enter control characters; pasting can.
+                field->selectAll();
+                QGuiApplication::clipboard()->setText(name);
+                field->paste();
+                QCOMPARE(save->isEnabled(), safe);
+                QCOMPARE(field->toolTip().isEmpty(), safe);
+            }
     }
 
     // Each kind labels its value field; a kind without a value hides it and keeps the value.
@@ -217,54 +208,46 @@ private slots:
         rule.conditions = {Condition(SignalKind::runningApp, "vlc")};
         RuleEditor editor(rule, *ui.model);
         const auto& row = editor.conditionRows().front();
-        QCOMPARE(row.label->text(), QStringLiteral("Executable name"));
-        QVERIFY(!row.value->isHidden());
+        const auto shown = [&row] { return test::looks({row.label, row.value}); };
+        QCOMPARE(shown(), QStringLiteral("Executable name | vlc"));
         chooseKind(row, SignalKind::ac);
-        QVERIFY(row.value->isHidden());
-        QVERIFY(row.label->isHidden());
+        QCOMPARE(shown(), QStringLiteral("hidden | hidden"));
         QCOMPARE(editor.rule().conditions.front().value, std::string("vlc"));
         QCOMPARE(editor.rule().conditions.front().kind, SignalKind::ac);
         chooseKind(row, SignalKind::usb);
-        QVERIFY(!row.value->isHidden());
-        QCOMPARE(row.label->text(), QStringLiteral("Name contains"));
-        QCOMPARE(row.value->text(), QStringLiteral("vlc"));
+        QCOMPARE(shown(), QStringLiteral("Name contains | vlc"));
         chooseKind(row, SignalKind::battery);
-        QCOMPARE(row.label->text(), QStringLiteral("Threshold"));
+        QCOMPARE(shown(), QStringLiteral("Threshold | vlc"));
 
-        QVERIFY(editor.displaySwitch()->isEnabled());
+        const QString display = QStringLiteral("[x] Also keep display awake");
+        QCOMPARE(test::look(editor.displaySwitch()), display);
         choose(editor.actionPicker(), editor.actionPicker()->findText("Allow idle sleep"));
         QCOMPARE(editor.rule().action, RuleAction::allow);
-        QVERIFY(!editor.displaySwitch()->isEnabled());
-        QVERIFY(editor.displaySwitch()->isChecked());
+        QCOMPARE(test::look(editor.displaySwitch()), display + " (off)");
         QVERIFY(editor.rule().display);
         choose(editor.actionPicker(), editor.actionPicker()->findText("Keep awake"));
-        QVERIFY(editor.displaySwitch()->isEnabled());
+        QCOMPARE(test::look(editor.displaySwitch()), display);
     }
 
-    // "Available local signals" lists the running applications and the mounted volumes.
-    void availableSignals() {
+    // "Available local signals" lists the running applications and the mounted volumes. "Test
+    // without starting" tests the working copy against the live signals, shows the controller's
+    // trace and saves nothing.
+    void liveSignalsAndTest() {
         DashboardRig ui;
         ui.rig.source->apps = {{41, "vlc", "VLC media player"}, {42, "rsync", ""}};
         ui.rig.source->snapshot.volumes = {"B2C4-1111", "0A1F-2222"};
-        ui.model->refreshSignals(false);
-        RuleEditor editor(Rule(), *ui.model);
-        QVERIFY(editor.signalsText()->isHidden());
-        editor.signalsToggle()->click();
-        QVERIFY(!editor.signalsText()->isHidden());
-        QCOMPARE(
-            editor.signalsText()->text(),
-            QStringLiteral(
-                "Apps: VLC media player: vlc\nApp: rsync\nVolume UUIDs: 0A1F-2222, B2C4-1111"));
-    }
-
-    // "Test without starting" tests the working copy against the live signals, shows the
-    // controller's trace and saves nothing.
-    void liveTestUsesTheWorkingCopy() {
-        DashboardRig ui;
         ui.rig.source->snapshot.running = {"vlc"};
+        ui.model->refreshSignals(false);
         Rule rule;
         rule.conditions = {Condition(SignalKind::runningApp, "rsync")};
         RuleEditor editor(rule, *ui.model);
+        QVERIFY(editor.signalsText()->isHidden());
+        editor.signalsToggle()->click();
+        QCOMPARE(
+            test::look(editor.signalsText()),
+            QStringLiteral(
+                "Apps: VLC media player: vlc\nApp: rsync\nVolume UUIDs: 0A1F-2222, B2C4-1111"));
+
         QCOMPARE(editor.traceLabel()->text(),
                  QStringLiteral("Test a rule to see its condition trace."));
         editor.testButton()->click();

@@ -15,7 +15,6 @@
 #include "ui/Widgets.h"
 
 #include <QAbstractItemView>
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -44,12 +43,6 @@ QColor over(const QColor& top, const QColor& bottom) {
                             static_cast<float>(blend(top.blueF(), bottom.blueF())));
 }
 
-Rule ruleNamed(const std::string& name) {
-    Rule rule;
-    rule.name = name;
-    return rule;
-}
-
 } // namespace
 
 class PagesTest : public QObject {
@@ -69,64 +62,64 @@ private slots:
         rig.otherAssertions = [others] { return *others; };
         auto model = rig.make();
         InspectorPage page(*model, timeOf(rig));
-        const QString unavailable = QStringLiteral(
-            "System-wide assertion reports are unavailable in this environment. Your own session "
-            "is still shown accurately.");
-        const QString none =
-            QStringLiteral("No other active assertions were returned. Coverage may be incomplete.");
+        // The note, then the reports listed.
+        const auto shown = [&page] {
+            return QStringList(test::look(page.reportsNote())) + page.reports();
+        };
         model->refreshOtherAssertions();
-        QCOMPARE(page.reportsNote()->text(), unavailable);
-        QVERIFY(!page.reportsNote()->isHidden());
-        QVERIFY(page.reports().isEmpty());
+        QCOMPARE(shown(), QStringList("System-wide assertion reports are unavailable in this "
+                                      "environment. Your own session is still shown accurately."));
 
         *others = std::vector<std::string>{};
         page.refreshButton()->click();
-        QCOMPARE(page.reportsNote()->text(), none);
-        QVERIFY(page.reports().isEmpty());
+        QCOMPARE(shown(), QStringList("No other active assertions were returned. Coverage may be "
+                                      "incomplete."));
 
         *others = std::vector<std::string>{"backupd • idle\nNightly copy", "Process 9 • sleep\n"
                                                                            "Reason not reported"};
         page.refreshButton()->click();
-        QVERIFY(page.reportsNote()->isHidden());
-        QCOMPARE(page.reports(), QStringList({"backupd • idle\nNightly copy",
-                                              "Process 9 • sleep\nReason not reported"}));
+        QCOMPARE(shown(), QStringList({"hidden", "backupd • idle\nNightly copy",
+                                       "Process 9 • sleep\nReason not reported"}));
 
         QVERIFY(page.identifiers()->isHidden());
         page.setHeldAssertions([] { return HeldAssertions{101, 0, "logind idle lock", ""}; });
-        QCOMPARE(page.identifiers()->text(),
-                 QStringLiteral("System assertion ID: 101\nDisplay assertion ID: 0"));
-        QCOMPARE(page.holders()->text(),
-                 QStringLiteral("System assertion held through logind idle lock"));
+        QCOMPARE(test::looks({page.identifiers(), page.holders()}),
+                 QStringLiteral("System assertion ID: 101\nDisplay assertion ID: 0 | System "
+                                "assertion held through logind idle lock"));
         QCOMPARE(page.statusGroup()->title(), QStringLiteral("Owned by Wakeward"));
     }
 
-    void ruleSummaries() {
-        Rule rule;
-        rule.mode = MatchMode::any;
-        rule.conditions = {Condition(SignalKind::cpu, "80"), Condition(SignalKind::display, "")};
-        QCOMPARE(RulesPage::conditionsSummary(rule),
-                 QStringLiteral("CPU above percent: 80 OR External display connected"));
-        rule.mode = MatchMode::all;
-        QCOMPARE(RulesPage::conditionsSummary(rule),
-                 QStringLiteral("CPU above percent: 80 AND External display connected"));
-        rule.conditions.clear();
-        QCOMPARE(RulesPage::conditionsSummary(rule), QString());
-        rule.priority = 42;
-        rule.action = RuleAction::allow;
-        QCOMPARE(RulesPage::actionLine(rule), QStringLiteral("Priority 42 • Allow idle sleep"));
-    }
-
-    // The switch, delete and test act on the rule with that id and take effect at once; the
-    // pause button flips automation; the empty sentence shows only without rules.
+    // Each rule shows its name, priority, action and conditions joined as it matches them. The
+    // switch, delete and test act on the rule with that id and take effect at once; the pause
+    // button flips automation; the empty sentence shows only without rules.
     void rulesPageActions() {
         DashboardRig ui;
         Model& model = *ui.model;
         auto* page = qobject_cast<RulesPage*>(ui.dashboard->pageWidget("Rules"));
         QVERIFY(page);
         QVERIFY(!page->emptyNote()->isHidden());
-        model.setRules({ruleNamed("First"), ruleNamed("Second")});
+        Rule first;
+        first.name = "First";
+        first.mode = MatchMode::any;
+        first.conditions = {Condition(SignalKind::cpu, "80"), Condition(SignalKind::display, "")};
+        Rule second = first;
+        second.id = Uuid::generate();
+        second.name = "Second";
+        second.mode = MatchMode::all;
+        second.priority = 42;
+        second.action = RuleAction::allow;
+        model.setRules({first, second});
         QVERIFY(page->emptyNote()->isHidden());
         QCOMPARE(page->groups().size(), std::size_t(2));
+        QCOMPARE(test::labelTexts(page->groups()[0]),
+                 QStringList({"First", "Priority 10 • Keep awake",
+                              "CPU above percent: 80 OR External display connected"}));
+        QCOMPARE(test::labelTexts(page->groups()[1]),
+                 QStringList({"Second", "Priority 42 • Allow idle sleep",
+                              "CPU above percent: 80 AND External display connected"}));
+        Rule none;
+        none.conditions.clear();
+        QCOMPARE(RulesPage::conditionsSummary(none), QString());
 
         page->enabledSwitch(1)->click();
         QVERIFY(!model.rules()[0].enabled);
@@ -157,26 +150,23 @@ private slots:
         DashboardRig ui;
         Model& model = *ui.model;
         const Calendar calendar = ui.calendar();
+        const QDate day(2027, 1, 4);
         Schedule weekly(ui.rig.time->now);
         weekly.name = "Weekly";
-        weekly.start =
-            fromLocalFields(QDateTime(QDate(2027, 1, 4), QTime(9, 0), QTimeZone::utc()), calendar);
-        weekly.end = fromLocalFields(QDateTime(QDate(2027, 1, 4), QTime(17, 30), QTimeZone::utc()),
-                                     calendar);
+        weekly.start = fromLocalFields(QDateTime(day, QTime(9, 0), QTimeZone::utc()), calendar);
+        weekly.end = fromLocalFields(QDateTime(day, QTime(17, 30), QTimeZone::utc()), calendar);
         Schedule once = weekly;
         once.id = Uuid::generate();
         once.name = "Once";
         once.recurring = false;
-        const QLocale locale = QLocale::system();
+        const auto local = [](const auto& value) {
+            return QLocale::system().toString(value, QLocale::ShortFormat);
+        };
         QCOMPARE(SchedulesPage::summary(weekly, calendar),
-                 QStringLiteral("Recurring • ") +
-                     locale.toString(QTime(9, 0), QLocale::ShortFormat) + QStringLiteral(" to ") +
-                     locale.toString(QTime(17, 30), QLocale::ShortFormat));
-        QCOMPARE(
-            SchedulesPage::summary(once, calendar),
-            locale.toString(QDateTime(QDate(2027, 1, 4), QTime(9, 0)), QLocale::ShortFormat) +
-                QStringLiteral(" to ") +
-                locale.toString(QDateTime(QDate(2027, 1, 4), QTime(17, 30)), QLocale::ShortFormat));
+                 "Recurring • " + local(QTime(9, 0)) + " to " + local(QTime(17, 30)));
+        QCOMPARE(SchedulesPage::summary(once, calendar), local(QDateTime(day, QTime(9, 0))) +
+                                                             " to " +
+                                                             local(QDateTime(day, QTime(17, 30))));
 
         model.setSchedules({weekly, once});
         auto* page = qobject_cast<SchedulesPage*>(ui.dashboard->pageWidget("Schedules"));
@@ -203,15 +193,14 @@ private slots:
         }
         auto model = rig.make();
         HistoryPage page(*model, timeOf(rig));
-        QCOMPARE(page.listed().size(), std::size_t(2));
-        QVERIFY(page.emptyNote()->isHidden());
-        QCOMPARE(page.retentionCaption()->text(),
-                 QStringLiteral("Local events only • last 30 days • at most 2,000 records"));
-        QCOMPARE(HistoryPage::detailLine(page.listed()[0]),
-                 QStringLiteral("Battery 79% • 90 seconds"));
-        QCOMPARE(HistoryPage::detailLine(page.listed()[1]), QStringLiteral("Battery 80%"));
-        QCOMPARE(page.groups()[0]->title(),
-                 QStringLiteral("Ended • ") + shortDateTime(now - 10, timeOf(rig).calendar()));
+        QCOMPARE(page.groups().size(), std::size_t(2));
+        QCOMPARE(
+            test::looks({page.emptyNote(), page.retentionCaption()}),
+            QStringLiteral("hidden | Local events only • last 30 days • at most 2,000 records"));
+        QCOMPARE(test::labelTexts(page.groups()[0]),
+                 QStringList({"Ended • " + shortDateTime(now - 10, timeOf(rig).calendar()),
+                              "Stopped by you", "Battery 79% • 90 seconds"}));
+        QCOMPARE(test::labelTexts(page.groups()[1]).last(), QStringLiteral("Battery 80%"));
 
         page.searchField()->setText(QStringLiteral("STOPPED"));
         QCOMPARE(page.groups().size(), std::size_t(1));
@@ -227,12 +216,12 @@ private slots:
         QMessageBox* confirm = page.clearConfirmation();
         QVERIFY(confirm);
         QCOMPARE(confirm->text(), QStringLiteral("Clear local history? This cannot be undone."));
-        DashboardRig::button(confirm, QStringLiteral("Cancel"))->click();
+        test::button(confirm, QStringLiteral("Cancel"))->click();
         QCOMPARE(model->history().size(), std::size_t(2));
         QTRY_VERIFY(!page.clearConfirmation());
 
         page.clearButton()->click();
-        DashboardRig::button(page.clearConfirmation(), QStringLiteral("Clear history"))->click();
+        test::button(page.clearConfirmation(), QStringLiteral("Clear history"))->click();
         QVERIFY(model->history().empty());
         QVERIFY(!page.emptyNote()->isHidden());
     }
@@ -327,25 +316,28 @@ private slots:
         page.setLoginItem(autostart);
         LoginItemControl* control = page.loginItemControl();
         QVERIFY(control);
-        QCOMPARE(control->statusLabel()->text(),
-                 QStringLiteral("Launch at login: Off or awaiting approval"));
+        const auto shown = [control] {
+            return test::looks({control->statusLabel(), control->button()});
+        };
+        const QString off =
+            QStringLiteral("Launch at login: Off or awaiting approval | Enable launch at login");
+        QCOMPARE(shown(), off);
         control->button()->click();
         QVERIFY(QString::fromStdString(model->message().value_or("")).contains(message));
         QCOMPARE(autostart.enabled(), !blocked);
-        if (blocked) {
-            QCOMPARE(control->button()->text(), QStringLiteral("Enable launch at login"));
+        QCOMPARE(shown(),
+                 blocked ? off
+                         : QStringLiteral("Launch at login: Enabled | Disable launch at login"));
+        if (blocked)
             return;
-        }
         QFile entry(autostart.entryPath());
         QVERIFY(entry.open(QIODevice::ReadOnly));
         const QByteArray text = entry.readAll();
         QVERIFY(text.startsWith("[Desktop Entry]\n"));
         QVERIFY(text.contains("Exec=wakeward --background\n"));
-        QCOMPARE(control->statusLabel()->text(), QStringLiteral("Launch at login: Enabled"));
-        QCOMPARE(control->button()->text(), QStringLiteral("Disable launch at login"));
         control->button()->click();
         QVERIFY(!QFile::exists(autostart.entryPath()));
-        QCOMPARE(control->button()->text(), QStringLiteral("Enable launch at login"));
+        QCOMPARE(shown(), off);
     }
 
     // The appearance chosen in Settings is stored and reaches every window, alerts and drop-down
@@ -360,7 +352,7 @@ private slots:
         ModelRig rig;
         auto model = rig.make();
         SettingsPage settings(*model);
-        DashboardRig::button(&settings, appearance)->click();
+        test::button(&settings, appearance)->click();
         QCOMPARE(SettingsPage::appearance(), appearance.toLower());
         const QPalette palette = QApplication::palette();
         const QColor window = palette.color(QPalette::Window);
@@ -404,7 +396,7 @@ private slots:
             for (int x = indicator.left(); x <= indicator.right(); ++x)
                 outline = std::max(outline, contrastRatio(drawn.pixelColor(x, y), window));
         QVERIFY2(outline >= 3.0, qPrintable(QString::number(outline)));
-        DashboardRig::button(&settings, QStringLiteral("System"))->click();
+        test::button(&settings, QStringLiteral("System"))->click();
         QCOMPARE(SettingsPage::appearance(), QStringLiteral("system"));
     }
 

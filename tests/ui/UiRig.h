@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <memory>
@@ -23,10 +24,47 @@ inline void usePrivateSettings(const QTemporaryDir& folder) {
     QSettings().clear();
 }
 
+// The button within `within` that reads `text` and can be seen with it.
+inline QAbstractButton* button(QWidget* within, const QString& text) {
+    for (QAbstractButton* each : within->findChildren<QAbstractButton*>())
+        if (each->text() == text && each->isVisibleTo(within))
+            return each;
+    return nullptr;
+}
+
 // Picks an entry as the user does, so that the widget acts on it.
 inline void choose(QComboBox* picker, int index) {
     picker->setCurrentIndex(index);
     emit picker->activated(index);
+}
+
+// How a control reads to the user: its text or choice, "[x] " or "[ ] " before it when it can be
+// ticked, " (off)" after it when it cannot be used, or "hidden".
+inline QString look(const QWidget* widget) {
+    if (widget->isHidden())
+        return QStringLiteral("hidden");
+    QString text = widget->property(qobject_cast<const QComboBox*>(widget) ? "currentText" : "text")
+                       .toString();
+    if (auto* button = qobject_cast<const QAbstractButton*>(widget);
+        button && button->isCheckable())
+        text.prepend(button->isChecked() ? QStringLiteral("[x] ") : QStringLiteral("[ ] "));
+    return widget->isEnabled() ? text : text + QStringLiteral(" (off)");
+}
+
+// The looks of several controls in order, so that one comparison shows a whole state.
+inline QString looks(std::initializer_list<const QWidget*> widgets) {
+    QStringList each;
+    for (const QWidget* widget : widgets)
+        each << look(widget);
+    return each.join(QStringLiteral(" | "));
+}
+
+// The texts of the labels within `widget`, in the order they were made.
+inline QStringList labelTexts(const QWidget* widget) {
+    QStringList texts;
+    for (const QLabel* label : widget->findChildren<QLabel*>())
+        texts << label->text();
+    return texts;
 }
 
 // The rig's calendar and clock, as the pages show times.
@@ -71,13 +109,6 @@ struct DashboardRig {
     TimeSource time() const { return timeOf(rig); }
 
     Calendar calendar() const { return time().calendar(); }
-
-    template <class T = QAbstractButton> static T* button(QWidget* within, const QString& text) {
-        for (T* each : within->findChildren<T*>())
-            if (each->text() == text && each->isVisibleTo(within))
-                return each;
-        return nullptr;
-    }
 };
 
 } // namespace wakeward::test
