@@ -25,14 +25,12 @@ Rule ruleWith(std::vector<Condition> conditions, MatchMode mode = MatchMode::all
 } // namespace
 
 TEST(ReadNumber, AcceptsCNotationOnly) {
-    const std::pair<const char*, double> good[] = {{"80", 80},    {"+1.5", 1.5}, {"-2", -2},
-                                                   {".5", 0.5},   {"5.", 5},     {"1e2", 100},
-                                                   {"0x1p4", 16}, {"0X1A", 26}};
+    const std::pair<const char*, double> good[] = {
+        {"80", 80},   {"+1.5", 1.5}, {"-2", -2},   {".5", 0.5},       {"5.", 5},
+        {"1e2", 100}, {"0x1p4", 16}, {"0X1A", 26}, {"inf", HUGE_VAL}, {"1e999", HUGE_VAL}};
     for (const auto& [text, number] : good)
         EXPECT_EQ(Engine::readNumber(text), number) << text;
-    EXPECT_TRUE(std::isinf(*Engine::readNumber("inf")));
     EXPECT_TRUE(std::isnan(*Engine::readNumber("nan")));
-    EXPECT_TRUE(std::isinf(*Engine::readNumber("1e999")));
 
     // Empty text, blanks around the number, a comma and a NUL are checked by the fuzz replay.
     for (const char* bad : {"\t5", "5\n", "1,000", "1 000", ".", "+", "-", "+-1", "0x", "5%", "e5",

@@ -66,10 +66,9 @@ TEST(Json, WrittenFormAndNumbers) {
     EXPECT_EQ(withoutIds(profile), Json::parse(R"({"name":"Render","minutes":180,"display":false,
         "acOnly":true,"favourite":true})"));
 
-    const Schedule schedule(Instant{12.5});
-    EXPECT_EQ(toJson(schedule).value()["start"], 12.5);
-    const Json condition = toJson(Condition(SignalKind::traffic, "5")).value();
-    EXPECT_EQ(condition["kind"], "Network traffic above KB per second");
+    EXPECT_EQ(toJson(Schedule(Instant{12.5})).value()["start"], 12.5);
+    EXPECT_EQ(toJson(Condition(SignalKind::traffic, "5")).value()["kind"],
+              "Network traffic above KB per second");
 
     // Integers and fractions both read as numbers; a whole-number field takes no fraction.
     Json json = profileJson();
