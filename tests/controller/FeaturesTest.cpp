@@ -32,12 +32,11 @@ protected:
 
 // The trace names other enabled matching rules in list order, never the tested rule's twin.
 TEST_F(FeaturesTest, RuleTestTraceText) {
-    Rule stored = mainsRule("Stored", 5);
-    Rule other = mainsRule("Other", -3);
-    Rule allow = mainsRule("Let sleep", 50, RuleAction::allow);
+    const Rule stored = mainsRule("Stored", 5);
     Rule disabled = mainsRule("Off");
     disabled.enabled = false;
-    model->setRules({stored, other, disabled, allow});
+    model->setRules(
+        {stored, mainsRule("Other", -3), disabled, mainsRule("Let sleep", 50, RuleAction::allow)});
     const auto creationsBefore = rig.creations();
 
     Rule edited = stored;
