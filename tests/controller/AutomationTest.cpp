@@ -12,11 +12,6 @@ Rule ranked(const std::string& prefix) {
     return rule;
 }
 
-Rule withCondition(Rule rule, SignalKind kind, std::string value) {
-    rule.conditions = {Condition(kind, std::move(value))};
-    return rule;
-}
-
 using Automation = ModelTest;
 
 } // namespace
@@ -54,7 +49,8 @@ TEST_F(Automation, WinnerAmongRulesAndSchedules) {
     const Schedule mainsOnly = scheduleAround(now, "Mains only", true);
     Schedule off = scheduleAround(now, "Off");
     off.enabled = false;
-    const Rule onBattery = withCondition(mainsRule("On battery"), SignalKind::battery, "5");
+    Rule onBattery = mainsRule("On battery");
+    onBattery.conditions = {Condition(SignalKind::battery, "5")};
     struct Row {
         std::optional<double> battery; // on battery at this level, or on mains when unset
         Rules rules;
@@ -86,7 +82,8 @@ TEST_F(Automation, WinnerAmongRulesAndSchedules) {
 // Costly readings are taken only for enabled rules that need them, or when asked for. The rule in
 // force keeps its lowered CPU threshold (50 - 5); others need the full number.
 TEST_F(Automation, CpuRule) {
-    Rule busy = withCondition(mainsRule("Busy"), SignalKind::cpu, "50");
+    Rule busy = mainsRule("Busy");
+    busy.conditions = {Condition(SignalKind::cpu, "50")};
     busy.enabled = false;
     model->setRules({busy});
     model->refresh();

@@ -91,9 +91,6 @@ public:
         bool started = false;
         std::optional<std::string> watched;
         int ticks = 0;
-
-        void changed() const { handlers.changed(); }
-        void aboutToSleep() const { handlers.aboutToSleep(); }
     };
 
     explicit FakeWorkspaceEvents(std::shared_ptr<State> state) : m_state(std::move(state)) {}

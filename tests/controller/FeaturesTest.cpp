@@ -4,10 +4,16 @@
 
 #include <deque>
 #include <fstream>
+#include <gmock/gmock.h>
 #include <sqlite3.h>
 
 namespace wakeward::test {
 namespace {
+
+using testing::AllOf;
+using testing::HasSubstr;
+using testing::Optional;
+using testing::StartsWith;
 
 const std::string closing =
     "\nManual sessions take precedence; the highest-priority matching rule wins over schedules. "
@@ -26,12 +32,11 @@ protected:
 
 // The trace names other enabled matching rules in list order, never the tested rule's twin.
 TEST_F(FeaturesTest, RuleTestTraceText) {
-    Rule stored = mainsRule("Stored", 5);
-    Rule other = mainsRule("Other", -3);
-    Rule allow = mainsRule("Let sleep", 50, RuleAction::allow);
+    const Rule stored = mainsRule("Stored", 5);
     Rule disabled = mainsRule("Off");
     disabled.enabled = false;
-    model->setRules({stored, other, disabled, allow});
+    model->setRules(
+        {stored, mainsRule("Other", -3), disabled, mainsRule("Let sleep", 50, RuleAction::allow)});
     const auto creationsBefore = rig.creations();
 
     Rule edited = stored;
@@ -81,9 +86,8 @@ TEST_F(FeaturesTest, ProfileImports) {
     for (const auto& [name, why] : failures) {
         answers->push_back(file(name));
         model->importProfiles();
-        ASSERT_TRUE(model->message()) << name;
-        EXPECT_EQ(model->message()->rfind("Profiles were not imported: ", 0), 0u) << name;
-        EXPECT_NE(model->message()->find(why), std::string::npos) << *model->message();
+        EXPECT_THAT(model->message(),
+                    Optional(AllOf(StartsWith("Profiles were not imported: "), HasSubstr(why))));
     }
     EXPECT_EQ(model->profiles(), before);
 
@@ -128,9 +132,7 @@ TEST_F(FeaturesTest, HistoryExportAndClear) {
     sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(reader);
     EXPECT_TRUE(model->history().empty());
-    ASSERT_TRUE(model->message());
-    EXPECT_NE(model->message()->find("could not yet be wiped"), std::string::npos)
-        << *model->message();
+    EXPECT_THAT(model->message(), Optional(HasSubstr("could not yet be wiped")));
     EXPECT_TRUE(rig.store().history(Instant{-1e12}).value().empty());
 
     answers->push_back(file("history.csv"));
@@ -155,7 +157,7 @@ TEST_F(FeaturesTest, DriveKeeper) {
 
     model->start();
     ASSERT_TRUE(model->active());
-    EXPECT_EQ(model->driveStatus().rfind("Read completed at ", 0), 0u);
+    EXPECT_THAT(model->driveStatus(), StartsWith("Read completed at "));
     model->setDriveEnabled(false);
     model->setDriveEnabled(true);
 
@@ -167,7 +169,7 @@ TEST_F(FeaturesTest, DriveKeeper) {
     rig.time->advance(31);
     model->refresh();
     EXPECT_FALSE(model->driveEnabled());
-    EXPECT_EQ(model->driveStatus().rfind("Read stopped: ", 0), 0u);
+    EXPECT_THAT(model->driveStatus(), StartsWith("Read stopped: "));
     EXPECT_TRUE(model->driveURL());
 
     // A newly chosen file is read at the next tick of the session.
@@ -176,7 +178,7 @@ TEST_F(FeaturesTest, DriveKeeper) {
     model->selectDriveFile();
     model->setDriveEnabled(true);
     model->refresh();
-    EXPECT_EQ(model->driveStatus().rfind("Read completed at ", 0), 0u);
+    EXPECT_THAT(model->driveStatus(), StartsWith("Read completed at "));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "controller/Model.h"
 
 #include <QCoreApplication>
+#include <QString>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <functional>
@@ -65,13 +66,22 @@ struct ModelRig {
     }
 };
 
-/// The records of one type, newest first.
-inline std::vector<HistoryEvent> records(const Model& model, const std::string& type) {
-    std::vector<HistoryEvent> found;
+/// The records of one type, newest first, as "reason (duration s)" joined by "; ".
+inline std::string recorded(const Model& model, const std::string& type) {
+    std::string text;
     for (const HistoryEvent& event : model.history())
         if (event.type == type)
-            found.push_back(event);
-    return found;
+            text += (text.empty() ? "" : "; ") + event.reason + " (" +
+                    QString::number(event.duration).toStdString() + " s)";
+    return text;
+}
+
+/// What the views show of the session, in one line.
+inline std::string sessionState(const Model& model) {
+    return model.reason() + (model.active() ? " | held" : " | not held") +
+           (model.displayActive() ? " +display" : "") + (model.started() ? " | started" : "") +
+           (model.manual() ? " | manual" : "") + (model.deadline() ? " | deadline" : "") +
+           (model.automationPaused() ? " | paused" : "");
 }
 
 /// A rule that matches whenever mains power is on, with no grace.
@@ -95,12 +105,6 @@ inline Schedule scheduleAround(Instant now, std::string name, bool acOnly = fals
     schedule.end = now + 3600;
     schedule.acOnly = acOnly;
     return schedule;
-}
-
-/// The reason of the newest record of `type`; empty when there is none.
-inline std::string lastReason(const Model& model, const std::string& type) {
-    const auto found = records(model, type);
-    return found.empty() ? std::string() : found[0].reason;
 }
 
 /// Starts a manual session that lasts until stopped; true when it started.

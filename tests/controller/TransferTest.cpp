@@ -5,10 +5,12 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <fstream>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using namespace wakeward;
+using testing::HasSubstr;
 
 namespace {
 
@@ -49,20 +51,19 @@ TEST(ProfilesFile, ExportIsPrettyAndSorted) {
 // cannot read fails with the codec's reason.
 TEST(ProfilesFile, LimitsAndReasons) {
     EXPECT_EQ(Transfer::importableProfiles(profilesText(100)).value().size(), 100u);
-    EXPECT_NE(importError(profilesText(101)).find("101 profiles"), std::string::npos);
+    EXPECT_THAT(importError(profilesText(101)), HasSubstr("101 profiles"));
     EXPECT_TRUE(Transfer::importableProfiles("[]").value().empty());
-    EXPECT_NE(
-        importError(profilesText(2, "Back\\u001bup")).find("Profile 1 has a control character"),
-        std::string::npos);
+    EXPECT_THAT(importError(profilesText(2, "Back\\u001bup")),
+                HasSubstr("Profile 1 has a control character"));
     EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "   ")).ok());
 
     EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "x", "1")).ok());
     EXPECT_TRUE(Transfer::importableProfiles(profilesText(1, "x", "1440")).ok());
     for (const char* minutes : {"0.5", "1440.5", "-3", "1e999"})
         EXPECT_FALSE(Transfer::importableProfiles(profilesText(1, "x", minutes)).ok()) << minutes;
-    EXPECT_NE(importError("{\"name\":\"x\"}").find("list of profiles"), std::string::npos);
-    EXPECT_NE(importError("[{\"name\":\"x\"}]").find("is missing"), std::string::npos);
-    EXPECT_NE(importError("[{\"name\":").find("not valid JSON"), std::string::npos);
+    EXPECT_THAT(importError("{\"name\":\"x\"}"), HasSubstr("list of profiles"));
+    EXPECT_THAT(importError("[{\"name\":\"x\"}]"), HasSubstr("is missing"));
+    EXPECT_THAT(importError("[{\"name\":"), HasSubstr("not valid JSON"));
 }
 
 // Dates are UTC whatever the local zone, rounded down to the second before the epoch as after.
@@ -93,14 +94,12 @@ TEST(DriveReader, ReadsWithoutChangingTheFile) {
     QTemporaryDir dir;
     const std::filesystem::path small = dir.filePath(QStringLiteral("small.bin")).toStdString();
     std::ofstream(small) << std::string(10000, 'x');
-    struct stat before {};
-    ASSERT_EQ(::stat(small.c_str(), &before), 0);
+    auto sizeAndTime = [&] {
+        return std::pair(file_size(small), last_write_time(small).time_since_epoch().count());
+    };
+    const auto before = sizeAndTime();
     EXPECT_TRUE(touchDriveFile(small).ok());
-    struct stat after {};
-    ASSERT_EQ(::stat(small.c_str(), &after), 0);
-    EXPECT_EQ(after.st_size, before.st_size);
-    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
-    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(sizeAndTime(), before);
 }
 
 // Both readers refuse what is not an ordinary file: a FIFO would wait for a writer forever, a

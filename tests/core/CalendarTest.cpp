@@ -101,16 +101,15 @@ TEST(NextClock, TodayTomorrowGapsAndRepeats) {
 // The host zone is read afresh on every call, not cached for the process.
 TEST(CurrentCalendar, FollowsTheHostZone) {
     const char* saved = std::getenv("TZ");
-    const std::optional<std::string> previous =
-        saved ? std::optional<std::string>(saved) : std::nullopt;
+    const std::string previous = saved ? saved : "";
     setenv("TZ", "Asia/Tokyo", 1);
     EXPECT_EQ(currentCalendar().zoneId(), "Asia/Tokyo");
     setenv("TZ", "America/New_York", 1);
     const Calendar calendar = currentCalendar();
     EXPECT_EQ(calendar.zoneId(), "America/New_York");
     EXPECT_EQ(calendar.minuteOfDay(utc(2024, 7, 1, 16, 0)), 12 * 60);
-    if (previous)
-        setenv("TZ", previous->c_str(), 1);
+    if (saved)
+        setenv("TZ", previous.c_str(), 1);
     else
         unsetenv("TZ");
 }

@@ -25,14 +25,12 @@ Rule ruleWith(std::vector<Condition> conditions, MatchMode mode = MatchMode::all
 } // namespace
 
 TEST(ReadNumber, AcceptsCNotationOnly) {
-    const std::pair<const char*, double> good[] = {{"80", 80},    {"+1.5", 1.5}, {"-2", -2},
-                                                   {".5", 0.5},   {"5.", 5},     {"1e2", 100},
-                                                   {"0x1p4", 16}, {"0X1A", 26}};
+    const std::pair<const char*, double> good[] = {
+        {"80", 80},   {"+1.5", 1.5}, {"-2", -2},   {".5", 0.5},       {"5.", 5},
+        {"1e2", 100}, {"0x1p4", 16}, {"0X1A", 26}, {"inf", HUGE_VAL}, {"1e999", HUGE_VAL}};
     for (const auto& [text, number] : good)
         EXPECT_EQ(Engine::readNumber(text), number) << text;
-    EXPECT_TRUE(std::isinf(*Engine::readNumber("inf")));
     EXPECT_TRUE(std::isnan(*Engine::readNumber("nan")));
-    EXPECT_TRUE(std::isinf(*Engine::readNumber("1e999")));
 
     // Empty text, blanks around the number, a comma and a NUL are checked by the fuzz replay.
     for (const char* bad : {"\t5", "5\n", "1,000", "1 000", ".", "+", "-", "+-1", "0x", "5%", "e5",
@@ -59,7 +57,6 @@ TEST(ReadNumber, IgnoresTheProcessNumericLocale) {
 
 TEST(RuleValid, NamesAndConditionLists) {
     Rule rule = ruleWith({Condition(SignalKind::ac, "")});
-    EXPECT_TRUE(rule.valid());
     rule.name = "\u3000\t"; // blanks as Text::trimBlanks reads them
     EXPECT_FALSE(rule.valid());
     rule.name = "ok";
@@ -130,38 +127,31 @@ TEST(ConditionTest, NamesAndStates) {
 TEST(ConditionTest, Readings) {
     using enum SignalKind;
     using enum Engine::Outcome;
-    struct Case {
-        SignalKind kind;
-        const char* value;
-        std::optional<double> reading;
-        bool active;
-        Engine::Outcome outcome;
-    };
-    const Case cases[] = {
-        {battery, "40", {}, false, unknown},
-        {battery, "40", 40, false, met},
-        {battery, "40", 39.99, false, notMet},
-        {battery, "40", 39.99, true, notMet},
-        {cpu, "80", {}, true, unknown},
-        {cpu, "80", 80, false, met},
-        {cpu, "80", 75, true, met},
-        {cpu, "80", 75, false, notMet},
-        {cpu, "80", 74.9, true, notMet},
-        {cpu, "3", 0, true, met},
-        {cpu, "3", 0, false, notMet},
-        {traffic, "100", 100, false, met},
-        {traffic, "100", 80, true, met},
-        {traffic, "100", 80, false, notMet},
-        {traffic, "100", 79.9, true, notMet},
-        {traffic, "0", 0, false, met},
-    };
-    for (const auto& [kind, value, reading, active, outcome] : cases) {
+    // The outcome for a rule that is not in force, then for the rule in force.
+    const std::tuple<SignalKind, const char*, std::optional<double>, Engine::Outcome,
+                     Engine::Outcome>
+        cases[] = {
+            {battery, "40", {}, unknown, unknown},
+            {battery, "40", 40, met, met},
+            {battery, "40", 39.99, notMet, notMet},
+            {cpu, "80", {}, unknown, unknown},
+            {cpu, "80", 80, met, met},
+            {cpu, "80", 75, notMet, met},
+            {cpu, "80", 74.9, notMet, notMet},
+            {cpu, "3", 0, notMet, met},
+            {traffic, "100", 100, met, met},
+            {traffic, "100", 80, notMet, met},
+            {traffic, "100", 79.9, notMet, notMet},
+            {traffic, "0", 0, met, met},
+        };
+    for (const auto& [kind, value, reading, idle, inForce] : cases) {
         Snapshot snapshot;
         (kind == battery ? snapshot.battery
          : kind == cpu   ? snapshot.cpu
                          : snapshot.traffic) = reading;
-        EXPECT_EQ(check(kind, value, snapshot, active).outcome, outcome)
-            << title(kind) << ' ' << value << ' ' << reading.value_or(-1) << ' ' << active;
+        for (const bool active : {false, true})
+            EXPECT_EQ(check(kind, value, snapshot, active).outcome, active ? inForce : idle)
+                << title(kind) << ' ' << value << ' ' << reading.value_or(-1) << ' ' << active;
     }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <optional>
 #include <sqlite3.h>
@@ -16,6 +17,8 @@
 using namespace wakeward;
 using test::fileText;
 using test::modeOf;
+using testing::HasSubstr;
+using testing::Not;
 namespace fs = std::filesystem;
 
 namespace {
@@ -57,17 +60,6 @@ protected:
         return value;
     }
 
-    // Writes `events` valid events a minute apart in one statement, so that a test does not
-    // wait for a disk flush per event.
-    void fill(int events, double firstDate) {
-        const std::string json = toJsonText(HistoryEvent("Started", "Filler", "", 0)).value();
-        sql("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i+1 FROM n WHERE i<" +
-                std::to_string(events - 1) + ") INSERT INTO history SELECT 'filler'||i, ?1+i*60+" +
-                std::to_string(Instant::unixOffset) + ", CAST(json_set('" + json +
-                "', '$.date', ?1+i*60) AS BLOB) FROM n",
-            firstDate);
-    }
-
     fs::path root;
     fs::path location;
 };
@@ -79,17 +71,9 @@ HistoryEvent event(double sinceReference, std::string reason = "Stopped by you")
 
 const Instant distantPast{-1e12};
 
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-// Whether `result` failed with a description that contains `part`.
-template <class R> testing::AssertionResult failsWith(const R& result, const std::string& part) {
-    if (result.ok())
-        return testing::AssertionFailure() << "succeeded";
-    if (!contains(result.error().description, part))
-        return testing::AssertionFailure() << result.error().description;
-    return testing::AssertionSuccess();
+// Why `result` failed; "succeeded" when it did not.
+template <class R> std::string failure(const R& result) {
+    return result.ok() ? "succeeded" : result.error().description;
 }
 
 } // namespace
@@ -137,7 +121,7 @@ TEST_F(StoreTest, OpeningFailures) {
         {root / "dangling.sqlite", "symbolic link"},
     };
     for (const auto& [path, message] : cases)
-        EXPECT_TRUE(failsWith(Store::open(path), message)) << path;
+        EXPECT_THAT(failure(Store::open(path)), HasSubstr(message)) << path;
     EXPECT_EQ(fs::file_size(root / "target"), 0u);
     EXPECT_EQ(modeOf(root / "target"), 0644u);
     EXPECT_FALSE(fs::exists(root / "nowhere"));
@@ -186,16 +170,21 @@ TEST_F(StoreTest, WritesWaitForAnotherProgramsBriefLock) {
     const auto written = store.append(event(700000000));
     holder.join();
     sqlite3_close(other);
-    EXPECT_TRUE(written.ok()) << (written.ok() ? "" : written.error().description);
+    EXPECT_EQ(failure(written), "succeeded");
 }
 
 // 2001 events with increasing dates: the oldest goes. When trimming fails, the new event stays
 // and the failure is reported.
 TEST_F(StoreTest, Appending) {
     Store store = open();
-    const HistoryEvent oldest = event(700000000);
-    ASSERT_TRUE(store.append(oldest).ok());
-    fill(1999, 700000060);
+    ASSERT_TRUE(store.append(event(700000000)).ok());
+    // The events between, a minute apart, in one statement rather than a disk flush each.
+    const std::string json = toJsonText(HistoryEvent("Started", "Filler", "", 0)).value();
+    sql("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i+1 FROM n WHERE i<1998) INSERT INTO "
+        "history SELECT 'filler'||i, ?1+i*60+" +
+            std::to_string(Instant::unixOffset) + ", CAST(json_set('" + json +
+            "', '$.date', ?1+i*60) AS BLOB) FROM n",
+        700000060);
     const HistoryEvent newest = event(700000000 + 2000 * 60.0);
     ASSERT_TRUE(store.append(newest).ok());
     const auto history = store.history(distantPast);
@@ -203,14 +192,12 @@ TEST_F(StoreTest, Appending) {
     ASSERT_EQ(history->size(), 2000u);
     EXPECT_EQ(history->front(), newest);
     EXPECT_EQ(history->back().date, Instant{700000000 + 60.0});
-    for (std::size_t i = 1; i < history->size(); ++i)
-        ASSERT_GT((*history)[i - 1].date, (*history)[i].date);
-    EXPECT_EQ(std::find(history->begin(), history->end(), oldest), history->end());
+    EXPECT_TRUE(std::ranges::is_sorted(*history, std::greater{}, &HistoryEvent::date));
 
     sql("CREATE TRIGGER keep BEFORE DELETE ON history BEGIN SELECT RAISE(ABORT, 'deleting is "
         "blocked'); END");
     const HistoryEvent kept = event(800000000);
-    EXPECT_TRUE(failsWith(store.append(kept), "deleting is blocked"));
+    EXPECT_THAT(failure(store.append(kept)), HasSubstr("deleting is blocked"));
     EXPECT_EQ(sql("SELECT count(*) FROM history"), 2001);
     EXPECT_EQ(store.history(kept.date)->size(), 1u);
     sql("DROP TRIGGER keep");
@@ -221,7 +208,7 @@ TEST_F(StoreTest, Appending) {
     HistoryEvent again = kept;
     again.date = kept.date + 3600;
     again.reason = "Session time reached";
-    EXPECT_TRUE(failsWith(store.append(again), "could not be written"));
+    EXPECT_THAT(failure(store.append(again)), HasSubstr("could not be written"));
     EXPECT_EQ(store.history(kept.date)->size(), 2u);
 }
 
@@ -292,7 +279,7 @@ TEST_F(StoreTest, TrimKeepsAtLeastOneDay) {
     EXPECT_EQ(*store.history(distantPast), (std::vector<HistoryEvent>{halfDay, dayAndHalf}));
     // A trimmed event leaves no copy in the file once the log is folded in.
     sql("PRAGMA wal_checkpoint(TRUNCATE)");
-    EXPECT_FALSE(contains(fileText(location.string()), "7D2E"));
+    EXPECT_THAT(fileText(location.string()), Not(HasSubstr("7D2E")));
     ASSERT_TRUE(store.trim(0, now).ok());
     EXPECT_EQ(*store.history(distantPast), std::vector<HistoryEvent>{halfDay});
     ASSERT_TRUE(store.append(dayAndHalf).ok());
@@ -335,7 +322,7 @@ TEST_F(StoreTest, ClearingHistoryWipesItsOldCopies) {
     EXPECT_FALSE(again->wipeFailure);
     EXPECT_EQ(store.load<std::int64_t>("retention")->value(), 90);
     for (const std::string& file : {location.string(), location.string() + "-wal"})
-        EXPECT_FALSE(contains(fileText(file), "4F1C")) << file;
+        EXPECT_THAT(fileText(file), Not(HasSubstr("4F1C"))) << file;
 }
 
 // A table that cannot be read is a failure, never "no value" or a shorter history: the
@@ -359,7 +346,8 @@ TEST_F(StoreTest, DamagedTableIsAFailureNotAnEmptyAnswer) {
         }
     }
     Store store = open();
-    EXPECT_TRUE(failsWith(store.load<std::int64_t>("retention"), "could not be read"));
-    EXPECT_TRUE(failsWith(store.history(distantPast), "could not be read"));
-    EXPECT_TRUE(failsWith(store.save(std::int64_t{7}, "retention"), "could not be written"));
+    EXPECT_THAT(failure(store.load<std::int64_t>("retention")), HasSubstr("could not be read"));
+    EXPECT_THAT(failure(store.history(distantPast)), HasSubstr("could not be read"));
+    EXPECT_THAT(failure(store.save(std::int64_t{7}, "retention")),
+                HasSubstr("could not be written"));
 }

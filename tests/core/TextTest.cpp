@@ -1,6 +1,7 @@
 #include "TextImpl.h"
 
 #include <gtest/gtest.h>
+#include <random>
 #include <wakeward/Text.h>
 
 using namespace wakeward;
@@ -24,8 +25,7 @@ TEST(Text, CaseInsensitiveSearch) {
 // through ICU without changing whether an ASCII part occurs in it.
 TEST(Text, AsciiSearchAgreesWithFullFolding) {
     const std::string alphabet = "aAiIkKsS ";
-    unsigned seed = 7;
-    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    std::minstd_rand next(7);
     auto random = [&](std::size_t length) {
         std::string text;
         for (std::size_t i = 0; i < length; ++i)
