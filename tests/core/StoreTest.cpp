@@ -229,9 +229,9 @@ TEST_F(StoreTest, Transactions) {
 
     auto batch = store.begin();
     ASSERT_TRUE(batch.ok());
-    EXPECT_TRUE(failsWith(store.begin(), "could not be written")) << "one at a time";
+    EXPECT_THAT(failure(store.begin()), HasSubstr("could not be written")) << "one at a time";
     ASSERT_TRUE(store.append(first).ok());
-    EXPECT_TRUE(failsWith(store.append(first), "could not be written"));
+    EXPECT_THAT(failure(store.append(first)), HasSubstr("could not be written"));
     ASSERT_TRUE(store.append(second).ok());
     ASSERT_TRUE(store.save(true, "marker").ok());
     EXPECT_EQ(sql("SELECT count(*) FROM history"), 0) << "seen by others only once committed";
