@@ -11,8 +11,11 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <poll.h>
 #include <string_view>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
@@ -24,25 +27,29 @@ namespace {
 
 // A whole small file (up to cap bytes) without its trailing line ends; absent when unreadable.
 // Read a page at a time, so a generous cap (the mount table) costs nothing when unused.
-std::optional<std::string> readText(const fs::path& path, std::size_t cap = 4096) {
+// The text of an open file from where it stands, up to `cap` bytes, without its final line breaks.
+std::optional<std::string> readAll(int fd, std::size_t cap) {
     std::string text;
     char page[4096];
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return std::nullopt;
     while (text.size() < cap) {
         const ssize_t n = ::read(fd, page, std::min(sizeof page, cap - text.size()));
-        if (n < 0) {
-            ::close(fd);
+        if (n < 0)
             return std::nullopt;
-        }
         if (n == 0)
             break;
         text.append(page, static_cast<std::size_t>(n));
     }
-    ::close(fd);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
+    return text;
+}
+
+std::optional<std::string> readText(const fs::path& path, std::size_t cap = 4096) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    auto text = readAll(fd, cap);
+    ::close(fd);
     return text;
 }
 
@@ -147,7 +154,10 @@ SignalReader::SignalReader(fs::path procRoot, fs::path sysRoot, fs::path devRoot
         m_options.clock = [] { return std::chrono::steady_clock::now(); };
 }
 
-SignalReader::~SignalReader() = default;
+SignalReader::~SignalReader() {
+    if (m_mountTable >= 0)
+        ::close(m_mountTable);
+}
 
 Snapshot SignalReader::read(bool expensive) {
     Snapshot snapshot;
@@ -246,9 +256,11 @@ const std::string& SignalReader::flatpakOf(int pid, Process& process) const {
     const auto end = cgroup->find(".scope", start);
     if (end == std::string::npos)
         return *process.flatpak;
-    std::string_view name = std::string_view(*cgroup).substr(start + prefix.size(), end - start - prefix.size());
+    std::string_view name =
+        std::string_view(*cgroup).substr(start + prefix.size(), end - start - prefix.size());
     const auto dash = name.rfind('-');
-    if (dash == std::string_view::npos || dash == 0 || !parseNumber<unsigned long>(name.substr(dash + 1)))
+    if (dash == std::string_view::npos || dash == 0 ||
+        !parseNumber<unsigned long>(name.substr(dash + 1)))
         return *process.flatpak;
     process.flatpak->assign(name.substr(0, dash));
     return *process.flatpak;
@@ -331,7 +343,7 @@ std::set<std::string> SignalReader::volumes() {
     // Resolving the sources and links costs a readlink per path component; the answer can only
     // change with the mount table or the by-uuid folder, so it is kept until one of them does.
     const fs::path byUuid = m_dev / "disk" / "by-uuid";
-    const auto mountinfo = readText(m_proc / "self" / "mountinfo", 1 << 20);
+    const auto mountinfo = mountTable();
     struct stat folder {};
     VolumeKey key;
     key.mountinfo = mountinfo;
@@ -344,6 +356,30 @@ std::set<std::string> SignalReader::volumes() {
     auto uuids = resolveVolumes(byUuid, mountinfo);
     m_volumes.emplace(std::move(key), uuids);
     return uuids;
+}
+
+std::optional<std::string> SignalReader::mountTable() {
+    // procfs marks its mount table with an exceptional condition at every mount change, so an
+    // unchanged table is not generated again: after the process scan it is the dearest reading of
+    // a pass. Anything else (a fixture) is read each time.
+    constexpr std::size_t cap = 1 << 20;
+    if (m_mountTable == kUnopened) {
+        const int fd = ::open((m_proc / "self" / "mountinfo").c_str(), O_RDONLY | O_CLOEXEC);
+        struct statfs system {};
+        m_mountTable = fd >= 0 && ::fstatfs(fd, &system) == 0 && system.f_type == PROC_SUPER_MAGIC
+                           ? fd
+                           : kUnwatched;
+        if (m_mountTable == kUnwatched && fd >= 0)
+            ::close(fd);
+    }
+    if (m_mountTable == kUnwatched)
+        return readText(m_proc / "self" / "mountinfo", cap);
+    pollfd change{m_mountTable, POLLPRI, 0};
+    if (m_volumes && ::poll(&change, 1, 0) == 0)
+        return m_volumes->first.mountinfo;
+    if (::lseek(m_mountTable, 0, SEEK_SET) != 0)
+        return std::nullopt;
+    return readAll(m_mountTable, cap);
 }
 
 std::set<std::string>

@@ -65,10 +65,10 @@ public:
 
 private:
     struct Process {
-        std::uint64_t inode = 0;     // of the /proc/PID folder
-        bool settled = false;        // identified again after its first sighting
-        std::string identifier;      // empty for kernel threads and unreadable processes
-        std::optional<unsigned> uid; // read on first need
+        std::uint64_t inode = 0;            // of the /proc/PID folder
+        bool settled = false;               // identified again after its first sighting
+        std::string identifier;             // empty for kernel threads and unreadable processes
+        std::optional<unsigned> uid;        // read on first need
         std::optional<std::string> flatpak; // the sandbox's application id, read on first need
         std::uint64_t seen = 0;
     };
@@ -88,6 +88,7 @@ private:
     void readPower(Snapshot& snapshot) const;
     bool externalDisplay() const;
     std::set<std::string> volumes();
+    std::optional<std::string> mountTable();
     std::set<std::string> resolveVolumes(const std::filesystem::path& byUuid,
                                          const std::optional<std::string>& mountinfo) const;
 
@@ -101,6 +102,10 @@ private:
     std::optional<std::uint64_t> m_lastBytes;
     std::optional<std::chrono::steady_clock::time_point> m_lastTime;
     std::optional<std::pair<VolumeKey, std::set<std::string>>> m_volumes;
+    // The mount table, kept open where procfs tells of its changes.
+    static constexpr int kUnopened = -2;
+    static constexpr int kUnwatched = -1;
+    int m_mountTable = kUnopened;
     std::unique_ptr<ActiveWindow> m_activeWindow;
 };
 

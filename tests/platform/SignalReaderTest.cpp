@@ -3,6 +3,9 @@
 #include "FixtureTree.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
 
 namespace wakeward {
 namespace {
@@ -112,6 +115,41 @@ TEST_F(SignalReaderTest, VolumesFollowMountsAndLinks) {
               (std::set<std::string>{"2222bbbb-0000-4000-8000-000000000002", "7777-AAAA"}));
     tree.remove("proc/self/mountinfo");
     EXPECT_TRUE(signals->read(false).volumes.empty());
+}
+
+// On the real procfs the mount table is generated again only after the kernel tells of a mount
+// change. Mounting and unmounting in a private mount namespace of a child process must still show
+// at the next read; the child reports what it read in its exit code.
+TEST_F(SignalReaderTest, VolumesFollowRealMounts) {
+    FixtureTree tree("signals/machine");
+    tree.write("dev/sdc1", "");
+    std::filesystem::create_symlink("../../sdc1", tree / "dev/disk/by-uuid/7777-AAAA");
+    std::filesystem::create_directory(tree / "mnt");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+            ::_exit(77);
+        // Private first, or the mount would show in the machine's own namespace.
+        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            ::_exit(77);
+        SignalReader signals("/proc", tree / "sys", tree / "dev", options());
+        const auto shows = [&] { return signals.read(false).volumes.count("7777-AAAA") != 0; };
+        int seen = shows() ? 1 : 0;
+        if (::mount("/dev/sdc1", (tree / "mnt").c_str(), "tmpfs", 0, "size=64k") != 0)
+            ::_exit(77);
+        seen |= shows() && shows() ? 0 : 2;
+        ::umount((tree / "mnt").c_str());
+        seen |= shows() ? 4 : 0;
+        ::_exit(seen);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: shown before the mount, 2: missed after it, "
+                                         "4: still shown after the unmount";
 }
 
 // Built-in panels never count; a connector counts only when connected and enabled.
