@@ -2,21 +2,27 @@
 
 #include "DBusHarness.h"
 
-#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <memory>
+#include <ostream>
 
 namespace wakeward::test {
 
-// What a finished command printed and returned.
+// What a finished command returned and printed.
 struct Outcome {
     int exitCode = -1;
     QString out;
     QString err;
+
+    bool operator==(const Outcome&) const = default;
 };
+inline void PrintTo(const Outcome& outcome, std::ostream* stream) {
+    *stream << outcome.exitCode << " | " << outcome.out.toStdString() << " | "
+            << outcome.err.toStdString();
+}
 
 // The real wakeward binary, headless, on private buses with a logind mock and, unless told
 // otherwise, a desktop power-management mock; its files in a temporary home.
@@ -32,7 +38,11 @@ public:
 
     /// Starts `wakeward --headless` (plain `wakeward` when not headless), through `wrapper` (a
     /// program and its arguments) when given.
-    void launch(const QStringList& wrapper = {}, bool headless = true);
+    void launch(const QStringList& wrapper = {}, bool headless = true) {
+        m_instance = std::make_unique<QProcess>();
+        startCommand(*m_instance,
+                     headless ? QStringList{QStringLiteral("--headless")} : QStringList{}, wrapper);
+    }
     /// Waits until the instance owns its name.
     bool waitForInstance();
     /// Ends the instance with SIGTERM, as a logout would, and waits for it and its wrapper;
@@ -59,9 +69,11 @@ public:
     /// Whether the instance owns its bus name.
     bool instanceOnBus();
     /// Whether logind holds an idle block lock whose reason begins with `why`.
-    bool hasIdleLock(const QString& why);
+    bool hasIdleLock(const QString& why) {
+        return wakewardLocks(m_bus, "idle", "block", why.toStdString()) > 0;
+    }
 
-    std::filesystem::path home() const;
+    std::filesystem::path home() const { return m_home.path().toStdString(); }
     std::filesystem::path storeFolder() const { return home() / "data/fenmarch/Wakeward"; }
     std::filesystem::path database() const { return storeFolder() / "sleep.sqlite"; }
 
@@ -75,7 +87,6 @@ private:
     QTemporaryDir m_home;
     QProcessEnvironment m_environment;
     std::unique_ptr<QProcess> m_instance;
-    QDBusConnection m_connection{QString()};
     bool m_ready = false;
 };
 

@@ -155,9 +155,8 @@ TEST_F(EndToEndTest, StatusForScriptsAndStatusBars) {
         });
     };
     ASSERT_TRUE(watched("manual"));
-    const Outcome stopped = app.run({"stop"});
-    ASSERT_EQ(stopped.exitCode, 0);
-    EXPECT_EQ(stopped.out, QStringLiteral("Wakeward assertions released. Automation is paused."));
+    ASSERT_EQ(app.run({"stop"}),
+              (Outcome{0, "Wakeward assertions released. Automation is paused.", ""}));
     ASSERT_TRUE(watched("automationPaused"));
     watch.kill();
     watch.waitForFinished();
@@ -166,10 +165,8 @@ TEST_F(EndToEndTest, StatusForScriptsAndStatusBars) {
 // run holds while the command runs, passes its output and exit status through, and its hold
 // never outlives it, even when it is killed.
 TEST_F(EndToEndTest, RunHoldsForTheCommand) {
-    const Outcome echoed = app.run({"run", "--", "sh", "-c", "echo out; echo err >&2; exit 7"});
-    EXPECT_EQ(echoed.exitCode, 7);
-    EXPECT_EQ(echoed.out, "out");
-    EXPECT_EQ(echoed.err, "err");
+    EXPECT_EQ(app.run({"run", "--", "sh", "-c", "echo out; echo err >&2; exit 7"}),
+              (Outcome{7, "out", "err"}));
     ASSERT_TRUE(app.instanceOnBus()) << "run started an instance";
     EXPECT_EQ(lastReason(), "Manual \u2022 sh \u2022 Command finished");
     EXPECT_EQ(app.run({"run", "no-such-program-wakeward"}).exitCode, 127);
@@ -253,17 +250,12 @@ TEST_F(EndToEndTest, WithoutAnInstance) {
                              "A display hold would use: nothing", "not created yet"})
         EXPECT_TRUE(report.out.contains(QString::fromUtf8(line))) << line;
     EXPECT_FALSE(std::filesystem::exists(app.database())) << "doctor never creates the database";
-    for (const char* verb : {"stop", "status"}) {
-        const Outcome result = app.run({verb});
-        EXPECT_EQ(result.exitCode, 3) << verb;
-        EXPECT_EQ(result.err, "Wakeward is not running.");
-    }
+    for (const char* verb : {"stop", "status"})
+        EXPECT_EQ(app.run({verb}), (Outcome{3, "", "Wakeward is not running."})) << verb;
     EXPECT_FALSE(app.instanceOnBus());
     EXPECT_EQ(app.run({"--version"}).out, "wakeward 1.0.0");
 
-    const Outcome started = app.run({"start", "--minutes", "30"});
-    EXPECT_EQ(started.exitCode, 0) << started.err.toStdString();
-    EXPECT_EQ(started.out, activeAnswer);
+    EXPECT_EQ(app.run({"start", "--minutes", "30"}), (Outcome{0, activeAnswer, ""}));
     ASSERT_TRUE(app.instanceOnBus());
     // It keeps no folder of the caller's busy.
     const std::string cwd = "/proc/" + std::to_string(app.instancePid()) + "/cwd";

@@ -312,13 +312,11 @@ TEST_F(LinuxPowerBackendTest, SilentServiceTimesOut) {
                                 "    __import__('time').sleep(3)\n"
                                 "ret = 40 + self.n"));
     auto clients = [this] {
-        const QVariantList names =
+        const auto names =
             bus.call(Bus::Session, QStringLiteral("org.freedesktop.DBus"),
                      QStringLiteral("/org/freedesktop/DBus"),
                      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListNames"));
-        return names.isEmpty()
-                   ? -1
-                   : names.constFirst().toStringList().filter(QStringLiteral(":")).size();
+        return names ? names->value(0).toStringList().filter(QStringLiteral(":")).size() : -1;
     };
     const auto before = clients();
     auto power = backend(2000);
