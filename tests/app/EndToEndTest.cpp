@@ -1,8 +1,8 @@
+#include "../TestFiles.h"
 #include "AppRig.h"
 
 #include <algorithm>
 #include <csignal>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -21,11 +21,8 @@ const QString holdPrefix = QStringLiteral("Wakeward \u2022 ");
 // Whether the process has mapped a library whose name begins with `library` (Qt Widgets needs Qt
 // Gui, so "libQt6Gui" finds the windowing libraries).
 bool maps(qint64 pid, const std::string& library) {
-    std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
-    for (std::string line; std::getline(maps, line);)
-        if (line.find("/" + library) != std::string::npos)
-            return true;
-    return false;
+    return test::fileText("/proc/" + std::to_string(pid) + "/maps").find("/" + library) !=
+           std::string::npos;
 }
 
 // The real binary as a user runs it, headless, holding through logind's idle lock.

@@ -11,34 +11,30 @@ namespace {
 using test::FixtureTree;
 using namespace std::chrono_literals;
 
-// A reading in one line, empty and unknown parts left out.
+// A reading in one line: the parts that are known and not empty, each as "name value;".
 std::string describe(const Snapshot& s) {
     std::ostringstream out;
-    const auto list = [&out](const char* name, const auto& items) {
-        if (items.empty())
-            return;
-        out << name << ':';
+    out << std::boolalpha;
+    const auto part = [&out](const char* name, const auto& value) {
+        if (value)
+            out << name << ' ' << *value << "; ";
+    };
+    const auto list = [&part](const char* name, const auto& items) {
+        std::string joined;
         for (const auto& item : items)
-            out << ' ' << item;
-        out << "; ";
+            joined += (joined.empty() ? "" : " ") + item;
+        part(name, joined.empty() ? std::nullopt : std::optional(joined));
     };
     list("running", s.running);
-    if (!s.frontmost.empty())
-        out << "frontmost " << s.frontmost << "; ";
-    if (s.ac)
-        out << (*s.ac ? "mains; " : "battery power; ");
-    if (s.battery)
-        out << "battery " << *s.battery << "%; ";
-    if (s.externalDisplay)
-        out << "external display; ";
+    part("frontmost", s.frontmost.empty() ? std::nullopt : std::optional(s.frontmost));
+    part("ac", s.ac);
+    part("battery", s.battery);
+    part("external display", s.externalDisplay ? std::optional(true) : std::nullopt);
     list("volumes", s.volumes);
     list("usb", s.usb);
-    if (s.audio)
-        out << "audio " << *s.audio << "; ";
-    if (s.cpu)
-        out << "cpu " << *s.cpu << "%; ";
-    if (s.traffic)
-        out << "traffic " << *s.traffic << " KB/s; ";
+    part("audio", s.audio);
+    part("cpu", s.cpu);
+    part("traffic", s.traffic);
     return out.str();
 }
 
@@ -78,14 +74,13 @@ protected:
 // Mains and battery from the power supplies: device batteries (a mouse) never count.
 TEST_F(SignalReaderTest, PowerSupplies) {
     const std::pair<const char*, const char*> cases[] = {
-        {"laptop-battery", "battery power; battery 57%; "},
-        {"laptop-mains", "mains; battery 75%; "}, // energy_now / energy_full
+        {"laptop-battery", "ac false; battery 57; "},
+        {"laptop-mains", "ac true; battery 75; "}, // energy_now / energy_full
         // A USB supply online counts as mains; charge_now / charge_full.
-        {"usb-c-charger", "mains; battery 66.6667%; "},
-        {"desktop", "mains; "}, // only a mouse battery: a desktop on mains
-        {"two-batteries",
-         "battery power; battery 25%; "}, // the last system battery with a capacity
-        {"missing", ""},                  // no power_supply folder at all
+        {"usb-c-charger", "ac true; battery 66.6667; "},
+        {"desktop", "ac true; "},                    // only a mouse battery: a desktop on mains
+        {"two-batteries", "ac false; battery 25; "}, // the last system battery with a capacity
+        {"missing", ""},                             // no power_supply folder at all
     };
     for (const auto& [variant, expected] : cases)
         EXPECT_EQ(describe(powerReading(variant)), expected) << variant;
@@ -101,10 +96,10 @@ TEST_F(SignalReaderTest, CheapReadOfAMachine) {
     // by-uuid links, a btrfs volume (anonymous device number) by its path, /dev/root by its device
     // number; sdb2 is not mounted and sdc1 has no UUID.
     EXPECT_EQ(describe(signals->read(false)),
-              "running: bwrap chrome firefox-esr init myapp okular reader rsync sshd: vlc wakeward "
-              "xdg-dbus-proxy zoom; frontmost vlc; battery power; battery 57%; external display; "
-              "volumes: "
-              "1111-AAAA 2222bbbb-0000-4000-8000-000000000002 3333-CCCC 4444-DDDD 5555-EEEE; ");
+              "running bwrap chrome firefox-esr init myapp okular reader rsync sshd: vlc wakeward "
+              "xdg-dbus-proxy zoom; frontmost vlc; ac false; battery 57; external display true; "
+              "volumes 1111-AAAA 2222bbbb-0000-4000-8000-000000000002 3333-CCCC 4444-DDDD "
+              "5555-EEEE; ");
     activePid = 31337;
     EXPECT_EQ(signals->read(false).frontmost, "");
 }
@@ -211,7 +206,7 @@ TEST_F(SignalReaderTest, CheapReadKeepsRateSamples) {
             std::tie(read.usb, read.audio, read.cpu, read.traffic);
         return describe(only);
     };
-    const std::string devices = "usb: USB Receiver USB Receiver Ultra Fit; audio Speakers; ";
+    const std::string devices = "usb USB Receiver USB Receiver Ultra Fit; audio Speakers; ";
     EXPECT_EQ(added(true), devices) << "no earlier sample to form a rate against";
     tree.write("proc/stat", "cpu  150 20 30 450 50 6 4 0 0 0\n");
     now += 1s;
@@ -219,7 +214,7 @@ TEST_F(SignalReaderTest, CheapReadKeepsRateSamples) {
     tree.write("proc/stat", "cpu  200 20 30 500 50 6 4 0 0 0\n");
     tree.write("sys/class/net/eth0/statistics/tx_bytes", std::to_string(2000 + 4096) + "\n");
     now += 1s;
-    EXPECT_EQ(added(true), devices + "cpu 50%; traffic 2 KB/s; ");
+    EXPECT_EQ(added(true), devices + "cpu 50; traffic 2; ");
 }
 
 // Identifiers are cached by pid and the inode of its /proc folder: a process seen before is not
