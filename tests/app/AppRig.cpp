@@ -56,21 +56,17 @@ void AppRig::startCommand(QProcess& process, const QStringList& arguments,
                                           : asan + QStringLiteral(":detect_leaks=0"));
     }
     process.setProcessEnvironment(environment);
-    if (wrapper.isEmpty()) {
-        process.start(QStringLiteral(WAKEWARD_BINARY), arguments);
-    } else {
-        process.start(wrapper.front(),
-                      wrapper.mid(1) + QStringList{QStringLiteral(WAKEWARD_BINARY)} + arguments);
-    }
+    const QStringList command = wrapper + QStringList{QStringLiteral(WAKEWARD_BINARY)} + arguments;
+    process.start(command.front(), command.mid(1));
     process.waitForStarted();
 }
 
-bool AppRig::waitForInstance() {
-    eventually(
-        [this] {
-            return instanceOnBus() || (m_instance && m_instance->state() == QProcess::NotRunning);
-        },
-        30000);
+bool AppRig::launch(const QStringList& wrapper, bool headless) {
+    m_instance = std::make_unique<QProcess>();
+    startCommand(*m_instance, headless ? QStringList{QStringLiteral("--headless")} : QStringList{},
+                 wrapper);
+    eventually([this] { return instanceOnBus() || m_instance->state() == QProcess::NotRunning; },
+               30000);
     return instanceOnBus();
 }
 

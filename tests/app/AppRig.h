@@ -37,14 +37,9 @@ public:
     bool ok() const { return m_ready; }
 
     /// Starts `wakeward --headless` (plain `wakeward` when not headless), through `wrapper` (a
-    /// program and its arguments) when given.
-    void launch(const QStringList& wrapper = {}, bool headless = true) {
-        m_instance = std::make_unique<QProcess>();
-        startCommand(*m_instance,
-                     headless ? QStringList{QStringLiteral("--headless")} : QStringList{}, wrapper);
-    }
-    /// Waits until the instance owns its name.
-    bool waitForInstance();
+    /// program and its arguments) when given, and waits until the instance owns its name; false
+    /// when it did not.
+    bool launch(const QStringList& wrapper = {}, bool headless = true);
     /// Ends the instance with SIGTERM, as a logout would, and waits for it and its wrapper;
     /// an instance that `start` launched is ended through its bus name.
     bool quit();

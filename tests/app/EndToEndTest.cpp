@@ -70,8 +70,7 @@ TEST_F(EndToEndTest, StartModesAndTheirRefusals) {
     rule.grace = 0;
     std::filesystem::create_directories(app.storeFolder());
     ASSERT_TRUE(Store::open(app.database()).value().save(std::vector<Rule>{rule}, "rules").ok());
-    app.launch();
-    ASSERT_TRUE(app.waitForInstance());
+    ASSERT_TRUE(app.launch());
     EXPECT_TRUE(eventually([&] { return app.property("Active").toBool(); }));
     EXPECT_EQ(status(), QStringLiteral("Rule: Lab \ufffd]0;owned\ufffd build\ufffd"));
 
@@ -122,8 +121,7 @@ TEST_F(EndToEndTest, StartModesAndTheirRefusals) {
 // status --json says everything a script needs; --watch prints again at every change; stop
 // says what it did.
 TEST_F(EndToEndTest, StatusForScriptsAndStatusBars) {
-    app.launch();
-    ASSERT_TRUE(app.waitForInstance());
+    ASSERT_TRUE(app.launch());
     QProcess watch;
     app.startCommand(watch, {"status", "--watch", "--json"});
     ASSERT_TRUE(eventually([&] { return watch.canReadLine(); }));
@@ -188,8 +186,7 @@ TEST_P(TerminationTest, EndsTheSessionAndRecordsIt) {
         app.setEnvironment(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         app.setEnvironment(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wakeward-test"));
     }
-    app.launch({}, !GetParam());
-    ASSERT_TRUE(app.waitForInstance());
+    ASSERT_TRUE(app.launch({}, !GetParam()));
     // Only an instance with windows loads the windowing libraries.
     EXPECT_EQ(maps(app.instance()->processId(), "libQt6Gui"), GetParam());
     ASSERT_EQ(app.run({"start"}).exitCode, 0);
@@ -211,16 +208,14 @@ INSTANTIATE_TEST_SUITE_P(HeadlessAndWindowed, TerminationTest, ::testing::Bool()
 // second instance hands over to the first and exits 0 without touching the database, even when
 // it sees another runtime folder; the first keeps running and holding.
 TEST_F(EndToEndTest, KilledDuringAHoldIsNoticedAtTheNextStart) {
-    app.launch();
-    ASSERT_TRUE(app.waitForInstance());
+    ASSERT_TRUE(app.launch());
     ASSERT_EQ(app.run({"start"}).exitCode, 0);
     app.instance()->kill();
     app.instance()->waitForFinished(10000);
     EXPECT_TRUE(eventually([&] { return !app.hasIdleLock(holdPrefix); }));
     ASSERT_TRUE(eventually([&] { return !app.instanceOnBus(); }));
 
-    app.launch();
-    ASSERT_TRUE(app.waitForInstance());
+    ASSERT_TRUE(app.launch());
     // The name is claimed before the controller opens the database, so the record may follow.
     EXPECT_TRUE(eventually([&] { return count("Interrupted") == 1; }));
     ASSERT_EQ(app.run({"start"}).exitCode, 0);

@@ -21,8 +21,7 @@ TEST(CrashSafetyTest, GarbageDatabaseIsReportedAndLeftAlone) {
     fs::create_directories(app.storeFolder());
     std::ofstream(app.database(), std::ios::binary) << garbage;
 
-    app.launch();
-    ASSERT_TRUE(app.waitForInstance());
+    ASSERT_TRUE(app.launch());
     const QString message = app.property(QStringLiteral("Message")).toString();
     EXPECT_TRUE(message.startsWith(QStringLiteral("Local settings could not be read: ")))
         << message.toStdString();

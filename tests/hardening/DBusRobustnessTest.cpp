@@ -16,8 +16,7 @@ const QString properties = QStringLiteral("org.freedesktop.DBus.Properties");
 TEST(DBusRobustnessTest, MalformedCallsAreRefusedWithoutEffect) {
     AppRig app;
     ASSERT_TRUE(app.ok());
-    app.launch();
-    ASSERT_TRUE(app.waitForInstance());
+    ASSERT_TRUE(app.launch());
     const QString reason = app.property(QStringLiteral("Reason")).toString();
     ASSERT_FALSE(reason.isEmpty());
 

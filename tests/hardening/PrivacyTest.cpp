@@ -42,8 +42,7 @@ TEST(PrivacyTest, NoSocketOtherThanLocalThroughAStartStopCycle) {
     const QStringList trace = {strace, QStringLiteral("-f"), QStringLiteral("-qq"),
                                QStringLiteral("-e"), QStringLiteral("trace=socket,connect")};
 
-    app.launch(trace + QStringList{QStringLiteral("-o"), instanceLog});
-    if (!app.waitForInstance()) {
+    if (!app.launch(trace + QStringList{QStringLiteral("-o"), instanceLog})) {
         QFile log(instanceLog);
         if (!log.exists())
             GTEST_SKIP() << "strace cannot trace here (ptrace not permitted)";
