@@ -17,9 +17,15 @@ namespace {
 constexpr int startTimeoutMs = 15000;
 const QString mockInterface = QStringLiteral("org.freedesktop.DBus.Mock");
 
+// Ends a daemon or mock; a daemon left to run to its end removes its socket file.
 void stop(QProcess& process) {
-    process.kill();
-    process.waitForFinished(5000);
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
 }
 
 // Points both variables somewhere harmless, so no failed start and no later test can reach the
