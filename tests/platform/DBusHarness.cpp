@@ -2,13 +2,10 @@
 
 #include "platform/InhibitorReport.h"
 
-#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDeadlineTimer>
 #include <QFile>
-#include <QThread>
 #include <algorithm>
 
 namespace wakeward::test {

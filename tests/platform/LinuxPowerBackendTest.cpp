@@ -2,7 +2,6 @@
 
 #include "DBusHarness.h"
 #include "platform/Assertions.h"
-#include "platform/InhibitorReport.h"
 
 #include <QDBusArgument>
 #include <QDBusVariant>
@@ -209,10 +208,10 @@ TEST_F(LinuxPowerBackendTest, WhoHolds) {
         start(row.mocks);
         auto power = backend();
         std::uint32_t handle = 0;
-        EXPECT_EQ(power->create(row.type, holdName, handle), row.status);
-        EXPECT_EQ(handle != 0, row.status == 0);
-        EXPECT_EQ(power->serviceOf(handle), row.holder);
-        EXPECT_EQ(logindLocks(), row.holder == Service::Logind ? 1 : 0);
+        const std::int32_t status = power->create(row.type, holdName, handle);
+        EXPECT_EQ(std::tuple(status, handle != 0, power->serviceOf(handle), logindLocks()),
+                  std::tuple(row.status, row.status == 0, row.holder,
+                             row.holder == Service::Logind ? 1L : 0L));
         power.reset();
         bus.stopMocks();
     }

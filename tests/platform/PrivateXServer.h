@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <QDeadlineTimer>
 #include <QProcess>
-#include <QtGlobal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
