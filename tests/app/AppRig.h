@@ -30,8 +30,6 @@ class AppRig {
 public:
     explicit AppRig(bool desktopService = true);
     ~AppRig();
-    AppRig(const AppRig&) = delete;
-    AppRig& operator=(const AppRig&) = delete;
 
     /// True when the buses, the mocks and the home folder are ready.
     bool ok() const { return m_ready; }

@@ -38,8 +38,6 @@ public:
     /// test's own .service files), never from the machine's folders.
     explicit DBusHarness(const QString& serviceFolder = QString());
     ~DBusHarness();
-    DBusHarness(const DBusHarness&) = delete;
-    DBusHarness& operator=(const DBusHarness&) = delete;
 
     /// True when both daemons run.
     bool ok() const { return !m_sessionAddress.isEmpty() && !m_systemAddress.isEmpty(); }

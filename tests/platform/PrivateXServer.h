@@ -14,10 +14,7 @@ namespace wakeward::test {
 // A private Xvfb display that DISPLAY points at while it runs (WAYLAND_DISPLAY unset).
 class PrivateXServer {
 public:
-    PrivateXServer() = default;
     ~PrivateXServer() { stop(); }
-    PrivateXServer(const PrivateXServer&) = delete;
-    PrivateXServer& operator=(const PrivateXServer&) = delete;
 
     /// Starts `program` and waits until it accepts clients; false when it did not.
     bool start(const QString& program) {
