@@ -43,10 +43,9 @@ protected:
         const auto events = history();
         return events.empty() ? std::string() : events.front().reason;
     }
-    long count(const std::string& type) const {
-        const auto events = history();
-        return std::count_if(events.begin(), events.end(),
-                             [&](const HistoryEvent& event) { return event.type == type; });
+    /// How many records say the instance was interrupted.
+    long interruptions() const {
+        return std::ranges::count(history(), std::string("Interrupted"), &HistoryEvent::type);
     }
     /// The stored start of the hold; unset when the database has no such row.
     std::optional<std::optional<Instant>> activeSession() const {
@@ -217,7 +216,7 @@ TEST_F(EndToEndTest, KilledDuringAHoldIsNoticedAtTheNextStart) {
 
     ASSERT_TRUE(app.launch());
     // The name is claimed before the controller opens the database, so the record may follow.
-    EXPECT_TRUE(eventually([&] { return count("Interrupted") == 1; }));
+    EXPECT_TRUE(eventually([&] { return interruptions() == 1; }));
     ASSERT_EQ(app.run({"start"}).exitCode, 0);
     QTemporaryDir otherRuntime;
     for (const QString& runtime :
@@ -227,7 +226,7 @@ TEST_F(EndToEndTest, KilledDuringAHoldIsNoticedAtTheNextStart) {
     }
     EXPECT_EQ(app.instance()->state(), QProcess::Running);
     EXPECT_EQ(app.run({"status"}).exitCode, 0);
-    EXPECT_EQ(count("Interrupted"), 1);
+    EXPECT_EQ(interruptions(), 1);
     const auto active = activeSession();
     EXPECT_TRUE(active && *active) << "the first instance's hold is still on record";
 }
