@@ -1,8 +1,8 @@
 #include "AppRig.h"
 
-#include <QDBusReply>
+#include <QDBusConnection>
+#include <QDBusVariant>
 #include <csignal>
-#include <sys/stat.h>
 
 namespace wakeward::test {
 namespace {
@@ -20,6 +20,7 @@ const QString pmInterface = QStringLiteral("org.freedesktop.PowerManagement.Inhi
 AppRig::AppRig(bool desktopService) {
     if (!m_bus.ok() || !m_home.isValid())
         return;
+    // The buses' addresses come with the environment the harness has set.
     m_environment = QProcessEnvironment::systemEnvironment();
     m_environment.remove(QStringLiteral("DISPLAY"));
     m_environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
@@ -28,8 +29,6 @@ AppRig::AppRig(bool desktopService) {
     m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
                          m_home.filePath(QStringLiteral("config")));
     m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.path());
-    m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus.address(Bus::Session));
-    m_environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_bus.address(Bus::System));
     if (!m_bus.startLogind())
         return;
     if (desktopService &&
@@ -39,18 +38,11 @@ AppRig::AppRig(bool desktopService) {
          !m_bus.addMethod(Bus::Session, pmName, pmPath, pmInterface, QStringLiteral("UnInhibit"),
                           QStringLiteral("u"), QString(), QString())))
         return;
-    m_connection =
-        QDBusConnection::connectToBus(m_bus.address(Bus::Session), QStringLiteral("hardening"));
-    m_ready = m_connection.isConnected();
+    m_ready = true;
 }
 
 AppRig::~AppRig() {
     quit();
-    QDBusConnection::disconnectFromBus(QStringLiteral("hardening"));
-}
-
-std::filesystem::path AppRig::home() const {
-    return m_home.path().toStdString();
 }
 
 void AppRig::startCommand(QProcess& process, const QStringList& arguments,
@@ -64,36 +56,26 @@ void AppRig::startCommand(QProcess& process, const QStringList& arguments,
                                           : asan + QStringLiteral(":detect_leaks=0"));
     }
     process.setProcessEnvironment(environment);
-    if (wrapper.isEmpty()) {
-        process.start(QStringLiteral(WAKEWARD_BINARY), arguments);
-    } else {
-        process.start(wrapper.front(),
-                      wrapper.mid(1) + QStringList{QStringLiteral(WAKEWARD_BINARY)} + arguments);
-    }
+    const QStringList command = wrapper + QStringList{QStringLiteral(WAKEWARD_BINARY)} + arguments;
+    process.start(command.front(), command.mid(1));
     process.waitForStarted();
 }
 
-void AppRig::launch(const QStringList& wrapper, bool headless) {
+bool AppRig::launch(const QStringList& wrapper, bool headless) {
     m_instance = std::make_unique<QProcess>();
     startCommand(*m_instance, headless ? QStringList{QStringLiteral("--headless")} : QStringList{},
                  wrapper);
-}
-
-bool AppRig::waitForInstance() {
-    eventually(
-        [this] {
-            return instanceOnBus() || (m_instance && m_instance->state() == QProcess::NotRunning);
-        },
-        30000);
+    eventually([this] { return instanceOnBus() || m_instance->state() == QProcess::NotRunning; },
+               30000);
     return instanceOnBus();
 }
 
 pid_t AppRig::instancePid() {
-    const QVariantList owner =
+    const auto owner =
         m_bus.call(Bus::Session, QStringLiteral("org.freedesktop.DBus"),
                    QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
                    QStringLiteral("GetConnectionUnixProcessID"), {appName});
-    return owner.isEmpty() ? 0 : static_cast<pid_t>(owner.front().toUInt());
+    return owner ? static_cast<pid_t>(owner->value(0).toUInt()) : 0;
 }
 
 bool AppRig::quit() {
@@ -106,28 +88,20 @@ bool AppRig::quit() {
     }
     if (!m_instance)
         return true;
-    bool ended = m_instance->state() == QProcess::NotRunning || m_instance->waitForFinished(30000);
-    if (!ended) {
-        m_instance->kill();
-        m_instance->waitForFinished(5000);
-    }
-    m_instance.reset();
+    const bool ended =
+        m_instance->state() == QProcess::NotRunning || m_instance->waitForFinished(30000);
+    m_instance.reset(); // kills one that did not end
     return ended;
 }
 
 Outcome AppRig::run(const QStringList& arguments, const QStringList& wrapper) {
     QProcess process;
     startCommand(process, arguments, wrapper);
-    Outcome result;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.exitCode = process.exitCode();
-    result.out = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-    result.err = QString::fromUtf8(process.readAllStandardError()).trimmed();
-    return result;
+    // A command that hangs is killed as `process` goes.
+    if (!process.waitForFinished(60000))
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
+            QString::fromUtf8(process.readAllStandardError()).trimmed()};
 }
 
 QDBusMessage AppRig::call(const QString& interface, const QString& method,
@@ -135,7 +109,8 @@ QDBusMessage AppRig::call(const QString& interface, const QString& method,
     QDBusMessage message = QDBusMessage::createMethodCall(appName, appPath, interface, method);
     message.setArguments(arguments);
     message.setAutoStartService(false);
-    return m_connection.call(message, QDBus::Block, 10000);
+    return QDBusConnection(DBusHarness::connectionName(Bus::Session))
+        .call(message, QDBus::Block, 10000);
 }
 
 QVariant AppRig::property(const QString& name) {
@@ -152,10 +127,6 @@ std::size_t AppRig::holdRequests() {
 
 bool AppRig::instanceOnBus() {
     return m_bus.hasOwner(Bus::Session, appName);
-}
-
-bool AppRig::hasIdleLock(const QString& why) {
-    return wakewardLocks(m_bus, "idle", "block", why.toStdString()) > 0;
 }
 
 } // namespace wakeward::test

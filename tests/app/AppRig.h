@@ -2,21 +2,27 @@
 
 #include "DBusHarness.h"
 
-#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <memory>
+#include <ostream>
 
 namespace wakeward::test {
 
-// What a finished command printed and returned.
+// What a finished command returned and printed.
 struct Outcome {
     int exitCode = -1;
     QString out;
     QString err;
+
+    bool operator==(const Outcome&) const = default;
 };
+inline void PrintTo(const Outcome& outcome, std::ostream* stream) {
+    *stream << outcome.exitCode << " | " << outcome.out.toStdString() << " | "
+            << outcome.err.toStdString();
+}
 
 // The real wakeward binary, headless, on private buses with a logind mock and, unless told
 // otherwise, a desktop power-management mock; its files in a temporary home.
@@ -24,17 +30,14 @@ class AppRig {
 public:
     explicit AppRig(bool desktopService = true);
     ~AppRig();
-    AppRig(const AppRig&) = delete;
-    AppRig& operator=(const AppRig&) = delete;
 
     /// True when the buses, the mocks and the home folder are ready.
     bool ok() const { return m_ready; }
 
     /// Starts `wakeward --headless` (plain `wakeward` when not headless), through `wrapper` (a
-    /// program and its arguments) when given.
-    void launch(const QStringList& wrapper = {}, bool headless = true);
-    /// Waits until the instance owns its name.
-    bool waitForInstance();
+    /// program and its arguments) when given, and waits until the instance owns its name; false
+    /// when it did not.
+    bool launch(const QStringList& wrapper = {}, bool headless = true);
     /// Ends the instance with SIGTERM, as a logout would, and waits for it and its wrapper;
     /// an instance that `start` launched is ended through its bus name.
     bool quit();
@@ -59,9 +62,11 @@ public:
     /// Whether the instance owns its bus name.
     bool instanceOnBus();
     /// Whether logind holds an idle block lock whose reason begins with `why`.
-    bool hasIdleLock(const QString& why);
+    bool hasIdleLock(const QString& why) {
+        return wakewardLocks(m_bus, "idle", "block", why.toStdString()) > 0;
+    }
 
-    std::filesystem::path home() const;
+    std::filesystem::path home() const { return m_home.path().toStdString(); }
     std::filesystem::path storeFolder() const { return home() / "data/fenmarch/Wakeward"; }
     std::filesystem::path database() const { return storeFolder() / "sleep.sqlite"; }
 
@@ -75,7 +80,6 @@ private:
     QTemporaryDir m_home;
     QProcessEnvironment m_environment;
     std::unique_ptr<QProcess> m_instance;
-    QDBusConnection m_connection{QString()};
     bool m_ready = false;
 };
 

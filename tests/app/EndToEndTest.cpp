@@ -1,8 +1,8 @@
+#include "../TestFiles.h"
 #include "AppRig.h"
 
 #include <algorithm>
 #include <csignal>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -21,11 +21,8 @@ const QString holdPrefix = QStringLiteral("Wakeward \u2022 ");
 // Whether the process has mapped a library whose name begins with `library` (Qt Widgets needs Qt
 // Gui, so "libQt6Gui" finds the windowing libraries).
 bool maps(qint64 pid, const std::string& library) {
-    std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
-    for (std::string line; std::getline(maps, line);)
-        if (line.find("/" + library) != std::string::npos)
-            return true;
-    return false;
+    return test::fileText("/proc/" + std::to_string(pid) + "/maps").find("/" + library) !=
+           std::string::npos;
 }
 
 // The real binary as a user runs it, headless, holding through logind's idle lock.
@@ -46,10 +43,9 @@ protected:
         const auto events = history();
         return events.empty() ? std::string() : events.front().reason;
     }
-    long count(const std::string& type) const {
-        const auto events = history();
-        return std::count_if(events.begin(), events.end(),
-                             [&](const HistoryEvent& event) { return event.type == type; });
+    /// How many records say the instance was interrupted.
+    long interruptions() const {
+        return std::ranges::count(history(), std::string("Interrupted"), &HistoryEvent::type);
     }
     /// The stored start of the hold; unset when the database has no such row.
     std::optional<std::optional<Instant>> activeSession() const {
@@ -73,8 +69,7 @@ TEST_F(EndToEndTest, StartModesAndTheirRefusals) {
     rule.grace = 0;
     std::filesystem::create_directories(app.storeFolder());
     ASSERT_TRUE(Store::open(app.database()).value().save(std::vector<Rule>{rule}, "rules").ok());
-    app.launch();
-    ASSERT_TRUE(app.waitForInstance());
+    ASSERT_TRUE(app.launch());
     EXPECT_TRUE(eventually([&] { return app.property("Active").toBool(); }));
     EXPECT_EQ(status(), QStringLiteral("Rule: Lab \ufffd]0;owned\ufffd build\ufffd"));
 
@@ -125,8 +120,7 @@ TEST_F(EndToEndTest, StartModesAndTheirRefusals) {
 // status --json says everything a script needs; --watch prints again at every change; stop
 // says what it did.
 TEST_F(EndToEndTest, StatusForScriptsAndStatusBars) {
-    app.launch();
-    ASSERT_TRUE(app.waitForInstance());
+    ASSERT_TRUE(app.launch());
     QProcess watch;
     app.startCommand(watch, {"status", "--watch", "--json"});
     ASSERT_TRUE(eventually([&] { return watch.canReadLine(); }));
@@ -155,9 +149,8 @@ TEST_F(EndToEndTest, StatusForScriptsAndStatusBars) {
         });
     };
     ASSERT_TRUE(watched("manual"));
-    const Outcome stopped = app.run({"stop"});
-    ASSERT_EQ(stopped.exitCode, 0);
-    EXPECT_EQ(stopped.out, QStringLiteral("Wakeward assertions released. Automation is paused."));
+    ASSERT_EQ(app.run({"stop"}),
+              (Outcome{0, "Wakeward assertions released. Automation is paused.", ""}));
     ASSERT_TRUE(watched("automationPaused"));
     watch.kill();
     watch.waitForFinished();
@@ -166,10 +159,8 @@ TEST_F(EndToEndTest, StatusForScriptsAndStatusBars) {
 // run holds while the command runs, passes its output and exit status through, and its hold
 // never outlives it, even when it is killed.
 TEST_F(EndToEndTest, RunHoldsForTheCommand) {
-    const Outcome echoed = app.run({"run", "--", "sh", "-c", "echo out; echo err >&2; exit 7"});
-    EXPECT_EQ(echoed.exitCode, 7);
-    EXPECT_EQ(echoed.out, "out");
-    EXPECT_EQ(echoed.err, "err");
+    EXPECT_EQ(app.run({"run", "--", "sh", "-c", "echo out; echo err >&2; exit 7"}),
+              (Outcome{7, "out", "err"}));
     ASSERT_TRUE(app.instanceOnBus()) << "run started an instance";
     EXPECT_EQ(lastReason(), "Manual \u2022 sh \u2022 Command finished");
     EXPECT_EQ(app.run({"run", "no-such-program-wakeward"}).exitCode, 127);
@@ -194,8 +185,7 @@ TEST_P(TerminationTest, EndsTheSessionAndRecordsIt) {
         app.setEnvironment(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         app.setEnvironment(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wakeward-test"));
     }
-    app.launch({}, !GetParam());
-    ASSERT_TRUE(app.waitForInstance());
+    ASSERT_TRUE(app.launch({}, !GetParam()));
     // Only an instance with windows loads the windowing libraries.
     EXPECT_EQ(maps(app.instance()->processId(), "libQt6Gui"), GetParam());
     ASSERT_EQ(app.run({"start"}).exitCode, 0);
@@ -217,18 +207,16 @@ INSTANTIATE_TEST_SUITE_P(HeadlessAndWindowed, TerminationTest, ::testing::Bool()
 // second instance hands over to the first and exits 0 without touching the database, even when
 // it sees another runtime folder; the first keeps running and holding.
 TEST_F(EndToEndTest, KilledDuringAHoldIsNoticedAtTheNextStart) {
-    app.launch();
-    ASSERT_TRUE(app.waitForInstance());
+    ASSERT_TRUE(app.launch());
     ASSERT_EQ(app.run({"start"}).exitCode, 0);
     app.instance()->kill();
     app.instance()->waitForFinished(10000);
     EXPECT_TRUE(eventually([&] { return !app.hasIdleLock(holdPrefix); }));
     ASSERT_TRUE(eventually([&] { return !app.instanceOnBus(); }));
 
-    app.launch();
-    ASSERT_TRUE(app.waitForInstance());
+    ASSERT_TRUE(app.launch());
     // The name is claimed before the controller opens the database, so the record may follow.
-    EXPECT_TRUE(eventually([&] { return count("Interrupted") == 1; }));
+    EXPECT_TRUE(eventually([&] { return interruptions() == 1; }));
     ASSERT_EQ(app.run({"start"}).exitCode, 0);
     QTemporaryDir otherRuntime;
     for (const QString& runtime :
@@ -238,7 +226,7 @@ TEST_F(EndToEndTest, KilledDuringAHoldIsNoticedAtTheNextStart) {
     }
     EXPECT_EQ(app.instance()->state(), QProcess::Running);
     EXPECT_EQ(app.run({"status"}).exitCode, 0);
-    EXPECT_EQ(count("Interrupted"), 1);
+    EXPECT_EQ(interruptions(), 1);
     const auto active = activeSession();
     EXPECT_TRUE(active && *active) << "the first instance's hold is still on record";
 }
@@ -253,17 +241,12 @@ TEST_F(EndToEndTest, WithoutAnInstance) {
                              "A display hold would use: nothing", "not created yet"})
         EXPECT_TRUE(report.out.contains(QString::fromUtf8(line))) << line;
     EXPECT_FALSE(std::filesystem::exists(app.database())) << "doctor never creates the database";
-    for (const char* verb : {"stop", "status"}) {
-        const Outcome result = app.run({verb});
-        EXPECT_EQ(result.exitCode, 3) << verb;
-        EXPECT_EQ(result.err, "Wakeward is not running.");
-    }
+    for (const char* verb : {"stop", "status"})
+        EXPECT_EQ(app.run({verb}), (Outcome{3, "", "Wakeward is not running."})) << verb;
     EXPECT_FALSE(app.instanceOnBus());
     EXPECT_EQ(app.run({"--version"}).out, "wakeward 1.0.0");
 
-    const Outcome started = app.run({"start", "--minutes", "30"});
-    EXPECT_EQ(started.exitCode, 0) << started.err.toStdString();
-    EXPECT_EQ(started.out, activeAnswer);
+    EXPECT_EQ(app.run({"start", "--minutes", "30"}), (Outcome{0, activeAnswer, ""}));
     ASSERT_TRUE(app.instanceOnBus());
     // It keeps no folder of the caller's busy.
     const std::string cwd = "/proc/" + std::to_string(app.instancePid()) + "/cwd";

@@ -21,15 +21,11 @@ TEST(CrashSafetyTest, GarbageDatabaseIsReportedAndLeftAlone) {
     fs::create_directories(app.storeFolder());
     std::ofstream(app.database(), std::ios::binary) << garbage;
 
-    app.launch();
-    ASSERT_TRUE(app.waitForInstance());
+    ASSERT_TRUE(app.launch());
     const QString message = app.property(QStringLiteral("Message")).toString();
     EXPECT_TRUE(message.startsWith(QStringLiteral("Local settings could not be read: ")))
         << message.toStdString();
-    const test::Outcome started =
-        app.run({QStringLiteral("start"), QStringLiteral("--minutes"), QStringLiteral("5")});
-    EXPECT_EQ(started.exitCode, 0) << started.err.toStdString();
-    EXPECT_EQ(started.out, QStringLiteral("Wakeward is active."));
+    EXPECT_EQ(app.run({"start", "--minutes", "5"}), (test::Outcome{0, "Wakeward is active.", ""}));
     EXPECT_EQ(app.property(QStringLiteral("Active")).toBool(), true);
     EXPECT_EQ(app.holdRequests(), 1u);
     EXPECT_EQ(app.run({QStringLiteral("stop")}).exitCode, 0);

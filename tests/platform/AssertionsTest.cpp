@@ -23,6 +23,12 @@ std::string displayHold(const std::string& reason, int handle) {
     return "create PreventUserIdleDisplaySleep " + reason + " -> " + std::to_string(handle);
 }
 
+// What a holder holds: each handle with the name its service is shown under, then the reason.
+std::string held(const Assertions& holder) {
+    return std::to_string(holder.system()) + " " + holder.systemHolder() + ", " +
+           std::to_string(holder.display()) + " " + holder.displayHolder() + ", " + holder.reason();
+}
+
 class AssertionsTest : public ::testing::Test {
 protected:
     std::shared_ptr<FakePowerBackend::Log> log = std::make_shared<FakePowerBackend::Log>();
@@ -42,40 +48,37 @@ TEST_F(AssertionsTest, RequestsInTurn) {
         std::string reason;
         std::uint32_t lost; // a handle the service dropped before the request
         Calls calls;
-        std::uint32_t system, display;
+        std::string held;
     };
     const Step steps[] = {
-        {false, true, reading, 0, Calls(), 0, 0},
-        {true, false, reading, 0, Calls{systemHold(reading, 101)}, 101, 0},
-        {true, false, reading, 0, Calls(), 101, 0},
+        {false, true, reading, 0, Calls(), "0 , 0 , "},
+        {true, false, reading, 0, Calls{systemHold(reading, 101)}, "101 fake 101, 0 , " + reading},
+        {true, false, reading, 0, Calls(), "101 fake 101, 0 , " + reading},
         {true, true, reading, 0,
-         Calls{"release 101", systemHold(reading, 102), displayHold(reading, 103)}, 102, 103},
-        {true, true, reading, 0, Calls(), 102, 103},
+         Calls{"release 101", systemHold(reading, 102), displayHold(reading, 103)},
+         "102 fake 102, 103 fake 103, " + reading},
+        {true, true, reading, 0, Calls(), "102 fake 102, 103 fake 103, " + reading},
         {true, true, writing, 0,
          Calls{"release 103", "release 102", systemHold(writing, 104), displayHold(writing, 105)},
-         104, 105},
+         "104 fake 104, 105 fake 105, " + writing},
         {true, false, writing, 0, Calls{"release 105", "release 104", systemHold(writing, 106)},
-         106, 0},
-        {true, false, writing, 106, Calls{"release 106", systemHold(writing, 107)}, 107, 0},
+         "106 fake 106, 0 , " + writing},
+        {true, false, writing, 106, Calls{"release 106", systemHold(writing, 107)},
+         "107 fake 107, 0 , " + writing},
         {true, true, writing, 0,
-         Calls{"release 107", systemHold(writing, 108), displayHold(writing, 109)}, 108, 109},
+         Calls{"release 107", systemHold(writing, 108), displayHold(writing, 109)},
+         "108 fake 108, 109 fake 109, " + writing},
         {true, true, writing, 109,
          Calls{"release 109", "release 108", systemHold(writing, 110), displayHold(writing, 111)},
-         110, 111},
-        {false, true, writing, 0, Calls{"release 111", "release 110"}, 0, 0},
+         "110 fake 110, 111 fake 111, " + writing},
+        {false, true, writing, 0, Calls{"release 111", "release 110"}, "0 , 0 , "},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE("step " + std::to_string(&step - steps));
         log->lost = {step.lost};
         EXPECT_FALSE(holder->apply(step.awake, step.withDisplay, step.reason));
         EXPECT_EQ(takeCalls(), step.calls);
-        EXPECT_EQ(holder->system(), step.system);
-        EXPECT_EQ(holder->display(), step.display);
-        EXPECT_EQ(holder->reason(), step.system != 0 ? step.reason : "");
-        EXPECT_EQ(holder->systemHolder(),
-                  step.system != 0 ? "fake " + std::to_string(step.system) : "");
-        EXPECT_EQ(holder->displayHolder(),
-                  step.display != 0 ? "fake " + std::to_string(step.display) : "");
+        EXPECT_EQ(held(*holder), step.held);
     }
     ASSERT_FALSE(holder->apply(true, true, reading));
     takeCalls();
@@ -99,9 +102,7 @@ TEST_F(AssertionsTest, RefusalLeavesNothingHeld) {
                           : "The system could not create the idle-sleep assertion (-2). No active "
                             "session is claimed.");
         EXPECT_TRUE(log->held.empty());
-        EXPECT_EQ(holder->system(), 0u);
-        EXPECT_EQ(holder->display(), 0u);
-        EXPECT_EQ(holder->reason(), "");
+        EXPECT_EQ(held(*holder), "0 , 0 , ");
 
         log->handleless = false;
         takeCalls();

@@ -2,14 +2,10 @@
 
 #include "platform/InhibitorReport.h"
 
-#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDeadlineTimer>
 #include <QFile>
-#include <QProcessEnvironment>
-#include <QThread>
 #include <algorithm>
 
 namespace wakeward::test {
@@ -18,11 +14,7 @@ namespace {
 constexpr int startTimeoutMs = 15000;
 const QString mockInterface = QStringLiteral("org.freedesktop.DBus.Mock");
 
-QString connectionName(DBusHarness::Bus bus) {
-    return bus == DBusHarness::Bus::Session ? QStringLiteral("harness-session")
-                                            : QStringLiteral("harness-system");
-}
-
+// Ends a daemon or mock; a daemon left to run to its end removes its socket file.
 void stop(QProcess& process) {
     if (process.state() == QProcess::NotRunning)
         return;
@@ -33,22 +25,23 @@ void stop(QProcess& process) {
     }
 }
 
-QDBusMessage send(DBusHarness::Bus bus, const QString& name, const QString& path,
-                  const QString& interface, const QString& method, const QVariantList& arguments) {
-    QDBusMessage message = QDBusMessage::createMethodCall(name, path, interface, method);
-    message.setArguments(arguments);
-    return QDBusConnection(connectionName(bus)).call(message, QDBus::Block, startTimeoutMs);
+// Points both variables somewhere harmless, so no failed start and no later test can reach the
+// real buses.
+void pointBusesNowhere() {
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/wakeward-test-session");
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/wakeward-test-system");
 }
 
-// Where an environment variable is put back to when the harness goes: its value, or unset.
-std::optional<QByteArray> saved(const char* name) {
-    return qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
-}
-void restore(const char* name, const std::optional<QByteArray>& value) {
-    if (value)
-        qputenv(name, *value);
-    else
-        qunsetenv(name);
+// Starts a dbus-daemon on `configFile`; its address, empty when it did not start.
+QString startDaemon(QProcess& process, const QString& configFile) {
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QStringLiteral("dbus-daemon"),
+                  {QStringLiteral("--config-file=") + configFile, QStringLiteral("--nofork"),
+                   QStringLiteral("--print-address=1")});
+    const QDeadlineTimer deadline(startTimeoutMs);
+    while (!process.canReadLine() && process.waitForReadyRead(deadline.remainingTime())) {
+    }
+    return QString::fromUtf8(process.readLine()).trimmed();
 }
 
 } // namespace
@@ -64,12 +57,7 @@ void DBusHarness::ensureApplication() {
 
 DBusHarness::DBusHarness(const QString& serviceFolder) {
     ensureApplication();
-    m_savedSession = saved("DBUS_SESSION_BUS_ADDRESS");
-    m_savedSystem = saved("DBUS_SYSTEM_BUS_ADDRESS");
-    // Point both variables somewhere harmless first, so a failed start can never reach the real
-    // buses.
-    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/wakeward-test-session");
-    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/wakeward-test-system");
+    pointBusesNowhere();
 
     QString sessionConfig = QStringLiteral(WAKEWARD_TEST_BUS_CONF);
     if (!serviceFolder.isEmpty()) {
@@ -96,38 +84,14 @@ DBusHarness::~DBusHarness() {
     QDBusConnection::disconnectFromBus(connectionName(Bus::System));
     stop(m_sessionDaemon);
     stop(m_systemDaemon);
-    restore("DBUS_SESSION_BUS_ADDRESS", m_savedSession);
-    restore("DBUS_SYSTEM_BUS_ADDRESS", m_savedSystem);
-}
-
-QString DBusHarness::startDaemon(QProcess& process, const QString& configFile) {
-    process.setProgram(QStringLiteral("dbus-daemon"));
-    process.setArguments({QStringLiteral("--config-file=") + configFile, QStringLiteral("--nofork"),
-                          QStringLiteral("--print-address=1")});
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start();
-    if (!process.waitForStarted(startTimeoutMs))
-        return {};
-    QByteArray output;
-    const QDeadlineTimer deadline(startTimeoutMs);
-    while (!output.contains('\n') && !deadline.hasExpired()) {
-        if (!process.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
-            break;
-        output += process.readAllStandardOutput();
-    }
-    return QString::fromUtf8(output.left(output.indexOf('\n')).trimmed());
+    pointBusesNowhere();
 }
 
 bool DBusHarness::hasOwner(Bus bus, const QString& name) {
-    const QVariantList reply =
+    const auto reply =
         call(bus, QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
              QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"), {name});
-    return !reply.isEmpty() && reply.constFirst().toBool();
-}
-
-bool DBusHarness::startMock(Bus bus, const QString& name, const QString& path,
-                            const QString& interface) {
-    return spawnMock(bus, {name, path, interface}, name);
+    return reply && reply->value(0).toBool();
 }
 
 bool DBusHarness::startTemplate(Bus bus, const QString& templateName, const QString& name,
@@ -139,11 +103,8 @@ bool DBusHarness::startTemplate(Bus bus, const QString& templateName, const QStr
 }
 
 bool DBusHarness::spawnMock(Bus bus, const QStringList& arguments, const QString& name) {
+    // The mock finds both buses through the environment the harness has set.
     auto process = std::make_unique<QProcess>();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_sessionAddress);
-    environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_systemAddress);
-    process->setProcessEnvironment(environment);
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->setStandardOutputFile(QProcess::nullDevice());
     process->start(
@@ -170,11 +131,16 @@ void DBusHarness::stopMocks() {
     m_mocks.clear();
 }
 
-QVariantList DBusHarness::call(Bus bus, const QString& name, const QString& path,
-                               const QString& interface, const QString& method,
-                               const QVariantList& arguments) {
-    const QDBusMessage reply = send(bus, name, path, interface, method, arguments);
-    return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments() : QVariantList();
+std::optional<QVariantList> DBusHarness::call(Bus bus, const QString& name, const QString& path,
+                                              const QString& interface, const QString& method,
+                                              const QVariantList& arguments) {
+    QDBusMessage message = QDBusMessage::createMethodCall(name, path, interface, method);
+    message.setArguments(arguments);
+    const QDBusMessage reply =
+        QDBusConnection(connectionName(bus)).call(message, QDBus::Block, startTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return std::nullopt;
+    return reply.arguments();
 }
 
 bool DBusHarness::startLogind() {
@@ -185,41 +151,41 @@ bool DBusHarness::startLogind() {
     // between is refused, and taken again only a tick later.
     return eventually(
         [&] {
-            return !call(Bus::System, name, QStringLiteral("/org/freedesktop/login1"),
-                         QStringLiteral("org.freedesktop.login1.Manager"),
-                         QStringLiteral("ListInhibitors"))
-                        .isEmpty();
+            return call(Bus::System, name, QStringLiteral("/org/freedesktop/login1"),
+                        QStringLiteral("org.freedesktop.login1.Manager"),
+                        QStringLiteral("ListInhibitors"))
+                .has_value();
         },
         startTimeoutMs);
 }
 
 bool DBusHarness::prepareForSleep(bool start) {
-    return send(Bus::System, QStringLiteral("org.freedesktop.login1"),
+    return call(Bus::System, QStringLiteral("org.freedesktop.login1"),
                 QStringLiteral("/org/freedesktop/login1"), mockInterface,
                 QStringLiteral("EmitSignal"),
                 {QStringLiteral("org.freedesktop.login1.Manager"),
                  QStringLiteral("PrepareForSleep"), QStringLiteral("b"),
                  QVariant::fromValue(QVariantList{QVariant::fromValue(QDBusVariant(start))})})
-               .type() == QDBusMessage::ReplyMessage;
+        .has_value();
 }
 
 bool DBusHarness::addMethod(Bus bus, const QString& name, const QString& path,
                             const QString& interface, const QString& method,
                             const QString& inSignature, const QString& outSignature,
                             const QString& code) {
-    return send(bus, name, path, mockInterface, QStringLiteral("AddMethod"),
+    return call(bus, name, path, mockInterface, QStringLiteral("AddMethod"),
                 {interface, method, inSignature, outSignature, code})
-               .type() == QDBusMessage::ReplyMessage;
+        .has_value();
 }
 
 std::vector<QVariantList> DBusHarness::calls(Bus bus, const QString& name, const QString& path,
                                              const QString& method) {
     std::vector<QVariantList> result;
-    const QVariantList reply =
+    const auto reply =
         call(bus, name, path, mockInterface, QStringLiteral("GetMethodCalls"), {method});
-    if (reply.isEmpty())
+    if (!reply)
         return result;
-    const auto argument = reply.constFirst().value<QDBusArgument>();
+    const auto argument = reply->value(0).value<QDBusArgument>();
     argument.beginArray();
     while (!argument.atEnd()) {
         quint64 timestamp = 0;

@@ -29,7 +29,7 @@ template <class Predicate> bool eventually(Predicate predicate, int milliseconds
 
 // Two private dbus-daemons (a session bus and a stand-in system bus) and python3-dbusmock services
 // on them. The test process's DBUS_SESSION_BUS_ADDRESS and DBUS_SYSTEM_BUS_ADDRESS point at them
-// while it lives.
+// while it lives, and nowhere afterwards.
 class DBusHarness {
 public:
     enum class Bus { Session, System };
@@ -38,8 +38,6 @@ public:
     /// test's own .service files), never from the machine's folders.
     explicit DBusHarness(const QString& serviceFolder = QString());
     ~DBusHarness();
-    DBusHarness(const DBusHarness&) = delete;
-    DBusHarness& operator=(const DBusHarness&) = delete;
 
     /// True when both daemons run.
     bool ok() const { return !m_sessionAddress.isEmpty() && !m_systemAddress.isEmpty(); }
@@ -48,7 +46,9 @@ public:
     }
 
     /// Starts a plain mock owning name with one object; returns once the name is owned.
-    bool startMock(Bus bus, const QString& name, const QString& path, const QString& interface);
+    bool startMock(Bus bus, const QString& name, const QString& path, const QString& interface) {
+        return spawnMock(bus, {name, path, interface}, name);
+    }
     /// Starts a dbusmock template (for example "logind") with its JSON parameters, if any; returns
     /// once name is owned.
     bool startTemplate(Bus bus, const QString& templateName, const QString& name,
@@ -60,9 +60,10 @@ public:
     /// The argument lists of every call of method on a mock object, oldest first.
     std::vector<QVariantList> calls(Bus bus, const QString& name, const QString& path,
                                     const QString& method);
-    /// Calls a method with arguments and returns the reply's arguments; empty on error.
-    QVariantList call(Bus bus, const QString& name, const QString& path, const QString& interface,
-                      const QString& method, const QVariantList& arguments = {});
+    /// Calls a method with arguments and returns the reply's arguments; none on error.
+    std::optional<QVariantList> call(Bus bus, const QString& name, const QString& path,
+                                     const QString& interface, const QString& method,
+                                     const QVariantList& arguments = {});
     /// Starts the logind mock on the system bus; returns once its name is owned.
     bool startLogind();
     /// Makes the logind mock announce PrepareForSleep(start); true once it has.
@@ -71,12 +72,16 @@ public:
     void stopMocks();
     /// True when the name has an owner on the bus.
     bool hasOwner(Bus bus, const QString& name);
+    /// The name of the harness's own connection to `bus`.
+    static QString connectionName(Bus bus) {
+        return bus == Bus::Session ? QStringLiteral("harness-session")
+                                   : QStringLiteral("harness-system");
+    }
 
     /// A QCoreApplication for QtDBus, made once per test program.
     static void ensureApplication();
 
 private:
-    QString startDaemon(QProcess& process, const QString& configFile);
     bool spawnMock(Bus bus, const QStringList& arguments, const QString& name);
 
     QTemporaryDir m_config;
@@ -84,8 +89,6 @@ private:
     QProcess m_systemDaemon;
     QString m_sessionAddress;
     QString m_systemAddress;
-    std::optional<QByteArray> m_savedSession;
-    std::optional<QByteArray> m_savedSystem;
     std::vector<std::unique_ptr<QProcess>> m_mocks;
 };
 

@@ -35,12 +35,10 @@ TEST(DesktopEntriesTest, ProgramOfExec) {
 
 // The folders follow the XDG rules: relative paths in the variables are ignored.
 TEST(DesktopEntriesTest, DefaultFoldersIgnoreRelativePaths) {
-    const auto saved = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value ? std::optional<std::string>(value) : std::nullopt;
-    };
-    const auto home = saved("HOME"), dataHome = saved("XDG_DATA_HOME"),
-               dataDirs = saved("XDG_DATA_DIRS");
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
+        saved.emplace_back(name, std::getenv(name) ? std::optional<std::string>(std::getenv(name))
+                                                   : std::nullopt);
     ::setenv("HOME", "/home/someone", 1);
     ::setenv("XDG_DATA_HOME", "relative/share", 1);
     ::setenv("XDG_DATA_DIRS", "/opt/share:relative:/usr/share:", 1);
@@ -54,12 +52,11 @@ TEST(DesktopEntriesTest, DefaultFoldersIgnoreRelativePaths) {
         DesktopEntries::defaultDirs(),
         (std::vector<std::filesystem::path>{"/data/applications", "/usr/local/share/applications",
                                             "/usr/share/applications"}));
-    for (const auto& [name, value] : {std::pair{"HOME", home}, std::pair{"XDG_DATA_HOME", dataHome},
-                                      std::pair{"XDG_DATA_DIRS", dataDirs}}) {
+    for (const auto& [name, value] : saved) {
         if (value)
-            ::setenv(name, value->c_str(), 1);
+            ::setenv(name.c_str(), value->c_str(), 1);
         else
-            ::unsetenv(name);
+            ::unsetenv(name.c_str());
     }
 }
 

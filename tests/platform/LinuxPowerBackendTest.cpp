@@ -2,7 +2,6 @@
 
 #include "DBusHarness.h"
 #include "platform/Assertions.h"
-#include "platform/InhibitorReport.h"
 
 #include <QDBusArgument>
 #include <QDBusVariant>
@@ -209,10 +208,10 @@ TEST_F(LinuxPowerBackendTest, WhoHolds) {
         start(row.mocks);
         auto power = backend();
         std::uint32_t handle = 0;
-        EXPECT_EQ(power->create(row.type, holdName, handle), row.status);
-        EXPECT_EQ(handle != 0, row.status == 0);
-        EXPECT_EQ(power->serviceOf(handle), row.holder);
-        EXPECT_EQ(logindLocks(), row.holder == Service::Logind ? 1 : 0);
+        const std::int32_t status = power->create(row.type, holdName, handle);
+        EXPECT_EQ(std::tuple(status, handle != 0, power->serviceOf(handle), logindLocks()),
+                  std::tuple(row.status, row.status == 0, row.holder,
+                             row.holder == Service::Logind ? 1L : 0L));
         power.reset();
         bus.stopMocks();
     }
@@ -312,13 +311,11 @@ TEST_F(LinuxPowerBackendTest, SilentServiceTimesOut) {
                                 "    __import__('time').sleep(3)\n"
                                 "ret = 40 + self.n"));
     auto clients = [this] {
-        const QVariantList names =
+        const auto names =
             bus.call(Bus::Session, QStringLiteral("org.freedesktop.DBus"),
                      QStringLiteral("/org/freedesktop/DBus"),
                      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListNames"));
-        return names.isEmpty()
-                   ? -1
-                   : names.constFirst().toStringList().filter(QStringLiteral(":")).size();
+        return names ? names->value(0).toStringList().filter(QStringLiteral(":")).size() : -1;
     };
     const auto before = clients();
     auto power = backend(2000);

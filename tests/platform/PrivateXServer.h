@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <QDeadlineTimer>
 #include <QProcess>
-#include <QtGlobal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -16,30 +14,22 @@ namespace wakeward::test {
 // A private Xvfb display that DISPLAY points at while it runs (WAYLAND_DISPLAY unset).
 class PrivateXServer {
 public:
-    PrivateXServer() = default;
     ~PrivateXServer() { stop(); }
-    PrivateXServer(const PrivateXServer&) = delete;
-    PrivateXServer& operator=(const PrivateXServer&) = delete;
 
     /// Starts `program` and waits until it accepts clients; false when it did not.
     bool start(const QString& program) {
-        m_server.setProgram(program);
-        // -displayfd picks a free display and writes its number once the server accepts clients.
-        m_server.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"),
-                               QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                               QStringLiteral("-screen"), QStringLiteral("0"),
-                               QStringLiteral("64x64x24")});
         m_server.setStandardErrorFile(QProcess::nullDevice());
-        m_server.start();
-        if (!m_server.waitForStarted(10000))
-            return false;
-        QByteArray number;
+        // -displayfd picks a free display and writes its number once the server accepts clients.
+        m_server.start(program, {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                 QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                 QStringLiteral("-screen"), QStringLiteral("0"),
+                                 QStringLiteral("64x64x24")});
         const QDeadlineTimer deadline(20000);
-        while (!number.contains('\n') && !deadline.hasExpired() && m_server.waitForReadyRead(1000))
-            number += m_server.readAllStandardOutput();
-        if (!number.contains('\n'))
+        while (!m_server.canReadLine() && m_server.waitForReadyRead(deadline.remainingTime())) {
+        }
+        if (!m_server.canReadLine())
             return false;
-        qputenv("DISPLAY", ":" + number.trimmed());
+        qputenv("DISPLAY", ":" + m_server.readLine().trimmed());
         qunsetenv("WAYLAND_DISPLAY");
         return true;
     }
@@ -51,17 +41,6 @@ public:
             m_server.waitForFinished(5000);
         }
         qunsetenv("DISPLAY");
-    }
-
-    /// The atom of `name` on `connection`; XCB_ATOM_NONE when there is no answer.
-    static xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
-        auto* reply = xcb_intern_atom_reply(
-            connection,
-            xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-            nullptr);
-        const xcb_atom_t result = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-        std::free(reply);
-        return result;
     }
 
 private:
@@ -87,8 +66,14 @@ protected:
         server.stop();
     }
 
+    /// The atom of `name`; XCB_ATOM_NONE when there is no answer.
     xcb_atom_t atom(const char* name) {
-        return PrivateXServer::atom(xcb, name);
+        auto* reply = xcb_intern_atom_reply(
+            xcb, xcb_intern_atom(xcb, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+            nullptr);
+        const xcb_atom_t result = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+        std::free(reply);
+        return result;
     }
     /// A new window, with `pid` as its _NET_WM_PID when given.
     xcb_window_t window(std::optional<std::uint32_t> pid) {
