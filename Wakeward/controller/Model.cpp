@@ -525,11 +525,15 @@ void Model::setState(bool awake, bool display, const std::string& reason) {
                 failure = saved.error().description;
         }
     }
+    // Whether the store may still claim a hold that is no longer held.
+    bool staleMarker = false;
     if (batch) {
         if (auto committed = batch->commit(); !committed) {
-            // Nothing of it was kept: not the records, not the marker.
+            // Nothing of it was kept: not the records, not the marker, which still names the hold
+            // that was running before.
             unsure = true;
             ended = false;
+            staleMarker = wasActive;
             failure = failure.value_or(committed.error().description);
         }
     }
@@ -540,7 +544,7 @@ void Model::setState(bool awake, bool display, const std::string& reason) {
     else if (!written.empty())
         addToHistory(written);
     if (failure)
-        failState(*failure, false);
+        failState(*failure, staleMarker);
 }
 
 void Model::failState(const std::string& description, bool holdRecorded) {

@@ -64,7 +64,7 @@ public:
         sqlite3* m_db;
     };
 
-    // Opens a transaction; only one at a time.
+    // Opens a transaction; only one at a time, and none may outlive its store.
     Result<Transaction> begin();
 
     // The events dated at or after `since`, newest first, at most `historyLimit`.
