@@ -11,6 +11,8 @@
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
+#include <algorithm>
+#include <utility>
 #include <vector>
 #include <wakeward/Text.h>
 
@@ -251,13 +253,22 @@ void AutomationService::Activate() {
 void AutomationService::publishChange(const char* name) {
     if (!m_exported)
         return;
+    // Announced together once the call or tick at hand is done: a stop changes ten properties,
+    // and ten signals sent one by one came before the caller's answer on the bus.
+    if (m_changed.empty())
+        QMetaObject::invokeMethod(this, &AutomationService::announceChanges, Qt::QueuedConnection);
+    if (std::find(m_changed.begin(), m_changed.end(), name) == m_changed.end())
+        m_changed.push_back(name);
+}
+
+void AutomationService::announceChanges() {
     // QtDBus adaptors do not announce property changes; watchers rely on this signal.
-    const QString property = QString::fromLatin1(name);
     QDBusMessage signal = QDBusMessage::createSignal(
         QString::fromLatin1(objectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
         QStringLiteral("PropertiesChanged"));
     QVariantMap changed;
-    changed.insert(property, this->property(name));
+    for (const char* name : std::exchange(m_changed, {}))
+        changed.insert(QString::fromLatin1(name), property(name));
     signal << QString::fromLatin1(interfaceName) << changed << QStringList();
     QDBusConnection(m_connectionName).send(signal);
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QVariantMap>
 #include <functional>
+#include <vector>
 
 class QDBusConnection;
 class QDBusServiceWatcher;
@@ -64,6 +65,7 @@ public slots:
 
 private:
     void publishChange(const char* name);
+    void announceChanges();
     // The answer to a start: whether the session it asked for began.
     static QString answer(bool began);
     // Ends the command session, if one runs, with `reason`.
@@ -73,6 +75,8 @@ private:
     std::function<void()> m_activate;
     QString m_connectionName;
     bool m_exported = false;
+    // Properties changed since the last announcement, in the order they first changed.
+    std::vector<const char*> m_changed;
     // The caller whose command session runs, watched so that the hold never outlives it.
     QDBusServiceWatcher* m_commandCaller = nullptr;
     std::string m_commandReason;
