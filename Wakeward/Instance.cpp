@@ -7,6 +7,7 @@
 #include "shortcuts/AutomationService.h"
 #include "shortcuts/RemoteClient.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -97,6 +98,8 @@ int runInstance(int& argc, char** argv, const Invocation& invocation, const Desk
         if (!shutDown) {
             shutDown = true;
             model.shutdown();
+            // The event loop has ended: announce the last changes ("App quit") now.
+            QCoreApplication::sendPostedEvents(&service, QEvent::MetaCall);
         }
     });
     UnixSignals signalPipe;

@@ -154,6 +154,21 @@ TEST_F(EndToEndTest, StatusForScriptsAndStatusBars) {
     ASSERT_TRUE(watched("automationPaused"));
     watch.kill();
     watch.waitForFinished();
+
+    // The changes of the quit itself are announced before the instance leaves the bus.
+    ASSERT_EQ(app.run({"start", "--minutes", "30"}).exitCode, 0);
+    QProcess monitor;
+    monitor.start("dbus-monitor", {"--session", "type='signal',member='PropertiesChanged'"});
+    ASSERT_TRUE(monitor.waitForReadyRead(5000)) << "the monitor is attached once it speaks";
+    ASSERT_TRUE(app.quit());
+    QByteArray seen;
+    EXPECT_TRUE(eventually([&] {
+        monitor.waitForReadyRead(100);
+        seen += monitor.readAll();
+        return seen.contains("App quit");
+    })) << seen.toStdString();
+    monitor.kill();
+    monitor.waitForFinished();
 }
 
 // run holds while the command runs, passes its output and exit status through, and its hold
