@@ -214,7 +214,7 @@ void Model::save() {
         return;
     if (auto trimmed = m_store->trim(m_retention, m_time->now()); !trimmed)
         setMessage("Could not save local settings: " + trimmed.error().description);
-    else
+    else if (*trimmed > 0)
         reloadHistory(); // what the retention trimmed leaves the list too
 }
 
@@ -575,8 +575,8 @@ bool Model::log(const std::string& type, const std::string& reason, double durat
     return true;
 }
 
-// In the store's own order: newest date first, and of one date the last written first; the
-// store keeps at most `historyLimit`, dropping from the end.
+// Takes in records just written (at least one), in the store's own order: newest date first, and of
+// one date the last written first; the store keeps at most `historyLimit`, dropping from the end.
 void Model::addToHistory(const History& written) {
     // In place: a copy of a full list to compare with would cost more than the write itself.
     for (const HistoryEvent& event : written) {
@@ -587,8 +587,7 @@ void Model::addToHistory(const History& written) {
     }
     if (m_history.size() > Store::historyLimit)
         m_history.resize(Store::historyLimit);
-    if (!written.empty())
-        emit historyChanged();
+    emit historyChanged();
 }
 
 void Model::reloadHistory() {

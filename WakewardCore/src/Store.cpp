@@ -352,7 +352,7 @@ Result<Store::HistoryCleared> Store::clearHistory() {
     return HistoryCleared{};
 }
 
-Status Store::trim(std::int64_t days, Instant now) {
+Result<std::size_t> Store::trim(std::int64_t days, Instant now) {
     sqlite3* db = m_db.get();
     if (!db)
         return notOpen();
@@ -363,7 +363,7 @@ Status Store::trim(std::int64_t days, Instant now) {
     Statement remove(db, "DELETE FROM history WHERE created < ?");
     if (!remove || !remove.bind(1, cutoff) || remove.step() != SQLITE_DONE)
         return writeFailure(db);
-    return {};
+    return static_cast<std::size_t>(sqlite3_changes(db));
 }
 
 } // namespace wakeward

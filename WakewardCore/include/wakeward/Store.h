@@ -81,9 +81,9 @@ public:
     // means nothing was deleted; a deletion whose wiping failed succeeds with `wipeFailure`.
     Result<HistoryCleared> clearHistory();
 
-    // Deletes events older than `days` days (at least 1) before `now`.
-    Status trim(std::int64_t days, Instant now);
-    Status trim(std::int64_t days) { return trim(days, Instant::now()); }
+    // Deletes events older than `days` days (at least 1) before `now`; how many it deleted.
+    Result<std::size_t> trim(std::int64_t days, Instant now);
+    Result<std::size_t> trim(std::int64_t days) { return trim(days, Instant::now()); }
 
 private:
     struct Closer {
