@@ -52,6 +52,11 @@ Error readFailure(sqlite3* db) {
     return Error{"The local database could not be read: " + std::string(sqlite3_errmsg(db)) + "."};
 }
 
+// Runs statements that return no rows; true when all of them ran.
+bool run(sqlite3* db, const char* sql) {
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
 Error notOpen() {
     return Error{"The local database is not open."};
 }
@@ -182,9 +187,9 @@ Result<Store> Store::open(const std::filesystem::path& location) {
     // waits for it rather than failing at once.
     sqlite3_busy_timeout(db, busyTimeoutMilliseconds);
     // Deleted history is overwritten where it lay, whatever the library's build default.
-    if (sqlite3_exec(db, "PRAGMA secure_delete=ON", nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (!run(db, "PRAGMA secure_delete=ON"))
         return writeFailure(db);
-    if (sqlite3_exec(db, schema, nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (!run(db, schema))
         return writeFailure(db);
     return store;
 }
@@ -235,23 +240,25 @@ Status Store::append(const HistoryEvent& event) {
     if (!fitsBindLength(*json))
         return writeFailure("the history event is too large to store");
 
-    // One transaction for the insert and the trim: one flush to disk instead of two. Inside
-    // the caller's transaction, a savepoint lets a failed insert undo itself alone.
-    const bool own = sqlite3_get_autocommit(db) != 0;
-    const char* const undo = own ? "ROLLBACK" : "ROLLBACK TO append; RELEASE append";
-    if (sqlite3_exec(db, own ? "BEGIN IMMEDIATE" : "SAVEPOINT append", nullptr, nullptr, nullptr) !=
-        SQLITE_OK)
+    // One transaction for the insert and the trim, the caller's or its own: one flush to disk
+    // instead of two. A savepoint lets a failed insert undo itself alone.
+    std::optional<Transaction> own;
+    if (sqlite3_get_autocommit(db) != 0) {
+        auto begun = begin();
+        if (!begun)
+            return begun.error();
+        own.emplace(std::move(begun).value());
+    }
+    if (!run(db, "SAVEPOINT append"))
         return writeFailure(db);
-    std::optional<Error> failure;
     {
         Statement insert(db, "INSERT INTO history VALUES(?,?,?)");
         if (!insert || !insert.bind(1, event.id.toString()) || !insert.bind(2, event.date.unix()) ||
-            !insert.bindBlob(3, *json) || insert.step() != SQLITE_DONE)
-            failure = writeFailure(db);
-    }
-    if (failure) {
-        sqlite3_exec(db, undo, nullptr, nullptr, nullptr);
-        return *failure;
+            !insert.bindBlob(3, *json) || insert.step() != SQLITE_DONE) {
+            const Error failure = writeFailure(db);
+            run(db, "ROLLBACK TO append; RELEASE append");
+            return failure;
+        }
     }
     // The trim walks the index past the newest and deletes what lies beyond, usually one row
     // (asking which ids are among the newest built a set of all of them at every append). A
@@ -260,12 +267,14 @@ Status Store::append(const HistoryEvent& event) {
         "DELETE FROM history WHERE rowid IN (SELECT rowid FROM history ORDER BY created DESC, "
         "rowid DESC LIMIT -1 OFFSET " +
         std::to_string(historyLimit) + ")";
-    if (sqlite3_exec(db, keepNewest.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+    std::optional<Error> failure;
+    if (!run(db, keepNewest.c_str()))
         failure = writeFailure(db);
-    if (sqlite3_exec(db, own ? "COMMIT" : "RELEASE append", nullptr, nullptr, nullptr) !=
-        SQLITE_OK) {
+    if (!run(db, "RELEASE append"))
         failure = writeFailure(db);
-        sqlite3_exec(db, undo, nullptr, nullptr, nullptr);
+    if (own) {
+        if (auto committed = own->commit(); !committed)
+            return committed.error();
     }
     if (failure)
         return *failure;
@@ -276,7 +285,7 @@ Result<Store::Transaction> Store::begin() {
     sqlite3* db = m_db.get();
     if (!db)
         return notOpen();
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (!run(db, "BEGIN IMMEDIATE"))
         return writeFailure(db);
     return Transaction(db);
 }
@@ -286,17 +295,17 @@ Store::Transaction::Transaction(Transaction&& other) noexcept
 
 Store::Transaction::~Transaction() {
     if (m_db)
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        run(m_db, "ROLLBACK");
 }
 
 Status Store::Transaction::commit() {
     sqlite3* db = std::exchange(m_db, nullptr);
     if (!db)
         return notOpen();
-    if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+    if (run(db, "COMMIT"))
         return {};
     const Error failure = writeFailure(db);
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    run(db, "ROLLBACK");
     return failure;
 }
 
@@ -334,7 +343,7 @@ Result<Store::HistoryCleared> Store::clearHistory() {
     sqlite3* db = m_db.get();
     if (!db)
         return notOpen();
-    if (sqlite3_exec(db, "DELETE FROM history", nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (!run(db, "DELETE FROM history"))
         return writeFailure(db);
     // The events are gone; what follows only wipes their old copies. The log still holds them
     // until it is folded into the file and emptied, and VACUUM writes its compacted pages into
@@ -343,9 +352,7 @@ Result<Store::HistoryCleared> Store::clearHistory() {
     const auto checkpoint = [db] {
         return sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
     };
-    if (checkpoint() != SQLITE_OK ||
-        sqlite3_exec(db, "VACUUM", nullptr, nullptr, nullptr) != SQLITE_OK ||
-        checkpoint() != SQLITE_OK)
+    if (checkpoint() != SQLITE_OK || !run(db, "VACUUM") || checkpoint() != SQLITE_OK)
         return HistoryCleared{Error{"The history was cleared, but its old copies could not yet be "
                                     "wiped from the local database: " +
                                     std::string(sqlite3_errmsg(db)) + "."}};
