@@ -81,11 +81,44 @@ void printLine(std::FILE* stream, const std::string& text) {
     std::fputc('\n', stream);
 }
 
+std::uint64_t monotonicNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::uint64_t(now.tv_sec) * 1'000'000 + std::uint64_t(now.tv_nsec) / 1000;
+}
+
+// Handles what arrives until `done` or the deadline (microseconds on the monotonic clock; none
+// waits for ever); false when the connection fails.
+bool serve(sd_bus* bus, const std::function<bool()>& done, std::optional<std::uint64_t> deadline) {
+    while (!done()) {
+        const int status = sd_bus_process(bus, nullptr);
+        if (status < 0)
+            return false;
+        if (status > 0)
+            continue;
+        std::uint64_t wait = UINT64_MAX;
+        if (deadline) {
+            const std::uint64_t current = monotonicNow();
+            if (current >= *deadline)
+                return true;
+            wait = *deadline - current;
+        }
+        if (sd_bus_wait(bus, wait) < 0)
+            return false;
+    }
+    return true;
+}
+
 // Calls a method; the instance is never activated through the bus, since a command must not
 // start one behind the user's back (only `start` and `run` launch one, as a user would).
+// The call is queued behind the connection's greeting instead of waiting for its answer, as a
+// blocking call would: the bus takes both in order, and a command saves a round trip.
 Reply call(sd_bus* bus, const char* destination, const char* path, const char* interface,
            const char* member, const Arguments& arguments = {}) {
-    Reply reply;
+    struct Pending {
+        Reply reply;
+        bool answered = false;
+    } pending;
     sd_bus_message* raw = nullptr;
     int status = sd_bus_message_new_method_call(bus, &raw, destination, path, interface, member);
     const Message message(raw);
@@ -93,18 +126,28 @@ Reply call(sd_bus* bus, const char* destination, const char* path, const char* i
         status = sd_bus_message_set_auto_start(raw, 0);
     if (status >= 0 && arguments)
         status = arguments(raw);
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    sd_bus_message* answer = nullptr;
+    sd_bus_slot* rawSlot = nullptr;
     if (status >= 0)
-        status = sd_bus_call(bus, raw, callTimeout, &error, &answer);
-    if (status >= 0) {
-        reply.message.reset(answer);
-    } else {
-        reply.errorName = error.name ? error.name : "";
-        reply.errorMessage = error.message ? error.message : std::strerror(-status);
-    }
-    sd_bus_error_free(&error);
-    return reply;
+        status = sd_bus_call_async(
+            bus, &rawSlot, raw,
+            [](sd_bus_message* answer, void* into, sd_bus_error*) {
+                auto& got = *static_cast<Pending*>(into);
+                if (const sd_bus_error* error = sd_bus_message_get_error(answer)) {
+                    got.reply.errorName = error->name ? error->name : "";
+                    got.reply.errorMessage = error->message ? error->message : "";
+                } else {
+                    got.reply.message.reset(sd_bus_message_ref(answer));
+                }
+                got.answered = true;
+                return 0;
+            },
+            &pending, callTimeout);
+    const Slot slot(rawSlot); // dropped before `pending`: no answer can arrive after it
+    if (status >= 0 && !serve(bus, [&] { return pending.answered; }, std::nullopt))
+        status = -ECONNRESET;
+    if (!pending.answered)
+        pending.reply.errorMessage = std::strerror(status < 0 ? -status : ETIMEDOUT);
+    return std::move(pending.reply);
 }
 
 Reply callInstance(sd_bus* bus, const char* member, const Arguments& arguments = {}) {
@@ -165,34 +208,6 @@ struct OwnerWatch {
         return status >= 0;
     }
 };
-
-std::uint64_t monotonicNow() {
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return std::uint64_t(now.tv_sec) * 1'000'000 + std::uint64_t(now.tv_nsec) / 1000;
-}
-
-// Handles what arrives until `done` or the deadline (microseconds on the monotonic clock; none
-// waits for ever); false when the connection fails.
-bool serve(sd_bus* bus, const std::function<bool()>& done, std::optional<std::uint64_t> deadline) {
-    while (!done()) {
-        const int status = sd_bus_process(bus, nullptr);
-        if (status < 0)
-            return false;
-        if (status > 0)
-            continue;
-        std::uint64_t wait = UINT64_MAX;
-        if (deadline) {
-            const std::uint64_t current = monotonicNow();
-            if (current >= *deadline)
-                return true;
-            wait = *deadline - current;
-        }
-        if (sd_bus_wait(bus, wait) < 0)
-            return false;
-    }
-    return true;
-}
 
 // Starts `program --background` in a session of its own, detached from our terminal and pipes.
 bool launchInBackground(const std::string& program) {
