@@ -111,6 +111,7 @@ Model::Model(ModelServices services, QObject* parent)
             if (!self)
                 return;
             self->endAll("Computer entered sleep");
+            self->flushStore(); // on the disk before the machine sleeps
             // Nothing is held while asleep, but automation resumes after the wake.
             self->setAutomationPaused(false);
         };
@@ -118,7 +119,9 @@ Model::Model(ModelServices services, QObject* parent)
     }
 }
 
-Model::~Model() = default;
+Model::~Model() {
+    flushStore();
+}
 
 template <class T> bool Model::update(T& field, T value, void (Model::*changed)()) {
     if (field == value)
@@ -233,6 +236,7 @@ void Model::shutdown() {
     if (m_timer)
         m_timer->stop();
     save();
+    flushStore(); // the event loop that would have done it has ended
 }
 
 std::vector<RunningApp> Model::runningApps() const {
@@ -495,11 +499,11 @@ void Model::setState(bool awake, bool display, const std::string& reason) {
     History written;
     bool unsure = false;
     std::optional<std::string> failure;
-    // The records and the marker of the running hold go to disk together, in one flush: the
-    // reply to a start or stop waits for it.
+    // The records and the marker of the running hold are kept together, and reach the disk in
+    // one flush once the event at hand is done: the answer to a start or stop goes out first.
     std::optional<Store::Transaction> batch;
     if (m_store && (ending || starting)) {
-        if (auto begun = m_store->begin())
+        if (auto begun = m_store->begin(Store::Flush::later))
             batch.emplace(std::move(begun).value());
     }
     bool ended = false;
@@ -535,6 +539,8 @@ void Model::setState(bool awake, bool display, const std::string& reason) {
             ended = false;
             staleMarker = wasActive;
             failure = failure.value_or(committed.error().description);
+        } else {
+            flushSoon();
         }
     }
     if (ended)
@@ -545,6 +551,21 @@ void Model::setState(bool awake, bool display, const std::string& reason) {
         addToHistory(written);
     if (failure)
         failState(*failure, staleMarker);
+}
+
+void Model::flushSoon() {
+    if (m_flushDue)
+        return;
+    m_flushDue = true;
+    QMetaObject::invokeMethod(this, &Model::flushStore, Qt::QueuedConnection);
+}
+
+void Model::flushStore() {
+    if (!m_flushDue || !m_store)
+        return;
+    m_flushDue = false;
+    if (auto flushed = m_store->flush(); !flushed)
+        setMessage("Could not save history: " + flushed.error().description);
 }
 
 void Model::failState(const std::string& description, bool holdRecorded) {

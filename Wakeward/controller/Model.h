@@ -242,6 +242,10 @@ private:
     void automationPhase(Instant now);
     void setState(bool awake, bool display, const std::string& reason);
     void failState(const std::string& description, bool holdRecorded);
+    // Puts the committed records of a change of hold on the disk: soon (once the event at hand
+    // is done), or now when one is due.
+    void flushSoon();
+    void flushStore();
     // Appends a history record; false (with the message set) when it could not be saved.
     bool log(const std::string& type, const std::string& reason, double duration,
              History& written);
@@ -267,6 +271,7 @@ private:
     Schedules m_schedules;
     History m_history;
     Snapshot m_snapshot;
+    bool m_flushDue = false;
     bool m_active = false;
     bool m_displayActive = false;
     std::string m_reason = "Idle sleep is allowed";

@@ -143,7 +143,8 @@ Reply call(sd_bus* bus, const char* destination, const char* path, const char* i
             },
             &pending, callTimeout);
     const Slot slot(rawSlot); // dropped before `pending`: no answer can arrive after it
-    if (status >= 0 && !serve(bus, [&] { return pending.answered; }, std::nullopt))
+    if (status >= 0 && !serve(
+                           bus, [&] { return pending.answered; }, std::nullopt))
         status = -ECONNRESET;
     if (!pending.answered)
         pending.reply.errorMessage = std::strerror(status < 0 ? -status : ETIMEDOUT);

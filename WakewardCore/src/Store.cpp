@@ -27,6 +27,8 @@ std::string quoted(const fs::path& path) {
 
 constexpr const char* schema =
     "PRAGMA journal_mode=WAL; "
+    // A commit is on the disk when it returns, whatever the library's build default.
+    "PRAGMA synchronous=FULL; "
     "CREATE TABLE IF NOT EXISTS settings(key TEXT PRIMARY KEY,data BLOB NOT NULL); "
     "CREATE TABLE IF NOT EXISTS history(id TEXT PRIMARY KEY,created REAL,data BLOB NOT NULL); "
     // Newest first without sorting: for the list and for dropping what is past the limit.
@@ -281,32 +283,65 @@ Status Store::append(const HistoryEvent& event) {
     return {};
 }
 
-Result<Store::Transaction> Store::begin() {
+Result<Store::Transaction> Store::begin(Flush flush) {
     sqlite3* db = m_db.get();
     if (!db)
         return notOpen();
-    if (!run(db, "BEGIN IMMEDIATE"))
+    // The level can only change between transactions; the transaction's end puts it back.
+    if (flush == Flush::later && !run(db, "PRAGMA synchronous=NORMAL"))
         return writeFailure(db);
-    return Transaction(db);
+    if (!run(db, "BEGIN IMMEDIATE")) {
+        const Error failure = writeFailure(db);
+        if (flush == Flush::later)
+            run(db, "PRAGMA synchronous=FULL");
+        return failure;
+    }
+    return Transaction(db, flush);
 }
 
 Store::Transaction::Transaction(Transaction&& other) noexcept
-    : m_db(std::exchange(other.m_db, nullptr)) {}
+    : m_db(std::exchange(other.m_db, nullptr)), m_flush(other.m_flush) {}
 
 Store::Transaction::~Transaction() {
     if (m_db)
-        run(m_db, "ROLLBACK");
+        end("ROLLBACK");
+}
+
+void Store::Transaction::end(const char* sql) {
+    sqlite3* db = std::exchange(m_db, nullptr);
+    if (sql != nullptr)
+        run(db, sql);
+    if (m_flush == Flush::later)
+        run(db, "PRAGMA synchronous=FULL");
 }
 
 Status Store::Transaction::commit() {
-    sqlite3* db = std::exchange(m_db, nullptr);
+    sqlite3* db = m_db;
     if (!db)
         return notOpen();
-    if (run(db, "COMMIT"))
+    if (run(db, "COMMIT")) {
+        end(nullptr);
         return {};
+    }
     const Error failure = writeFailure(db);
-    run(db, "ROLLBACK");
+    end("ROLLBACK");
     return failure;
+}
+
+Status Store::flush() {
+    sqlite3* db = m_db.get();
+    if (!db)
+        return notOpen();
+    // Commits go to the write-ahead log; the database file itself is only written, and synced,
+    // when the log is copied into it.
+    sqlite3_file* log = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) != SQLITE_OK)
+        return writeFailure(db);
+    if (log == nullptr || log->pMethods == nullptr)
+        return {}; // no log open: nothing was written since the file was opened
+    if (const int synced = log->pMethods->xSync(log, SQLITE_SYNC_NORMAL); synced != SQLITE_OK)
+        return writeFailure(sqlite3_errstr(synced));
+    return {};
 }
 
 Result<std::vector<HistoryEvent>> Store::history(Instant since) const {

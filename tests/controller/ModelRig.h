@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../LogSyncs.h"
 #include "Fakes.h"
 #include "controller/Model.h"
 
@@ -39,6 +40,7 @@ struct ModelRig {
             static char* argv[] = {name, nullptr};
             static QCoreApplication app(argc, argv);
         }
+        LogSyncs::install(); // before any store opens
         storePath = std::filesystem::path(dir.path().toStdString()) / "fenmarch" / "Wakeward" /
                     "sleep.sqlite";
         source->snapshot.ac = true;

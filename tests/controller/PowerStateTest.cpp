@@ -15,8 +15,12 @@ TEST_F(PowerState, OneHoldPerReason) {
     QSignalSpy startedSpy(model.get(), &Model::startedChanged);
     model->setRules({mainsRule("Plugged in")});
     model->setSchedules({scheduleAround(rig.time->now, "Office")});
+    const int synced = LogSyncs::count();
     model->refresh();
     ASSERT_TRUE(model->active());
+    EXPECT_EQ(LogSyncs::count(), synced) << "on the disk once the event at hand is done";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(LogSyncs::count(), synced + 1);
     const auto started = model->started();
     rig.time->advance(15);
     model->refresh();

@@ -1,3 +1,4 @@
+#include "../LogSyncs.h"
 #include "../TestFiles.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <sqlite3.h>
 #include <string>
 #include <thread>
+#include <utility>
 #include <wakeward/Store.h>
 
 using namespace wakeward;
@@ -238,6 +240,35 @@ TEST_F(StoreTest, Transactions) {
     ASSERT_TRUE(batch.value().commit().ok());
     EXPECT_EQ(*store.history(distantPast), (std::vector<HistoryEvent>{second, first}));
     EXPECT_TRUE(store.load<bool>("marker")->value());
+}
+
+// A transaction that flushes later is seen by others at its commit but reaches the disk only at
+// `flush`; every other write, also after it, is on the disk when it returns.
+TEST_F(StoreTest, FlushingLater) {
+    test::LogSyncs::install();
+    Store store = open();
+    auto synced = [last = test::LogSyncs::count()]() mutable {
+        return std::exchange(last, test::LogSyncs::count()) != test::LogSyncs::count();
+    };
+    auto later = [&](double date, bool commit) {
+        auto batch = store.begin(Store::Flush::later);
+        ASSERT_TRUE(batch.ok());
+        ASSERT_TRUE(store.append(event(date)).ok());
+        if (commit) {
+            ASSERT_TRUE(batch.value().commit().ok());
+        }
+    };
+    for (const bool commit : {false, true}) {
+        later(700000000, commit);
+        EXPECT_FALSE(synced()) << commit;
+        ASSERT_TRUE(store.save(commit, "marker").ok());
+        EXPECT_TRUE(synced()) << "the level is back after the transaction, committed: " << commit;
+    }
+    later(700000060, true);
+    EXPECT_FALSE(synced());
+    EXPECT_EQ(sql("SELECT count(*) FROM history"), 2);
+    ASSERT_TRUE(store.flush().ok());
+    EXPECT_TRUE(synced());
 }
 
 // The range includes its boundary, events of one instant come newest written first, and rows with

@@ -48,6 +48,12 @@ public:
     // already stored is refused and changes nothing.
     Status append(const HistoryEvent& event);
 
+    // When a transaction's writes reach the disk. `now`: before `commit` returns, as with every
+    // other write. `later`: `commit` leaves them with the system, where they outlive this
+    // process (a crash, a kill) but not a power cut, until `flush`. A caller that answers
+    // someone can answer first and flush after.
+    enum class Flush { now, later };
+
     // Writes made while one lives are kept together or not at all, with one flush to disk
     // instead of one per write. One dropped without `commit` undoes them. A write that fails
     // inside it is undone alone, as it would be outside.
@@ -60,12 +66,17 @@ public:
 
     private:
         friend class Store;
-        explicit Transaction(sqlite3* db) : m_db(db) {}
+        Transaction(sqlite3* db, Flush flush) : m_db(db), m_flush(flush) {}
+        void end(const char* sql); // runs `sql` (none: nothing) and leaves the transaction
         sqlite3* m_db;
+        Flush m_flush;
     };
 
     // Opens a transaction; only one at a time, and none may outlive its store.
-    Result<Transaction> begin();
+    Result<Transaction> begin(Flush flush = Flush::now);
+
+    // Puts every commit made so far on the disk.
+    Status flush();
 
     // The events dated at or after `since`, newest first, at most `historyLimit`.
     Result<std::vector<HistoryEvent>> history(Instant since) const;
