@@ -180,6 +180,21 @@ Snapshot SignalReader::read(bool expensive) {
 }
 
 void SignalReader::scanProcesses() {
+    // Listing /proc is the dearest reading of a tick. While the number of tasks and the last pid
+    // handed out are both unchanged, no task was created, so none ended either, and the list
+    // would come out as it is. A process still to be read again is waited for all the same.
+    auto counters = readText(m_proc / "loadavg", 128);
+    if (counters) {
+        // "0.52 0.58 0.59 1/467 12345": load averages, then running/all tasks and the last pid.
+        const auto tasks = counters->find('/');
+        counters = tasks == std::string::npos ? std::nullopt
+                                              : std::optional(counters->substr(tasks + 1));
+    }
+    const bool unsettled = std::any_of(m_processes.begin(), m_processes.end(),
+                                       [](const auto& item) { return !item.second.settled; });
+    if (counters && counters == m_taskCounters && !unsettled && m_scan > 0)
+        return;
+    m_taskCounters = std::move(counters);
     DIR* dir = ::opendir(m_proc.c_str());
     if (dir == nullptr) {
         m_processes.clear();

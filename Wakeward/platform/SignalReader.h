@@ -98,6 +98,8 @@ private:
     Options m_options;
     std::unordered_map<int, Process> m_processes;
     std::uint64_t m_scan = 0;
+    // The kernel's count of tasks and its last pid at the last scan; see scanProcesses.
+    std::optional<std::string> m_taskCounters;
     std::optional<CpuSample> m_lastCpu;
     std::optional<std::uint64_t> m_lastBytes;
     std::optional<std::chrono::steady_clock::time_point> m_lastTime;

@@ -294,6 +294,25 @@ TEST_F(SignalReaderTest, ProcessCache) {
 
     tree.remove("proc/1800");
     EXPECT_FALSE(signals->read(false).running.count("chrome"));
+
+    // While the kernel's task count and last pid stand still, no task began or ended: /proc is not
+    // listed again, except for a process still to be read once more.
+    auto runs = [&](const char* name) { return signals->read(false).running.count(name) == 1; };
+    tree.write("proc/loadavg", "0.10 0.20 0.30 1/90 4000\n");
+    ASSERT_TRUE(runs("cp"));
+    tree.write("proc/2700/stat", stat("2700", "late", "99100"));
+    tree.write("proc/2700/cmdline", std::string("late\0", 5));
+    EXPECT_FALSE(runs("late"));
+    tree.write("proc/loadavg", "0.10 0.20 0.30 2/91 4001\n");
+    EXPECT_TRUE(runs("late"));
+    tree.write("proc/2700/cmdline", std::string("later\0", 6));
+    EXPECT_TRUE(runs("later")) << "read once more with the counters unchanged";
+    tree.remove("proc/2700");
+    tree.write("proc/loadavg", "0.10 0.20 0.30 7/91 4001\n");
+    EXPECT_TRUE(runs("later")) << "the number running says nothing";
+    tree.write("proc/loadavg", "0.10 0.20 0.30 1/90 4001\n");
+    EXPECT_FALSE(runs("later"));
+
     // No /proc at all: nothing runs, nothing fails.
     tree.remove("proc");
     EXPECT_TRUE(signals->read(false).running.empty());
