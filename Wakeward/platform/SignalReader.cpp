@@ -187,12 +187,12 @@ void SignalReader::scanProcesses() {
     if (counters) {
         // "0.52 0.58 0.59 1/467 12345": load averages, then running/all tasks and the last pid.
         const auto tasks = counters->find('/');
-        counters = tasks == std::string::npos ? std::nullopt
-                                              : std::optional(counters->substr(tasks + 1));
+        counters =
+            tasks == std::string::npos ? std::nullopt : std::optional(counters->substr(tasks + 1));
     }
-    const bool unsettled = std::any_of(m_processes.begin(), m_processes.end(),
-                                       [](const auto& item) { return !item.second.settled; });
-    if (counters && counters == m_taskCounters && !unsettled && m_scan > 0)
+    if (counters && m_scan > 0 && counters == m_taskCounters &&
+        std::all_of(m_processes.begin(), m_processes.end(),
+                    [](const auto& item) { return item.second.settled; }))
         return;
     m_taskCounters = std::move(counters);
     DIR* dir = ::opendir(m_proc.c_str());

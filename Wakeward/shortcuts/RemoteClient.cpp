@@ -146,8 +146,8 @@ Reply call(sd_bus* bus, const char* destination, const char* path, const char* i
     if (status >= 0 && !serve(
                            bus, [&] { return pending.answered; }, std::nullopt))
         status = -ECONNRESET;
-    if (!pending.answered)
-        pending.reply.errorMessage = std::strerror(status < 0 ? -status : ETIMEDOUT);
+    if (status < 0 && !pending.answered)
+        pending.reply.errorMessage = std::strerror(-status);
     return std::move(pending.reply);
 }
 
